@@ -1,0 +1,36 @@
+# Front door: `make demo` and `make test` set up everything they need.
+BUILD := build
+WINBUILD := build-win32
+JOBS := $(shell nproc)
+
+.PHONY: all deps deps-windows build test demo windows bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+deps-windows:
+	@scripts/install-deps.sh --windows
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The Windows leg: walkexec's end-to-end tests run again against walkexec.exe under Wine.
+test: build windows
+	cmake -S . -B $(BUILD) -DWALKEXEC_WINDOWS_EXE=$(abspath $(WINBUILD))/bin/walkexec.exe
+	cd $(BUILD) && ctest --output-on-failure
+
+windows: deps-windows
+	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WINBUILD) -j$(JOBS)
+
+demo: build
+	scripts/demo.sh $(BUILD)
+
+bench: build
+	bench/walkexec_bench.sh $(BUILD)/bin/walkexec
+
+clean:
+	rm -rf $(BUILD) $(WINBUILD)

@@ -1,0 +1,67 @@
+// Testing controls of the PDF library stand-in. Only tests include this: they
+// drive the failure paths of the library's callers through the same library
+// the product uses.
+#ifndef PDFL_PDFL_TESTING_H
+#define PDFL_PDFL_TESTING_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pdfl/pdfl.h"
+
+namespace pdfl_testing {
+
+// Back to a library that offers every table and fails nothing; counters at 0.
+void Reset();
+
+// Offers the named table at this version from now on; 0 offers it not at all.
+// By default every table is offered at 0xA0000.
+void OfferTable(const std::string& name, uint32_t version);
+
+// HFTGetVersion answers 0xFFFFFFFF for the named table.
+void HideTableVersion(const std::string& name);
+
+// PDFLInit returns this code (0 starts normally).
+void FailInit(int32_t code);
+
+// PDFLInitThreadLocalData returns 0 when set.
+void FailThreadData(bool fail);
+
+// What PDFLInit was last handed, with the paths copied out.
+struct InitRecordCopy {
+  bool present = false;  // false until PDFLInit was called
+  uint32_t size = 0;
+  uint32_t flags = 0;
+  int32_t fontDirCount = 0;
+  std::vector<std::u16string> fontDirs;  // the entries used (none when the count is -1)
+  bool hasCMapDirectory = false;
+  std::u16string cmapDirectory;
+  bool hasUnicodeDirectory = false;
+  std::u16string unicodeDirectory;
+};
+InitRecordCopy LastInitRecord();
+
+// The named operation raises `code` on its call number skip + 1 from now on
+// (and on that call only). The name is the operation's as in pdfl.h, without
+// the "Proc" suffix: "PDDocOpen", "PDDocSaveWithParams", "ASTextFromUnicode", ...
+void RaiseIn(const std::string& operation, int skip = 0, ASErrorCode code = kPDFLErrTesting);
+
+// PDDocGetXAPMetadata delivers an empty packet when set.
+void DeliverEmptyPacket(bool empty);
+
+// PDDocPermRequest answers -1 for this operation (4 or 5) from now on.
+void DenyPermission(int32_t operation);
+
+struct Counts {
+  int starts = 0;  // PDFLInit calls that started the library
+  int ends = 0;    // PDFLTerm calls
+  int opens = 0;   // documents opened
+  int closes = 0;  // documents closed
+  int saves = 0;   // saves that completed
+};
+Counts GetCounts();
+
+}  // namespace pdfl_testing
+
+#endif

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need, only those missing.
+# Usage: install-deps.sh [--windows]   (--windows adds the cross compiler and Wine)
+set -e
+
+packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  libqpdf-dev qpdf libexempi-dev libboost-dev"
+if [ "$1" = "--windows" ]; then
+  packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32"
+fi
+
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+case "$missing" in
+  *wine32*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
+esac
+echo "Installing:$missing"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing

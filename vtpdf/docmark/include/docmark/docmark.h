@@ -1,0 +1,61 @@
+// docmark: writes, reads and checks the optimisation tag of a PDF file.
+//
+// Each call stands alone: it starts the PDF library, does its work and ends
+// the library again. Every failure is reported as false; on false the
+// caller's records are left as they were.
+#ifndef DOCMARK_DOCMARK_H
+#define DOCMARK_DOCMARK_H
+
+#include <cstdint>
+
+// File paths are NUL-terminated UTF-16.
+#ifdef _WIN32
+typedef wchar_t DocmarkPathChar;
+#else
+typedef char16_t DocmarkPathChar;
+#endif
+
+#if defined(_WIN32)
+#define DOCMARK_API __declspec(dllexport)
+#else
+#define DOCMARK_API __attribute__((visibility("default")))
+#endif
+
+// The optimisation settings the tag keeps. They belong to the host: the
+// library stores and returns them and never interprets them.
+struct PDFSettingsInfo {
+  int32_t mode;    // the low 4 bits are kept
+  int32_t amount;  // the low 16 bits are kept
+  bool optionA;
+  bool optionB;
+  bool optionC;
+};
+
+// The version of the library that wrote the tag (7.9.9), and the host's flag.
+struct PDFVersionInfo {
+  int32_t major;
+  int32_t minor;
+  int32_t build;
+  bool writerFlag;
+};
+
+static_assert(sizeof(PDFSettingsInfo) == 12, "PDFSettingsInfo is part of the interface");
+static_assert(sizeof(PDFVersionInfo) == 16, "PDFVersionInfo is part of the interface");
+
+extern "C" {
+
+// True when the file carries a tag that can be decoded.
+DOCMARK_API bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path);
+
+// Reads the tag: settings, the file size stored with it and the writer's version.
+DOCMARK_API bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings,
+                              int64_t* fileSize, PDFVersionInfo* version);
+
+// Writes the tag with these settings, version 7.9.9 and the flag, and saves the
+// file over itself. The stored size is that of the file just before the last
+// write.
+DOCMARK_API bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
+                               bool writerFlag);
+}
+
+#endif

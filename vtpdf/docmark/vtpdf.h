@@ -1,0 +1,47 @@
+// VTPDF: one start and one end of the PDF library, and the document
+// operations the tag needs. Every library call that may raise runs inside the
+// error guard, so a library error becomes the operation's failure result.
+#ifndef DOCMARK_VTPDF_H
+#define DOCMARK_VTPDF_H
+
+#include <cstdint>
+#include <string>
+
+#include "pdfl/pdfl.h"
+
+typedef PDFLPathChar PathChar;
+typedef std::basic_string<PathChar> PathString;
+
+enum { kPathBufferLength = 260 };  // 259 characters and the terminating NUL
+
+class VTPDF {
+ public:
+  VTPDF();  // starts the library
+  virtual ~VTPDF();  // ends it, if it started
+
+  VTPDF(const VTPDF&) = delete;
+  VTPDF& operator=(const VTPDF&) = delete;
+
+  // Opens with repair; none when the file cannot be opened or the document
+  // denies modification (permission requests 4 and 5).
+  PDDoc OpenDocument(const PathChar* path);
+  // A full save over `path`, linearized on request.
+  bool SaveDocument(PDDoc document, const PathChar* path, bool linearize);
+  bool CloseDocument(PDDoc document);
+
+  uint32_t StartLibrary();
+  // 0, or the system's error code; the directory is empty on failure.
+  uint32_t GetExecutableDirectory(PathString& directory);
+  int32_t BuildFontDirectories();  // 1, 2, or -1
+  PathChar* BuildCMapDirectory();  // or null
+  PathChar* BuildUnicodeDirectory();  // or null
+
+  PathChar cmapDirectory[kPathBufferLength];
+  PathChar fontDirectories[2][kPathBufferLength];
+  bool libraryStarted;
+  PathChar unicodeDirectory[kPathBufferLength];
+  // The start-up record points here and into the buffers above.
+  const PathChar* fontDirectoryList[2];
+};
+
+#endif
