@@ -1,0 +1,45 @@
+#include "host.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+
+const PathChar kPathSeparator = L'\\';
+
+enum { kModulePathLength = 520 };
+
+uint32_t GetExecutablePath(PathString& path) {
+  path.clear();
+  wchar_t buffer[kModulePathLength];
+  DWORD length = GetModuleFileNameW(NULL, buffer, kModulePathLength);
+  if (length == 0)
+    return GetLastError();
+  if (length == kModulePathLength)
+    return ERROR_INSUFFICIENT_BUFFER;  // cut short: not the executable's path
+  path.assign(buffer, length);
+  return 0;
+}
+
+bool FindEntry(const PathChar* path, int64_t* size) {
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(path, &data);
+  if (search == INVALID_HANDLE_VALUE)
+    return false;
+  FindClose(search);
+  if (size)
+    *size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
+TableBlock* CurrentTableBlock() {
+  return static_cast<TableBlock*>(TlsGetValue(TableBlockIndex));
+}
+
+void SendDebugLine(const char* format, ...) {
+  char buffer[256];  // wsprintfA writes at most 1024; the lines sent here are short
+  va_list arguments;
+  va_start(arguments, format);
+  wvsprintfA(buffer, format, arguments);
+  va_end(arguments);
+  OutputDebugStringA(buffer);
+}
