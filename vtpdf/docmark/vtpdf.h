@@ -30,6 +30,9 @@ class VTPDF {
   bool CloseDocument(PDDoc document);
 
   uint32_t StartLibrary();
+  // Fetches the named table at `minimum` or later into the table block;
+  // false, with a line to the debugger output, when it cannot be had.
+  bool AcquireTable(const char* name, uint32_t minimum, int tableSlot, int versionSlot);
   // 0, or the system's error code; the directory is empty on failure.
   uint32_t GetExecutableDirectory(PathString& directory);
   int32_t BuildFontDirectories();  // 1, 2, or -1
