@@ -25,9 +25,9 @@ int getopt_w(int argc, wchar_t* const argv[], const wchar_t* options) {
   }
   const wchar_t* word = argv[optind];
   wchar_t letter = word[nextChar++];
-  const wchar_t* spec = letter == L':' ? nullptr : wcschr(options, letter);
+  const wchar_t* entry = letter == L':' ? nullptr : wcschr(options, letter);
   bool lastInWord = word[nextChar] == L'\0';
-  if (!spec) {
+  if (!entry) {
     fprintf(stderr, "%ls: illegal option -- %lc\n", argv[0], letter);
     if (lastInWord) {
       ++optind;
@@ -35,7 +35,7 @@ int getopt_w(int argc, wchar_t* const argv[], const wchar_t* options) {
     }
     return L'?';
   }
-  if (spec[1] != L':') {
+  if (entry[1] != L':') {
     if (lastInWord) {
       ++optind;
       nextChar = 0;
