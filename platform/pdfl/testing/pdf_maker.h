@@ -1,0 +1,48 @@
+// Makes real PDF files for tests and reads them back for checks, through
+// QPDF alone, so that a check never depends on the code it checks.
+#ifndef PDFL_TESTING_PDF_MAKER_H
+#define PDFL_TESTING_PDF_MAKER_H
+
+#include <map>
+#include <string>
+
+namespace pdf_maker {
+
+struct PdfOptions {
+  std::string version = "1.7";             // written into the header as given
+  int pages = 1;
+  std::map<std::string, std::string> info; // key without slash -> string bytes
+  std::string xmp;                         // non-empty: the catalog's /Metadata
+  bool linearize = false;
+  bool objectStreams = false;
+  // AES-128 (R4), user password "", owner password "owner", no modification.
+  bool encryptNoModify = false;
+  // Written, then every cross-reference offset broken so that QPDF must
+  // reconstruct the table. Only for files without object streams.
+  bool damageXref = false;
+};
+
+// Writes a PDF to path; throws on failure.
+void WritePdf(const std::string& path, const PdfOptions& options);
+
+// A small valid packet with CR LF line ends; extraDescriptions are placed
+// inside rdf:RDF after its one description.
+std::string SimpleXmp(const std::string& extraDescriptions = "");
+
+// Readers for checks. They throw when the file cannot be read as a PDF,
+// except CheckOk, which then gives false.
+int PageCount(const std::string& path);
+bool IsLinearized(const std::string& path);
+bool CheckOk(const std::string& path);  // QPDF's check: no errors, no warnings
+std::string InfoValue(const std::string& path, const std::string& key);  // empty when absent
+std::string MetadataXml(const std::string& path);  // empty when there is none
+std::string PdfVersion(const std::string& path);
+bool IsEncrypted(const std::string& path);
+bool HasObjectStreams(const std::string& path);
+
+std::string ReadFile(const std::string& path);  // the bytes; throws when unreadable
+std::u16string ToUtf16(const std::string& utf8);
+
+}  // namespace pdf_maker
+
+#endif
