@@ -1,0 +1,61 @@
+#include "docmark/docmark.h"
+
+#include "host.h"
+#include "vtpdf_tag.h"
+
+namespace {
+
+// The version of this library, written into every tag.
+const int32_t kMajor = 7;
+const int32_t kMinor = 9;
+const int32_t kBuild = 9;
+
+// The size of the file at exactly this path; 0 when there is none.
+int64_t FileSize(const DocmarkPathChar* path) {
+  int64_t size = 0;
+  return FindEntry(path, &size) ? size : 0;
+}
+
+}  // namespace
+
+bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
+  PDFSettingsInfo settings;
+  PDFVersionInfo version;
+  int64_t fileSize = 0;
+  return VTPDFTagRead(path, &settings, &fileSize, &version);
+}
+
+bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileSize,
+                  PDFVersionInfo* version) {
+  if (!path || !settings || !fileSize || !version)
+    return false;
+  VTPDFTag tag;
+  if (!tag.libraryStarted || !tag.ReadTag(path))
+    return false;
+  *settings = tag.settings;
+  *version = tag.version;
+  *fileSize = tag.fileSize;
+  return true;
+}
+
+// The tag holds the size the file had just before the last write, so when
+// writing it changed the size, it is written once more with the new size.
+bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
+                   bool writerFlag) {
+  if (!path)
+    return false;
+  bool done = false;
+  for (int passes = 0; !done && passes < 2; ++passes) {
+    VTPDFTag tag;
+    if (!tag.libraryStarted)
+      return false;
+    tag.settings = settings;
+    tag.version = {kMajor, kMinor, kBuild, writerFlag};
+    int64_t sizeBefore = FileSize(path);
+    tag.fileSize = sizeBefore;
+    if (!tag.WriteTag(path))
+      return false;
+    done = FileSize(path) == sizeBefore;
+  }
+  return true;
+}
