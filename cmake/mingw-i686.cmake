@@ -1,0 +1,25 @@
+# Cross-build for 32-bit Windows with mingw-w64.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Boost is header-only: the cross compiler sees Debian's Boost headers and
+# nothing else of /usr/include, through a directory that holds only them.
+set(DEVKIT_BOOST_INCLUDE ${CMAKE_BINARY_DIR}/boost-include)
+if(NOT EXISTS ${DEVKIT_BOOST_INCLUDE}/boost)
+  file(MAKE_DIRECTORY ${DEVKIT_BOOST_INCLUDE})
+  file(CREATE_LINK /usr/include/boost ${DEVKIT_BOOST_INCLUDE}/boost SYMBOLIC)
+endif()
+set(CMAKE_CXX_FLAGS_INIT "-isystem ${DEVKIT_BOOST_INCLUDE}")
+
+# The binaries run without the compiler's runtime DLLs.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")

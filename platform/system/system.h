@@ -1,0 +1,84 @@
+// The few platform calls walkexec makes, with one implementation for Windows
+// (system_win32.cpp) and one for POSIX (system_posix.cpp) that gives the same
+// answers. Text is wide everywhere; POSIX converts at this boundary.
+#ifndef PLATFORM_SYSTEM_SYSTEM_H
+#define PLATFORM_SYSTEM_SYSTEM_H
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// '\\' on Windows, '/' on POSIX.
+extern const wchar_t kPathSeparator;
+
+// The process arguments, split and decoded as the C runtime's wide main
+// would receive them.
+std::vector<std::wstring> wideArguments(int argc, char* argv[]);
+
+struct DirectoryEntry {
+  std::wstring name;
+  bool isDirectory = false;  // Follows links, as the directory attribute does.
+};
+
+// One search of a directory for a pattern, given as the directory path
+// joined with the pattern. A search that fails finds nothing. The
+// destructor closes it.
+class DirectorySearch {
+ public:
+  explicit DirectorySearch(const std::wstring& searchPath);
+  ~DirectorySearch();
+  DirectorySearch(const DirectorySearch&) = delete;
+  DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+  // Fills `entry` with the next match; false when none is left.
+  bool next(DirectoryEntry& entry);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// The shell's match of a long file name against a pattern (or a
+// ';'-separated list of patterns).
+bool pathMatchSpec(const std::wstring& name, const std::wstring& spec);
+
+// What makes a directory the same one when reached by another path.
+struct DirectoryId {
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
+  bool operator==(const DirectoryId& other) const {
+    return device == other.device && inode == other.inode;
+  }
+};
+
+// False when the path names no directory, or where the platform offers no
+// identity to guard the walk with (Windows ends link cycles itself, at its
+// path length limit).
+bool directoryId(const std::wstring& path, DirectoryId& id);
+
+// System time in 100-ns units since 1601-01-01 UTC.
+unsigned long long systemTimeNow();
+
+// A path as one literal word of the command interpreter's line.
+std::wstring quotePath(const std::wstring& path);
+
+// Runs a line through the command interpreter after flushing our own output,
+// and returns its exit code: 128+N for a child killed by signal N on POSIX,
+// -1 when no interpreter could be started.
+int runCommandLine(const std::wstring& commandLine);
+
+// Writes wide text to standard error.
+void writeError(const std::wstring& text);
+
+// Opens a file for appending binary data ("ab"); null on failure.
+FILE* openForAppend(const std::wstring& path);
+
+// The text as UTF-16 little-endian bytes.
+std::string utf16leBytes(const std::wstring& text);
+
+}  // namespace platform
+
+#endif

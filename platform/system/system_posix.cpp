@@ -1,0 +1,127 @@
+#include "system.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+
+#include <cstdlib>
+
+#include "text.h"
+#include "wildcard.h"
+
+namespace platform {
+
+const wchar_t kPathSeparator = L'/';
+
+std::vector<std::wstring> wideArguments(int argc, char* argv[]) {
+  std::vector<std::wstring> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(decodeUtf8(argv[i]));
+  return arguments;
+}
+
+namespace {
+
+bool isDirectory(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+// readdir on the directory part, filtered by the shell's match of the
+// pattern part, as the Windows search answers.
+struct DirectorySearch::State {
+  DIR* dir = nullptr;
+  std::string prefix;  // Directory part with its trailing '/', or empty.
+  std::wstring pattern;
+};
+
+DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new State) {
+  size_t cut = searchPath.rfind(L'/');
+  size_t patternStart = cut == std::wstring::npos ? 0 : cut + 1;
+  std::wstring directory = searchPath.substr(0, patternStart);
+  state_->pattern = searchPath.substr(patternStart);
+  if (state_->pattern.empty() || directory.find_first_of(L"*?") != std::wstring::npos) return;
+  state_->prefix = encodeUtf8(directory);
+  state_->dir = opendir(state_->prefix.empty() ? "." : state_->prefix.c_str());
+}
+
+DirectorySearch::~DirectorySearch() {
+  if (state_->dir) closedir(state_->dir);
+}
+
+bool DirectorySearch::next(DirectoryEntry& entry) {
+  if (!state_->dir) return false;
+  while (struct dirent* found = readdir(state_->dir)) {
+    std::wstring name = decodeUtf8(found->d_name);
+    if (!wildcardMatch(name, state_->pattern)) continue;
+    entry.name = name;
+    if (found->d_type == DT_DIR) {
+      entry.isDirectory = true;
+    } else if (found->d_type == DT_LNK || found->d_type == DT_UNKNOWN) {
+      entry.isDirectory = isDirectory(state_->prefix + found->d_name);
+    } else {
+      entry.isDirectory = false;
+    }
+    return true;
+  }
+  return false;
+}
+
+bool pathMatchSpec(const std::wstring& name, const std::wstring& spec) {
+  return wildcardMatchList(name, spec);
+}
+
+bool directoryId(const std::wstring& path, DirectoryId& id) {
+  struct stat info;
+  std::string bytes = path.empty() ? "." : encodeUtf8(path);
+  if (stat(bytes.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  id.device = info.st_dev;
+  id.inode = info.st_ino;
+  return true;
+}
+
+unsigned long long systemTimeNow() {
+  const unsigned long long kSecondsFrom1601To1970 = 11644473600ULL;
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return (static_cast<unsigned long long>(now.tv_sec) + kSecondsFrom1601To1970) * 10000000ULL +
+         static_cast<unsigned long long>(now.tv_nsec) / 100;
+}
+
+// Single quotes keep every byte literal for /bin/sh; a quote inside is
+// closed, escaped and reopened.
+std::wstring quotePath(const std::wstring& path) {
+  std::wstring quoted = L"'";
+  for (wchar_t c : path) {
+    if (c == L'\'')
+      quoted += L"'\\''";
+    else
+      quoted += c;
+  }
+  return quoted + L"'";
+}
+
+int runCommandLine(const std::wstring& commandLine) {
+  fflush(stdout);
+  fflush(stderr);
+  int status = system(encodeUtf8(commandLine).c_str());
+  if (status == -1) return -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+void writeError(const std::wstring& text) {
+  std::string bytes = encodeUtf8(text);
+  fwrite(bytes.data(), 1, bytes.size(), stderr);
+}
+
+FILE* openForAppend(const std::wstring& path) {
+  return fopen(encodeUtf8(path).c_str(), "ab");
+}
+
+std::string utf16leBytes(const std::wstring& text) { return encodeUtf16le(text); }
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+namespace platform {
+namespace {
+
+TEST(Text, ValidUtf8DecodesToCodePoints) {
+  EXPECT_EQ(decodeUtf8("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"), L"a\u00E9\u20AC\U0001F600");
+}
+
+TEST(Text, InvalidBytesDecodeToEscapesAndRoundTrip) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::wstring text;
+  };
+  const Case cases[] = {
+      {"stray continuation", "a\x80z", L"a\xDD00z"},
+      {"Latin-1 byte", "caf\xE9", L"caf\xDD69"},
+      {"truncated sequence", "\xE2\x82", L"\xDD62\xDD02"},
+      {"overlong slash", "\xC0\xAF", L"\xDD40\xDD2F"},
+      {"encoded surrogate", "\xED\xA0\x80", L"\xDD6D\xDD20\xDD00"},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", L"\xDD74\xDD10\xDD00\xDD00"},
+      {"lead byte cut by ASCII", "\xC3(", L"\xDD43("},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(decodeUtf8(c.bytes), c.text) << c.what;
+    EXPECT_EQ(encodeUtf8(decodeUtf8(c.bytes)), c.bytes) << c.what;
+  }
+}
+
+TEST(Text, EveryByteRoundTrips) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all += char(b);
+  EXPECT_EQ(encodeUtf8(decodeUtf8(all)), all);
+}
+
+TEST(Text, Utf16leUsesSurrogatePairsAboveBmp) {
+  EXPECT_EQ(encodeUtf16le(L"A\u00E9"), std::string("A\0\xE9\0", 4));
+  EXPECT_EQ(encodeUtf16le(L"\U0001F600"), std::string("\x3D\xD8\x00\xDE", 4));
+  EXPECT_EQ(encodeUtf16le(L"\xDD80"), std::string("\x80\xDD", 2));
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,59 @@
+#include "command_line.h"
+
+#include <cstdlib>
+
+#include <boost/format.hpp>
+
+#include "system.h"
+
+void printUsage(const std::wstring& programName) {
+  platform::writeError(
+      (boost::wformat(L"\nUsage: %s [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] "
+                      L"path[ path...]\n\n") %
+       programName)
+          .str());
+  platform::writeError(
+      L"Executes a command on a set of files.\n"
+      L"\n"
+      L"Options:\n"
+      L"    -p pattern[,pattern...]  Searches files according to one or more patterns.\n"
+      L"                             The default pattern is '*' (matching all files).\n"
+      L"\n"
+      L"    -c \"command\"             Indicates the command to execute for each file.\n"
+      L"                             Command strings should be wrapped in double quotes.\n"
+      L"                             The default command is \"echo @path\". Any instances\n"
+      L"                             of \"@path\" in the command string will be replaced\n"
+      L"                             by the full path to the file, wrapped in double\n"
+      L"                             quotes.\n"
+      L"\n"
+      L"    -e \"errlog\"              If the command fails (i.e. returns a non-zero exit\n"
+      L"                             code), a line showing the full path where the failure\n"
+      L"                             occurred and the exit code is appended to the file\n"
+      L"                             specified by \"errlog\"\n"
+      L"\n"
+      L"    path[ path...]           Indicates the path(s) to start searching from. The\n"
+      L"                             paths are searched recursively in the order they\n"
+      L"                             are specified.\n"
+      L"\n"
+      L"Examples:\n");
+  platform::writeError(
+      (boost::wformat(L"    %s -p *.txt -c \"notepad @path\" C:\\\n") % programName).str());
+  platform::writeError(
+      L"    (finds all text files on the C: drive and opens them in Notepad)\n\n");
+  exit(-1);
+}
+
+std::vector<std::wstring> splitPatterns(const std::wstring& argument) {
+  std::vector<std::wstring> patterns;
+  std::wstring piece;
+  for (wchar_t c : argument) {
+    if (c == L',') {
+      patterns.push_back(piece);
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  if (!piece.empty()) patterns.push_back(piece);
+  return patterns;
+}

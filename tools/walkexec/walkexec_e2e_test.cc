@@ -1,0 +1,438 @@
+// walkexec end to end: the real binary on real trees in a temporary
+// directory. WALKEXEC names the binary; with WALKEXEC_WINE set it is
+// walkexec.exe, run under Wine, where cmd.exe runs the commands.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+bool underWine() { return getenv("WALKEXEC_WINE") != nullptr; }
+
+std::string binary() {
+  const char* path = getenv("WALKEXEC");
+  return path ? path : "";
+}
+
+// Text as the binary writes it: Windows' text mode ends lines with CR LF.
+std::string lines(std::string text) {
+  if (!underWine()) return text;
+  std::string converted;
+  for (char c : text) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return converted;
+}
+
+// The program name that the binary sees as its first argument.
+std::string programName() {
+  if (!underWine()) return binary();
+  std::string name = "Z:" + binary();
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
+}
+
+std::string usage() {
+  const std::string name = programName();
+  return lines(
+      "\n"
+      "Usage: " + name + " [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] path[ path...]\n"
+      "\n"
+      "Executes a command on a set of files.\n"
+      "\n"
+      "Options:\n"
+      "    -p pattern[,pattern...]  Searches files according to one or more patterns.\n"
+      "                             The default pattern is '*' (matching all files).\n"
+      "\n"
+      "    -c \"command\"             Indicates the command to execute for each file.\n"
+      "                             Command strings should be wrapped in double quotes.\n"
+      "                             The default command is \"echo @path\". Any instances\n"
+      "                             of \"@path\" in the command string will be replaced\n"
+      "                             by the full path to the file, wrapped in double\n"
+      "                             quotes.\n"
+      "\n"
+      "    -e \"errlog\"              If the command fails (i.e. returns a non-zero exit\n"
+      "                             code), a line showing the full path where the failure\n"
+      "                             occurred and the exit code is appended to the file\n"
+      "                             specified by \"errlog\"\n"
+      "\n"
+      "    path[ path...]           Indicates the path(s) to start searching from. The\n"
+      "                             paths are searched recursively in the order they\n"
+      "                             are specified.\n"
+      "\n"
+      "Examples:\n"
+      "    " + name + " -p *.txt -c \"notepad @path\" C:\\\n"
+      "    (finds all text files on the C: drive and opens them in Notepad)\n"
+      "\n");
+}
+
+// ASCII text as UTF-16LE bytes.
+std::string utf16le(const std::string& text) {
+  std::string bytes;
+  for (char c : text) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+struct Progress {
+  std::vector<char> spinner;
+  std::vector<unsigned long> counts;
+  std::string rest;  // Whatever stderr held besides progress lines.
+};
+
+Progress parseProgress(const std::string& err) {
+  static const std::regex line(R"(([|/\-\\]) Processed (\d+) files so far\r)");
+  Progress progress;
+  auto end = std::sregex_iterator();
+  size_t last = 0;
+  for (auto it = std::sregex_iterator(err.begin(), err.end(), line); it != end; ++it) {
+    progress.rest += err.substr(last, it->position() - last);
+    progress.spinner.push_back((*it)[1].str()[0]);
+    progress.counts.push_back(std::stoul((*it)[2].str()));
+    last = it->position() + it->length();
+  }
+  progress.rest += err.substr(last);
+  return progress;
+}
+
+class Walkexec : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(binary().empty()) << "WALKEXEC names no binary";
+    char dir[] = "/tmp/walkexec_e2e_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+  }
+
+  void TearDown() override {
+    std::string command = "chmod -R u+rwx '" + dir_ + "'; rm -rf '" + dir_ + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+  }
+
+  std::string at(const std::string& relative) const { return dir_ + "/" + relative; }
+
+  // Creates a file and its missing parent directories.
+  void write(const std::string& relative, const std::string& content = "x") {
+    for (size_t slash = relative.find('/'); slash != std::string::npos;
+         slash = relative.find('/', slash + 1))
+      mkdir(at(relative.substr(0, slash)).c_str(), 0755);
+    std::ofstream(at(relative), std::ios::binary) << content;
+  }
+
+  bool exists(const std::string& relative) const { return access(at(relative).c_str(), F_OK) == 0; }
+
+  std::string read(const std::string& relative) const {
+    std::ifstream in(at(relative), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // Runs the binary in the temporary directory with exactly these arguments.
+  Outcome run(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words;
+    if (underWine()) words.push_back("wine");
+    words.push_back(binary());
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+
+    pid_t child = fork();
+    if (child == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(126);
+      int in = open("/dev/null", O_RDONLY);
+      int out = open(".out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int err = open(".err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(in, 0);
+      dup2(out, 1);
+      dup2(err, 2);
+      execvp(argv[0], argv.data());
+      _exit(127);
+    }
+    Outcome result;
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = read(".out");
+    result.err = read(".err");
+    return result;
+  }
+
+  // A path relative to the temporary directory, with the binary's separator.
+  static std::string native(std::string path) {
+    if (underWine()) std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+  }
+
+  // A command that records its file's path in "calls", and what it adds
+  // after it has recorded.
+  static std::string record(const std::string& then = "") {
+    if (underWine()) return "echo @path>>calls" + (then.empty() ? "" : "& " + then);
+    return "printf '%s\\000' @path >>calls" + (then.empty() ? "" : "; " + then);
+  }
+
+  // The paths recorded, in the order the commands ran.
+  std::vector<std::string> calls() const {
+    std::string text = read("calls");
+    std::vector<std::string> paths;
+    const std::string end = underWine() ? "\r\n" : std::string(1, '\0');
+    for (size_t at = 0, next; (next = text.find(end, at)) != std::string::npos; at = next + end.size()) {
+      std::string path = text.substr(at, next - at);
+      if (underWine() && path.size() >= 2 && path.front() == '"' && path.back() == '"')
+        path = path.substr(1, path.size() - 2);
+      paths.push_back(path);
+    }
+    return paths;
+  }
+
+  // What the default command prints for one path.
+  static std::string echoed(const std::string& path) {
+    return underWine() ? "\"" + native(path) + "\"\r\n" : path + "\n";
+  }
+
+  // a.txt and b.dat at the top, c.txt in a subdirectory.
+  void writeSmallTree() {
+    write("tree/a.txt");
+    write("tree/b.dat");
+    write("tree/sub/c.txt");
+  }
+
+  std::string dir_;
+};
+
+TEST_F(Walkexec, BadCommandLinesPrintUsageAndExitWithMinusOne) {
+  writeSmallTree();
+  const std::string name = programName();
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string diagnostic;  // The getopt library's own line, if any.
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{"-h", "tree"}, name + ": illegal option -- h\n"},
+      {{"-?", "tree"}, name + ": illegal option -- ?\n"},
+      {{"-p"}, name + ": option requires an argument -- p\n"},
+      {{"-p", "x"}, ""},
+      {{"-c", "exit 0"}, ""},
+  };
+  for (const Case& c : cases) {
+    std::string shown = c.arguments.empty() ? "(none)" : c.arguments[0];
+    Outcome r = run(c.arguments);
+    EXPECT_EQ(r.status, 255) << shown;
+    EXPECT_EQ(r.out, "") << shown;
+    EXPECT_EQ(r.err, lines(c.diagnostic) + usage()) << shown;
+  }
+}
+
+TEST_F(Walkexec, FilesComePatternByPatternBeforeSubdirectories) {
+  writeSmallTree();
+  Outcome r = run({"-p", "*.txt,*", "-c", record(), "tree"});
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::string> seen = calls();
+  ASSERT_EQ(seen.size(), 5u);
+  EXPECT_EQ(seen[0], native("tree/a.txt"));
+  std::vector<std::string> second(seen.begin() + 1, seen.begin() + 3);
+  std::sort(second.begin(), second.end());
+  EXPECT_EQ(second, (std::vector<std::string>{native("tree/a.txt"), native("tree/b.dat")}));
+  EXPECT_EQ(seen[3], native("tree/sub/c.txt"));
+  EXPECT_EQ(seen[4], native("tree/sub/c.txt"));
+}
+
+TEST_F(Walkexec, SubdirectoriesMatchingNoPatternAreEntered) {
+  writeSmallTree();
+  run({"-p", "*.txt", "-c", record(), "tree"});
+  EXPECT_EQ(calls(), (std::vector<std::string>{native("tree/a.txt"), native("tree/sub/c.txt")}));
+}
+
+TEST_F(Walkexec, TheSameStartPathTwiceIsWalkedTwice) {
+  writeSmallTree();
+  run({"-p", "*.dat", "-c", record(), "tree", "tree"});
+  EXPECT_EQ(calls(), (std::vector<std::string>{native("tree/b.dat"), native("tree/b.dat")}));
+}
+
+TEST_F(Walkexec, StartPathsThatAreNoDirectoryYieldNothing) {
+  writeSmallTree();
+  Outcome r = run({"-c", record(), native("tree/a.txt"), "missing", "tr*"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_FALSE(exists("calls"));
+}
+
+TEST_F(Walkexec, PatternDefaults) {
+  writeSmallTree();
+  run({"-p", ",", "-c", record(), "tree"});
+  EXPECT_FALSE(exists("calls")) << "an empty pattern matches nothing";
+
+  run({"-p", "", "-c", record(), "tree"});
+  std::vector<std::string> seen = calls();
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{native("tree/a.txt"), native("tree/b.dat"),
+                                            native("tree/sub/c.txt")}));
+}
+
+TEST_F(Walkexec, AnEmptyCommandFallsBackToEcho) {
+  write("tree/one.txt");
+  Outcome r = run({"-c", "", "tree"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, echoed("tree/one.txt"));
+}
+
+TEST_F(Walkexec, TheLastOfEachOptionWins) {
+  writeSmallTree();
+  Outcome r = run({"-p", "*.dat", "-p", "*.txt", "-c", "exit 2", "-c", record("exit 1"), "-e",
+               "first.log", "-e", "second.log", "tree"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(calls(), (std::vector<std::string>{native("tree/a.txt"), native("tree/sub/c.txt")}));
+  EXPECT_FALSE(exists("first.log"));
+  EXPECT_EQ(read("second.log"),
+            utf16le("1," + native("tree/a.txt") + "\r\n1," + native("tree/sub/c.txt") + "\r\n"));
+}
+
+TEST_F(Walkexec, EveryLowerCasePlaceholderIsReplaced) {
+  write("tree/one.txt");
+  Outcome r = run({"-c", "echo @path @path @PATH", "tree"});
+  std::string path = underWine() ? "\"" + native("tree/one.txt") + "\"" : "tree/one.txt";
+  EXPECT_EQ(r.out, lines(path + " " + path + " @PATH\n"));
+
+  writeSmallTree();
+  r = run({"-c", "echo same", "tree"});
+  EXPECT_EQ(r.out, lines("same\nsame\nsame\nsame\n"));
+}
+
+TEST_F(Walkexec, FailuresAreAppendedToTheLogInUtf16le) {
+  writeSmallTree();
+  write("fail.log", "OLD");
+  Outcome r = run({"-c", record("exit 1"), "-e", "fail.log", "tree"});
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::string> seen = calls();
+  ASSERT_EQ(seen.size(), 3u);
+  std::string expected = "OLD";
+  for (const std::string& path : seen) expected += utf16le("1," + path + "\r\n");
+  EXPECT_EQ(read("fail.log"), expected);
+}
+
+TEST_F(Walkexec, ExitCodesAreLoggedSigned) {
+  write("tree/one.txt");
+  // cmd.exe passes a negative code through; a POSIX shell reports a signal.
+  std::string command = underWine() ? "exit -5" : "kill -9 $$";
+  std::string code = underWine() ? "-5" : "137";
+  run({"-c", command, "-e", "codes.log", "tree"});
+  EXPECT_EQ(read("codes.log"), utf16le(code + "," + native("tree/one.txt") + "\r\n"));
+}
+
+TEST_F(Walkexec, NoLogWithoutFailuresAndNoneInAMissingDirectory) {
+  writeSmallTree();
+  run({"-c", "exit 0", "-e", "ok.log", "tree"});
+  EXPECT_FALSE(exists("ok.log"));
+
+  Outcome r = run({"-c", record("exit 1"), "-e", native("missing/fail.log"), "tree"});
+  EXPECT_EQ(calls().size(), 3u) << "every command still runs";
+  EXPECT_FALSE(exists("missing"));
+  EXPECT_EQ(parseProgress(r.err).rest, "");
+}
+
+// Each name reaches the command as exactly its own bytes, and nothing in it
+// runs: "pwned" would appear if any did.
+TEST_F(Walkexec, FileNamesReachTheCommandUnchanged) {
+  std::vector<std::string> names = {"a b.txt",  "it's",       "$HOME", "`echo pwned`",
+                                    "100% done", "caf\xC3\xA9", "@path", "amp&echo pwned",
+                                    "semi;x",    "caret^x",    "(paren)", "comma,x"};
+  if (!underWine()) {
+    names.insert(names.end(), {"say \"hi\"", "back\\slash", "$(echo pwned >pwned)", "`touch pwned`",
+                               "%PATH%", "bad\xFF\xFE", "new\nline", "it''s'"});
+  }
+  for (size_t i = 0; i < names.size(); ++i) write("tree/" + names[i], "<" + std::to_string(i) + ">");
+
+  if (underWine()) {
+    // cmd.exe's echo is not byte-exact; that type finds each file is.
+    Outcome r = run({"-c", "type @path>>calls", "-e", "fail.log", "tree"});
+    EXPECT_FALSE(exists("fail.log")) << read("fail.log");
+    std::string typed = read("calls");
+    for (size_t i = 0; i < names.size(); ++i) {
+      std::string marker = "<" + std::to_string(i) + ">";
+      size_t first = typed.find(marker);
+      EXPECT_NE(first, std::string::npos) << names[i];
+      EXPECT_EQ(typed.find(marker, first + 1), std::string::npos) << names[i];
+    }
+  } else {
+    run({"-c", record(), "tree"});
+    std::vector<std::string> seen = calls();
+    std::vector<std::string> expected;
+    for (const std::string& name : names) expected.push_back("tree/" + name);
+    std::sort(seen.begin(), seen.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(seen, expected);
+  }
+  EXPECT_EQ(read(".out").find("pwned"), std::string::npos);
+  EXPECT_FALSE(exists("pwned"));
+  EXPECT_FALSE(exists("tree/pwned"));
+}
+
+TEST_F(Walkexec, SlowRunsShowTheSpinnerAndARisingCount) {
+  const int files = underWine() ? 4 : 6;
+  for (int i = 0; i < files; ++i) write("tree/f" + std::to_string(i));
+  std::string slow = underWine() ? "ping -n 2 127.0.0.1 >nul" : "sleep 0.3";
+  Outcome r = run({"-c", slow, "tree"});
+  EXPECT_EQ(r.status, 0);
+  Progress progress = parseProgress(r.err);
+  EXPECT_EQ(progress.rest, "");
+  ASSERT_GE(progress.counts.size(), 3u) << r.err;
+  const std::string order = "|/-\\";
+  for (size_t i = 0; i < progress.spinner.size(); ++i) {
+    EXPECT_EQ(progress.spinner[i], order[i % 4]) << i;
+    if (i > 0) {
+      EXPECT_GE(progress.counts[i], progress.counts[i - 1]) << i;
+    }
+  }
+  EXPECT_LE(progress.counts.back(), static_cast<unsigned long>(files));
+}
+
+TEST_F(Walkexec, AQuickRunShowsNoProgress) {
+  writeSmallTree();
+  // Under Wine a single command may take longer than the interval.
+  Outcome r = underWine() ? run({"-p", "*.none", "tree"}) : run({"-c", "true", "tree"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+}
+
+// POSIX has no path length limit to end a cycle of directory links, so the
+// walk must not enter a directory it is already inside.
+TEST_F(Walkexec, DirectoryLinkCyclesAreNotWalkedRound) {
+  if (underWine()) GTEST_SKIP() << "Windows keeps the shell's own behaviour";
+  writeSmallTree();
+  ASSERT_EQ(symlink("..", at("tree/sub/up").c_str()), 0);
+  ASSERT_EQ(symlink(".", at("tree/sub/self").c_str()), 0);
+  ASSERT_EQ(symlink("sub", at("tree/link").c_str()), 0);
+  Outcome r = run({"-p", "*.txt", "-c", record(), "tree"});
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::string> seen = calls();
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{"tree/a.txt", "tree/link/c.txt", "tree/sub/c.txt"}));
+}
+
+// Wine's first start in a fresh prefix sets the prefix up and talks about
+// it on stderr; do that before any test reads stderr.
+class WineStart : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (underWine()) {
+      ASSERT_EQ(system("wineboot -i >/dev/null 2>&1"), 0);
+    }
+  }
+};
+
+const auto* const wineStart = ::testing::AddGlobalTestEnvironment(new WineStart);
+
+}  // namespace
