@@ -1,0 +1,94 @@
+#include "errors.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFSystemError.hh>
+
+#include "testing_controls.h"
+
+namespace pdfl {
+
+namespace {
+
+struct Frame {
+  void* frame;
+  ASRestoreProc restore;
+};
+
+std::vector<Frame> frames;
+ASErrorCode lastCode = 0;
+
+ASErrorCode CodeOfQpdfError(const QPDFExc& e) {
+  switch (e.getErrorCode()) {
+    case qpdf_e_system:
+      return kPDFLErrFileOpen;
+    case qpdf_e_password:
+      return kPDFLErrPermission;
+    case qpdf_e_damaged_pdf:
+    case qpdf_e_pages:
+      return kPDFLErrBadPDF;
+    default:
+      return kPDFLErrGeneral;
+  }
+}
+
+}  // namespace
+
+void Fail(ASErrorCode code) {
+  throw Error{code};
+}
+
+void PushFrame(void* frame, ASRestoreProc restore) {
+  frames.push_back({frame, restore});
+}
+
+void PopFrame() {
+  if (!frames.empty())
+    frames.pop_back();
+}
+
+ASErrorCode LastErrorCode() {
+  return lastCode;
+}
+
+void DropFrames() {
+  frames.clear();
+}
+
+void Raise(ASErrorCode code) {
+  lastCode = code;
+  if (frames.empty()) {
+    std::fprintf(stderr, "pdfl: library error %d raised outside any exception frame\n", code);
+    std::abort();
+  }
+  Frame top = frames.back();
+  top.restore(top.frame);
+  std::fprintf(stderr, "pdfl: the restore procedure of an exception frame returned\n");
+  std::abort();
+}
+
+ASErrorCode CodeOfCurrentException() {
+  try {
+    throw;
+  } catch (const Error& e) {
+    return e.code;
+  } catch (const QPDFExc& e) {
+    return CodeOfQpdfError(e);
+  } catch (const QPDFSystemError&) {
+    return kPDFLErrFileOpen;
+  } catch (...) {
+    return kPDFLErrGeneral;
+  }
+}
+
+void TakeTestingRaise(const char* operation) {
+  ASErrorCode code = TestingRaiseFor(operation);
+  if (code != 0)
+    Fail(code);
+}
+
+}  // namespace pdfl

@@ -1,0 +1,71 @@
+// Library errors: thrown as C++ exceptions inside the library, and raised to
+// the caller through its exception frames only at the edge of each operation,
+// after every C++ scope of the library has been left.
+#ifndef PDFL_ERRORS_H
+#define PDFL_ERRORS_H
+
+#include <type_traits>
+
+#include "pdfl/pdfl.h"
+
+namespace pdfl {
+
+struct Error {
+  ASErrorCode code;
+};
+
+[[noreturn]] void Fail(ASErrorCode code);
+
+void PushFrame(void* frame, ASRestoreProc restore);
+void PopFrame();
+ASErrorCode LastErrorCode();
+void DropFrames();
+
+// Calls the top frame's restore procedure, which longjmps into the caller.
+// Without a frame there is nobody to tell: the process stops with a message.
+[[noreturn]] void Raise(ASErrorCode code);
+
+// The code for the exception being handled; call only inside a catch block.
+ASErrorCode CodeOfCurrentException();
+
+// Throws when the testing controls ask this operation to raise now.
+void TakeTestingRaise(const char* operation);
+
+// Runs one operation: the body's exceptions end inside here, and the raise
+// happens only after the try block is left. The body may capture only by
+// reference, since the raise jumps over this frame. A null operation name
+// leaves the testing raise to the body.
+template <typename Body>
+auto Entry(const char* operation, Body body) -> decltype(body()) {
+  static_assert(std::is_trivially_destructible_v<Body>, "the raise skips destructors");
+  using Result = decltype(body());
+  ASErrorCode code = 0;
+  if constexpr (std::is_void_v<Result>) {
+    try {
+      if (operation)
+        TakeTestingRaise(operation);
+      body();
+    } catch (...) {
+      code = CodeOfCurrentException();
+    }
+    if (code != 0)
+      Raise(code);
+  } else {
+    static_assert(std::is_trivially_destructible_v<Result>, "the raise skips destructors");
+    Result result{};
+    try {
+      if (operation)
+        TakeTestingRaise(operation);
+      result = body();
+    } catch (...) {
+      code = CodeOfCurrentException();
+    }
+    if (code != 0)
+      Raise(code);
+    return result;
+  }
+}
+
+}  // namespace pdfl
+
+#endif

@@ -1,0 +1,213 @@
+#include "metadata.h"
+
+#include <cctype>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <exempi/xmp.h>
+#include <exempi/xmpconsts.h>
+
+#include "document.h"
+#include "errors.h"
+#include "testing_controls.h"
+#include "text.h"
+
+namespace pdfl {
+
+namespace {
+
+struct XmpFree {
+  void operator()(XmpPtr xmp) const { xmp_free(xmp); }
+};
+struct XmpStringFree {
+  void operator()(XmpStringPtr text) const { xmp_string_free(text); }
+};
+using Xmp = std::unique_ptr<std::remove_pointer_t<XmpPtr>, XmpFree>;
+using XmpString = std::unique_ptr<std::remove_pointer_t<XmpStringPtr>, XmpStringFree>;
+
+// Namespaces and their prefixes, in the order they were registered. The
+// tagging namespace is known from the start: a packet parsed before its
+// registration would bind it to the packet's own prefix for good.
+std::vector<std::pair<std::string, std::string>>& Namespaces() {
+  static std::vector<std::pair<std::string, std::string>> namespaces = {
+      {"http://ns.vantrel.com/pdf/tagging/", "vtrlPDF"}};
+  return namespaces;
+}
+
+bool started = false;
+
+void CheckStarted() {
+  if (!started)
+    Fail(kPDFLErrGeneral);
+}
+
+void RegisterNamespace(const std::string& uri, const std::string& prefix) {
+  if (uri.empty() || prefix.empty() || !xmp_register_namespace(uri.c_str(), prefix.c_str(), nullptr))
+    Fail(kPDFLErrBadParameter);
+  for (const auto& known : Namespaces())
+    if (known.first == uri)
+      return;
+  Namespaces().emplace_back(uri, prefix);
+}
+
+Xmp Parse(const std::string& packet) {
+  if (packet.empty())
+    Fail(kPDFLErrBadXMP);
+  Xmp xmp(xmp_new(packet.data(), packet.size()));
+  if (!xmp)
+    Fail(kPDFLErrBadXMP);
+  return xmp;
+}
+
+// One space per level, from level 0, CR LF line ends: the layout callers
+// that edit the packet text rely on.
+std::string Serialize(XmpPtr xmp) {
+  XmpString text(xmp_string_new());
+  if (!xmp_serialize_and_format(xmp, text.get(), 0, 0, "\r\n", " ", 0))
+    Fail(kPDFLErrGeneral);
+  return std::string(xmp_string_cstr(text.get()), xmp_string_len(text.get()));
+}
+
+// A PDF date "D:YYYYMMDDHHmmSSOHH'mm'" in XMP's form; empty when it has no
+// year.
+std::string XmpDate(const std::string& pdfDate) {
+  std::string s = pdfDate.compare(0, 2, "D:") == 0 ? pdfDate.substr(2) : pdfDate;
+  size_t digits = 0;
+  while (digits < s.size() && digits < 14 && std::isdigit(static_cast<unsigned char>(s[digits])))
+    ++digits;
+  if (digits < 4)
+    return std::string();
+  std::string out = s.substr(0, 4);
+  const char* separators[] = {"-", "-", "T", ":", ":"};
+  for (size_t i = 0; i < 5 && 6 + 2 * i <= digits; ++i)
+    out += separators[i] + s.substr(4 + 2 * i, 2);
+  if (digits < 10)
+    return out;
+  if (digits < 12)
+    out += ":00";
+  std::string zone = s.substr(digits);
+  if (!zone.empty() && zone[0] == 'Z') {
+    out += "Z";
+  } else if (zone.size() >= 3 && (zone[0] == '+' || zone[0] == '-')) {
+    std::string minutes = zone.size() >= 7 && zone[3] == '\'' ? zone.substr(4, 2) : "00";
+    out += zone.substr(0, 3) + ":" + minutes;
+  }
+  return out;
+}
+
+// A packet that says what the document information says.
+Xmp BuildFromInfo(QPDF& pdf) {
+  Xmp xmp(xmp_new_empty());
+  QPDFObjectHandle info = InfoDictionary(pdf, false);
+  auto value = [&](const char* key) {
+    QPDFObjectHandle entry = info.isDictionary() ? info.getKey(key) : QPDFObjectHandle::newNull();
+    return entry.isString() ? entry.getUTF8Value() : std::string();
+  };
+  std::string text;
+  if (!(text = value("/Title")).empty())
+    xmp_set_localized_text(xmp.get(), NS_DC, "title", "", "x-default", text.c_str(), 0);
+  if (!(text = value("/Author")).empty())
+    xmp_append_array_item(xmp.get(), NS_DC, "creator", XMP_PROP_ARRAY_IS_ORDERED, text.c_str(), 0);
+  if (!(text = value("/Subject")).empty())
+    xmp_set_localized_text(xmp.get(), NS_DC, "description", "", "x-default", text.c_str(), 0);
+  if (!(text = value("/Keywords")).empty())
+    xmp_set_property(xmp.get(), NS_PDF, "Keywords", text.c_str(), 0);
+  if (!(text = value("/Creator")).empty())
+    xmp_set_property(xmp.get(), NS_XAP, "CreatorTool", text.c_str(), 0);
+  if (!(text = value("/Producer")).empty())
+    xmp_set_property(xmp.get(), NS_PDF, "Producer", text.c_str(), 0);
+  if (!(text = XmpDate(value("/CreationDate"))).empty())
+    xmp_set_property(xmp.get(), NS_XAP, "CreateDate", text.c_str(), 0);
+  if (!(text = XmpDate(value("/ModDate"))).empty())
+    xmp_set_property(xmp.get(), NS_XAP, "ModifyDate", text.c_str(), 0);
+  return xmp;
+}
+
+// The document's packet: its /Metadata stream parsed, or one built from the
+// document information when it has none.
+Xmp CurrentXmp(QPDF& pdf) {
+  QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+  if (!metadata.isStream())
+    return BuildFromInfo(pdf);
+  auto data = metadata.getStreamData(qpdf_dl_all);
+  return Parse(std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+}
+
+// Stores the packet as the catalog's /Metadata, uncompressed.
+void Store(QPDF& pdf, const std::string& packet) {
+  QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, packet);
+  stream.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
+  stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+  pdf.getRoot().replaceKey("/Metadata", stream);
+}
+
+}  // namespace
+
+void StartMetadata() {
+  if (started)
+    return;
+  if (!xmp_init())
+    Fail(kPDFLErrGeneral);
+  started = true;
+  for (const auto& [uri, prefix] : Namespaces())
+    xmp_register_namespace(uri.c_str(), prefix.c_str(), nullptr);
+}
+
+void EndMetadata() {
+  if (started)
+    xmp_terminate();
+  started = false;
+}
+
+ASText DocGetXAPMetadata(PDDoc doc) {
+  return Entry("PDDocGetXAPMetadata", [&] {
+    QPDF& pdf = *DocumentOf(doc).pdf;
+    CheckStarted();
+    if (Testing().emptyPacket)
+      return NewText(std::u16string());
+    return NewText(Utf8ToUtf16(Serialize(CurrentXmp(pdf).get())));
+  });
+}
+
+void DocSetXAPMetadata(PDDoc doc, ASText packet) {
+  Entry("PDDocSetXAPMetadata", [&] {
+    QPDF& pdf = *DocumentOf(doc).pdf;
+    std::string text = TextUtf8(packet);
+    CheckStarted();
+    CheckMayModify(pdf);
+    Parse(text);
+    Store(pdf, text);
+  });
+}
+
+ASText DocGetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText name) {
+  return Entry("PDDocGetXAPMetadataProperty", [&] {
+    QPDF& pdf = *DocumentOf(doc).pdf;
+    std::string uri = TextUtf8(namespaceURI), property = TextUtf8(name);
+    CheckStarted();
+    Xmp xmp = CurrentXmp(pdf);
+    XmpString value(xmp_string_new());
+    if (!xmp_get_property(xmp.get(), uri.c_str(), property.c_str(), value.get(), nullptr))
+      return ASText(nullptr);
+    return NewText(Utf8ToUtf16(xmp_string_cstr(value.get())));
+  });
+}
+
+void DocSetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText prefix, ASText name,
+                               ASText value) {
+  Entry("PDDocSetXAPMetadataProperty", [&] {
+    QPDF& pdf = *DocumentOf(doc).pdf;
+    std::string uri = TextUtf8(namespaceURI), prefixText = TextUtf8(prefix),
+                property = TextUtf8(name), valueText = TextUtf8(value);
+    CheckStarted();
+    CheckMayModify(pdf);
+    RegisterNamespace(uri, prefixText);
+    Xmp xmp = CurrentXmp(pdf);
+    if (!xmp_set_property(xmp.get(), uri.c_str(), property.c_str(), valueText.c_str(), 0))
+      Fail(kPDFLErrBadParameter);
+    Store(pdf, Serialize(xmp.get()));
+  });
+}
+
+}  // namespace pdfl

@@ -1,0 +1,16 @@
+// The full save of a document (PDDocSaveWithParams).
+#ifndef PDFL_SAVE_H
+#define PDFL_SAVE_H
+
+#include "pdfl/pdfl.h"
+
+namespace pdfl {
+
+// Writes the whole document to a temporary file beside the target, flushes it
+// to disk and renames it over the target, so that the target is either the
+// old file or the new one, never a mix. The document then reads the new file.
+void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params);
+
+}  // namespace pdfl
+
+#endif

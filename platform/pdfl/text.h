@@ -1,0 +1,40 @@
+// UTF-8 and UTF-16 conversions, and the library's text objects (ASText): UTF-16
+// with a UTF-8 copy made on request.
+#ifndef PDFL_TEXT_H
+#define PDFL_TEXT_H
+
+#include <string>
+
+#include "pdfl/pdfl.h"
+
+struct PDFLText {
+  std::u16string units;
+  std::string utf8;  // filled by TextGetBytes
+};
+
+namespace pdfl {
+
+// Malformed input becomes U+FFFD.
+std::u16string Utf8ToUtf16(const std::string& utf8);
+std::string Utf16ToUtf8(const std::u16string& units);
+// Raises kPDFLErrBadParameter on an unpaired surrogate.
+std::string Utf16ToUtf8Strict(const std::u16string& units);
+
+// For the library's own use: a new text object the caller owns, and the
+// UTF-8 of a caller's text (raises on an unknown handle).
+ASText NewText(const std::u16string& units);
+std::string TextUtf8(ASText text);
+void DestroyAllTexts();
+
+// The operations of "ASExtra".
+ASText TextFromUnicode(const uint16_t* units, int32_t format);
+ASText TextFromBytes(const char* text, int32_t reserved);
+ASText TextFromScriptBytes(const char* text, int32_t reserved);
+void TextDestroy(ASText text);
+const uint16_t* TextGetUnicode(ASText text);
+const char* TextGetBytes(ASText text, int32_t reserved);
+uint16_t TextIsEmpty(ASText text);
+
+}  // namespace pdfl
+
+#endif
