@@ -43,7 +43,7 @@ class DirectorySearch {
 
 // The shell's match of a long file name against a pattern (or a
 // ';'-separated list of patterns).
-bool pathMatchSpec(const std::wstring& name, const std::wstring& spec);
+bool shellMatch(const std::wstring& name, const std::wstring& patterns);
 
 // What makes a directory the same one when reached by another path.
 struct DirectoryId {

@@ -69,8 +69,8 @@ bool DirectorySearch::next(DirectoryEntry& entry) {
   return false;
 }
 
-bool pathMatchSpec(const std::wstring& name, const std::wstring& spec) {
-  return wildcardMatchList(name, spec);
+bool shellMatch(const std::wstring& name, const std::wstring& patterns) {
+  return wildcardMatchList(name, patterns);
 }
 
 bool directoryId(const std::wstring& path, DirectoryId& id) {

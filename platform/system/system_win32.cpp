@@ -54,8 +54,8 @@ bool DirectorySearch::next(DirectoryEntry& entry) {
   return true;
 }
 
-bool pathMatchSpec(const std::wstring& name, const std::wstring& spec) {
-  return PathMatchSpecW(name.c_str(), spec.c_str()) != FALSE;
+bool shellMatch(const std::wstring& name, const std::wstring& patterns) {
+  return PathMatchSpecW(name.c_str(), patterns.c_str()) != FALSE;
 }
 
 bool directoryId(const std::wstring&, DirectoryId&) { return false; }

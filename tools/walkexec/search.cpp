@@ -29,7 +29,7 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
   for (const std::wstring& pattern : patterns) {
     platform::DirectorySearch search(joinPath(directory, pattern));
     while (search.next(entry)) {
-      if (!platform::pathMatchSpec(entry.name, pattern)) continue;
+      if (!platform::shellMatch(entry.name, pattern)) continue;
       ticker.tick(processed);
       if (entry.isDirectory) continue;
       ++processed;
