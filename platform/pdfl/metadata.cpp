@@ -2,8 +2,6 @@
 
 #include <cctype>
 #include <memory>
-#include <utility>
-#include <vector>
 
 #include <exempi/xmp.h>
 #include <exempi/xmpconsts.h>
@@ -26,14 +24,8 @@ struct XmpStringFree {
 using Xmp = std::unique_ptr<std::remove_pointer_t<XmpPtr>, XmpFree>;
 using XmpString = std::unique_ptr<std::remove_pointer_t<XmpStringPtr>, XmpStringFree>;
 
-// Namespaces and their prefixes, in the order they were registered. The
-// tagging namespace is known from the start: a packet parsed before its
-// registration would bind it to the packet's own prefix for good.
-std::vector<std::pair<std::string, std::string>>& Namespaces() {
-  static std::vector<std::pair<std::string, std::string>> namespaces = {
-      {"http://ns.vantrel.com/pdf/tagging/", "vtrlPDF"}};
-  return namespaces;
-}
+const char kTaggingNamespace[] = "http://ns.vantrel.com/pdf/tagging/";
+const char kTaggingPrefix[] = "vtrlPDF";
 
 bool started = false;
 
@@ -45,10 +37,6 @@ void CheckStarted() {
 void RegisterNamespace(const std::string& uri, const std::string& prefix) {
   if (uri.empty() || prefix.empty() || !xmp_register_namespace(uri.c_str(), prefix.c_str(), nullptr))
     Fail(kPDFLErrBadParameter);
-  for (const auto& known : Namespaces())
-    if (known.first == uri)
-      return;
-  Namespaces().emplace_back(uri, prefix);
 }
 
 Xmp Parse(const std::string& packet) {
@@ -150,14 +138,9 @@ void StartMetadata() {
   if (!xmp_init())
     Fail(kPDFLErrGeneral);
   started = true;
-  for (const auto& [uri, prefix] : Namespaces())
-    xmp_register_namespace(uri.c_str(), prefix.c_str(), nullptr);
-}
-
-void EndMetadata() {
-  if (started)
-    xmp_terminate();
-  started = false;
+  // A packet that binds a namespace before it is registered keeps the
+  // packet's prefix for the process's life, so the tagging one comes first.
+  xmp_register_namespace(kTaggingNamespace, kTaggingPrefix, nullptr);
 }
 
 ASText DocGetXAPMetadata(PDDoc doc) {

@@ -7,10 +7,10 @@
 
 namespace pdfl {
 
-// Exempi's life follows the library's. Every namespace registered so far is
-// registered again at each start, before any packet is parsed.
+// Starts Exempi at the library's first start. It is not ended with the
+// library: its state is the process's, shared with any other user of it, and
+// the namespaces registered in it stay registered.
 void StartMetadata();
-void EndMetadata();
 
 ASText DocGetXAPMetadata(PDDoc doc);
 void DocSetXAPMetadata(PDDoc doc, ASText packet);

@@ -99,7 +99,7 @@ uint32_t GetVersion(HFT hft) {
 }
 
 // Ends the library: everything still open is released. Atoms and the
-// namespaces known to the metadata stay for the next start.
+// registered XMP namespaces stay for the next start.
 void Term() {
   Entry("PDFLTerm", [&] {
     ++Testing().counts.ends;
@@ -107,7 +107,6 @@ void Term() {
     DestroyAllTexts();
     ReleaseAllPaths();
     DropFrames();
-    EndMetadata();
     DeleteThreadKey();
   });
 }
