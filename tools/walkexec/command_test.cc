@@ -5,8 +5,6 @@
 #include <fstream>
 #include <iterator>
 
-#include <unistd.h>
-
 namespace {
 
 TEST(ReplaceAll, ReplacesEveryOccurrenceLeftToRight) {
@@ -29,13 +27,6 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceLeftToRight) {
     replaceAll(text, c.token, c.replacement);
     EXPECT_EQ(text, c.result) << c.text;
   }
-}
-
-TEST(RunCommandForFile, ReturnsTheExitCodeAndGetsThePathLiterally) {
-  EXPECT_EQ(runCommandForFile(L"x", L"true"), 0);
-  EXPECT_EQ(runCommandForFile(L"x", L"exit 3"), 3);
-  EXPECT_EQ(runCommandForFile(L"x", L"kill -9 $$"), 128 + 9);
-  EXPECT_EQ(runCommandForFile(L"it's $HOME `x` \"q\" \\", L"test @path = \"it's \\$HOME \\`x\\` \\\"q\\\" \\\\\""), 0);
 }
 
 class LogFailure : public ::testing::Test {
@@ -64,12 +55,6 @@ TEST_F(LogFailure, AppendsUtf16leLinesAfterEarlierContent) {
                                     "-\0" "2\0" "1\0" "4\0" "7\0" "4\0" "8\0" "3\0" "6\0" "4\0" "8\0"
                                     ",\0\xE9\0\r\0\n\0",
                                     3 + 2 * 9 + 2 * 15));
-}
-
-TEST_F(LogFailure, LogInAMissingDirectoryIsDroppedSilently) {
-  std::string path = dir_ + "/missing/log";
-  logFailure(std::wstring(path.begin(), path.end()), 1, L"a");
-  EXPECT_NE(access((dir_ + "/missing").c_str(), F_OK), 0);
 }
 
 }  // namespace
