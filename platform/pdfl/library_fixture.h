@@ -113,6 +113,43 @@ class LibraryTest : public testing::Test {
   }
   void Destroy(ASText text) { Call<ASTextDestroyProc>(asExtra_, kASTextDestroySel, text); }
 
+  std::string Info(PDDoc doc, const char* key) {
+    int32_t length = Call<PDDocGetInfoProc>(pdModel_, kPDDocGetInfoSel, doc, key, nullptr, 0);
+    std::string value(length, '\0');
+    Call<PDDocGetInfoProc>(pdModel_, kPDDocGetInfoSel, doc, key, value.data(), length + 1);
+    return value;
+  }
+
+  // Saves with the record's version fields set to major.minor; the raised
+  // code, or 0.
+  ASErrorCode Save(PDDoc doc, const std::string& path, uint32_t flags, uint32_t flags2,
+                   int major = 1, int minor = 7) {
+    PDDocSaveParams params{};
+    params.size = sizeof params;
+    params.saveFlags = flags;
+    params.newPath = MakePath(path);
+    params.majorVersion = static_cast<uint16_t>(major);
+    params.minorVersion = static_cast<uint16_t>(minor);
+    params.setVersion = 1;
+    params.saveFlags2 = flags2;
+    ASErrorCode code = Guarded(
+        [&] { Call<PDDocSaveWithParamsProc>(pdModel_, kPDDocSaveWithParamsSel, doc, &params); });
+    ReleasePath(params.newPath);
+    return code;
+  }
+
+  // The document's packet as UTF-8; the raised code in *code.
+  std::string Packet(PDDoc doc, ASErrorCode* code = nullptr) {
+    ASText packet = nullptr;
+    ASErrorCode raised = Guarded(
+        [&] { packet = Call<PDDocGetXAPMetadataProc>(pdMetadata_, kPDDocGetXAPMetadataSel, doc); });
+    if (code)
+      *code = raised;
+    std::string utf8 = packet ? Utf8(packet) : std::string();
+    Destroy(packet);
+    return utf8;
+  }
+
   HFT core_ = nullptr;
   HFT acroSupport_ = nullptr;
   HFT pdModel_ = nullptr;
