@@ -149,16 +149,4 @@ TEST_F(DocumentTest, NoModifyEncryptionDeniesRequestsAndChanges) {
   Close(open);
 }
 
-TEST_F(DocumentTest, UnknownHandlesRaise) {
-  int notADocument = 0;
-  PDDoc bogus = reinterpret_cast<PDDoc>(&notADocument);
-  EXPECT_EQ(Guarded([&] { Close(bogus); }), kPDFLErrBadParameter);
-  EXPECT_EQ(Guarded([&] { Call<PDDocGetFlagsProc>(pdModel_, kPDDocGetFlagsSel, bogus); }),
-            kPDFLErrBadParameter);
-  pdf_maker::WritePdf(Path("a.pdf"), pdf_maker::PdfOptions());
-  PDDoc doc = Open(Path("a.pdf"));
-  Close(doc);
-  EXPECT_EQ(Guarded([&] { Close(doc); }), kPDFLErrBadParameter);
-}
-
 }  // namespace

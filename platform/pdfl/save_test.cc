@@ -138,22 +138,4 @@ TEST_F(SaveTest, WritesThroughALinkAndKeepsTheMode) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"link.pdf", "real"}));
 }
 
-TEST_F(SaveTest, BadRecordsRaise) {
-  pdf_maker::WritePdf(Path("a.pdf"), pdf_maker::PdfOptions());
-  PDDoc doc = Open(Path("a.pdf"));
-  ASSERT_NE(doc, nullptr);
-  PDDocSaveParams params{};
-  params.size = sizeof params;  // no path
-  EXPECT_EQ(Guarded([&] {
-              Call<PDDocSaveWithParamsProc>(pdModel_, kPDDocSaveWithParamsSel, doc, &params);
-            }),
-            kPDFLErrBadParameter);
-  params.size = 12;
-  EXPECT_EQ(Guarded([&] {
-              Call<PDDocSaveWithParamsProc>(pdModel_, kPDDocSaveWithParamsSel, doc, &params);
-            }),
-            kPDFLErrBadParameter);
-  Close(doc);
-}
-
 }  // namespace
