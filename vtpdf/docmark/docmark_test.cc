@@ -1,0 +1,377 @@
+#include "docmark/docmark.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+
+#include "pdf_maker.h"
+#include "pdfl/pdfl_testing.h"
+#include "xmp_schema.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A packet whose tag property holds this text.
+std::string TagXmp(const std::string& text) {
+  return pdf_maker::SimpleXmp("<rdf:Description rdf:about=\"\" xmlns:vtrlPDF=\"" +
+                              std::string(kTaggingNamespaceURI) + "\">\r\n<vtrlPDF:vtrlTag>" +
+                              text + "</vtrlPDF:vtrlTag>\r\n</rdf:Description>\r\n");
+}
+
+// What a read gives back, filled with a pattern no read produces, so that a
+// record left alone can be told from one written.
+struct ReadResult {
+  ReadResult() {
+    std::memset(&settings, 0x5A, sizeof settings);
+    std::memset(&version, 0x5A, sizeof version);
+    std::memset(&fileSize, 0x5A, sizeof fileSize);
+  }
+  bool Untouched() const {
+    ReadResult fresh;
+    return std::memcmp(&settings, &fresh.settings, sizeof settings) == 0 &&
+           std::memcmp(&version, &fresh.version, sizeof version) == 0 && fileSize == fresh.fileSize;
+  }
+
+  PDFSettingsInfo settings;
+  PDFVersionInfo version;
+  int64_t fileSize;
+};
+
+// The byte of a bool as it lies in the record.
+int Byte(const bool& flag) {
+  unsigned char byte;
+  std::memcpy(&byte, &flag, 1);
+  return byte;
+}
+
+void ExpectSettings(const PDFSettingsInfo& expected, const PDFSettingsInfo& actual) {
+  EXPECT_EQ(expected.mode, actual.mode);
+  EXPECT_EQ(expected.amount, actual.amount);
+  EXPECT_EQ(int{expected.optionA}, Byte(actual.optionA));
+  EXPECT_EQ(int{expected.optionB}, Byte(actual.optionB));
+  EXPECT_EQ(int{expected.optionC}, Byte(actual.optionC));
+}
+
+void ExpectVersion(const PDFVersionInfo& expected, const PDFVersionInfo& actual) {
+  EXPECT_EQ(expected.major, actual.major);
+  EXPECT_EQ(expected.minor, actual.minor);
+  EXPECT_EQ(expected.build, actual.build);
+  EXPECT_EQ(int{expected.writerFlag}, Byte(actual.writerFlag));
+}
+
+class DocmarkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pdfl_testing::Reset();
+    char pattern[] = "/tmp/docmark_test.XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    pdfl_testing::Reset();
+    fs::remove_all(dir_);
+  }
+
+  std::string Make(const std::string& name, const pdf_maker::PdfOptions& options) {
+    std::string path = (dir_ / name).string();
+    pdf_maker::WritePdf(path, options);
+    return path;
+  }
+  std::string Make(const std::string& name) {
+    return Make(name, pdf_maker::PdfOptions());
+  }
+  std::string MakeTagged(const std::string& name) {
+    pdf_maker::PdfOptions options;
+    options.info = {{"vtrlTag", "S7.9.9-629600-1"}};
+    return Make(name, options);
+  }
+
+  static bool Read(const std::string& path, ReadResult& result) {
+    return VTPDFTagRead(pdf_maker::ToUtf16(path).c_str(), &result.settings, &result.fileSize,
+                        &result.version);
+  }
+  static bool Write(const std::string& path, const PDFSettingsInfo& settings, bool flag) {
+    return VTPDFTagWrite(pdf_maker::ToUtf16(path).c_str(), settings, flag);
+  }
+  static bool IsTagged(const std::string& path) {
+    return VTPDFTagIsAlreadyOptimized(pdf_maker::ToUtf16(path).c_str());
+  }
+
+  fs::path dir_;
+};
+
+const PDFSettingsInfo kSettings629600 = {2, 150, true, false, true};
+const PDFVersionInfo kVersion799S = {7, 9, 9, true};
+const PDFSettingsInfo kNoSettings = {};
+const PDFVersionInfo kNoVersion = {};
+const int32_t kLargest32 = std::numeric_limits<int32_t>::max();
+const int64_t kLargest64 = std::numeric_limits<int64_t>::max();
+
+// Every tolerance and refusal of the decoder, on files whose document
+// information holds the text and on files whose XMP property does.
+TEST_F(DocmarkTest, DecodesTheTagTextOrRefusesIt) {
+  const struct {
+    std::string text;
+    bool ok;
+    PDFVersionInfo version;
+    PDFSettingsInfo settings;
+    int64_t fileSize;
+  } cases[] = {
+      {"S7.9.9-629600-1048576", true, kVersion799S, kSettings629600, 1048576},
+      {"D7.9.9-152C01-20480", true, {7, 9, 9, false}, {5, 300, false, true, false}, 20480},
+      {"D0.0.0-000000-0", true, kNoVersion, kNoSettings, 0},
+      // The version field.
+      {"s7.9.9-629600-1", false, kNoVersion, kNoSettings, 0},
+      {"d7.9.9-629600-1", false, kNoVersion, kNoSettings, 0},
+      {"-629600-1", false, kNoVersion, kNoSettings, 0},
+      {"S7.9-629600-1", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9.1-629600-1", false, kNoVersion, kNoSettings, 0},
+      {"S7..9-629600-1", false, kNoVersion, kNoSettings, 0},
+      {"S.7.9.9-629600-1", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.-629600-1", false, kNoVersion, kNoSettings, 0},
+      {"S7a.9b.9c-629600-1", true, kVersion799S, kSettings629600, 1},
+      {"S7.9.x-629600-1", true, {7, 9, 0, true}, kSettings629600, 1},
+      {"S07.09.009-629600-1", true, kVersion799S, kSettings629600, 1},
+      {"S7\xC3\xA9.9.9-629600-1", true, kVersion799S, kSettings629600, 1},
+      {"S99999999999.9.9-629600-1", true, {kLargest32, 9, 9, true}, kSettings629600, 1},
+      // The settings field.
+      {"S7.9.9-629600ZZ-1", true, kVersion799S, kSettings629600, 1},
+      {"S7.9.9-6296000-1", true, kVersion799S, kSettings629600, 1},
+      {"S7.9.9-E29600-1", true, kVersion799S, kSettings629600, 1},
+      {"S7.9.9-6296ab-1", true, kVersion799S, {2, 0xAB96, true, false, true}, 1},
+      {"S7.9.9-62960-1", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9-62960000-1", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9-Z629600-1", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9--1", false, kNoVersion, kNoSettings, 0},
+      // The size field.
+      {"S7.9.9-629600-", true, kVersion799S, kSettings629600, 0},
+      {"S7.9.9-629600-99999999999999999999", true, kVersion799S, kSettings629600, kLargest64},
+      {"S7.9.9-629600-+5", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9-629600- 5", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9-629600-5 ", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9-629600--5", false, kNoVersion, kNoSettings, 0},
+      // The split.
+      {"S7.9.9-629600-100-1", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9", false, kNoVersion, kNoSettings, 0},
+      {"S7.9.9-629600", false, kNoVersion, kNoSettings, 0},
+      {"", false, kNoVersion, kNoSettings, 0},
+  };
+  for (const auto& c : cases) {
+    for (bool inInfo : {true, false}) {
+      SCOPED_TRACE("\"" + c.text + (inInfo ? "\" in the document information" : "\" in XMP"));
+      pdf_maker::PdfOptions options;
+      if (inInfo)
+        options.info = {{"vtrlTag", c.text}};
+      else
+        options.xmp = TagXmp(c.text);
+      std::string path = Make("tagged.pdf", options);
+
+      ReadResult result;
+      bool read = Read(path, result);
+      EXPECT_EQ(c.ok, read);
+      EXPECT_EQ(c.ok, IsTagged(path));
+      if (c.ok && read) {
+        ExpectVersion(c.version, result.version);
+        ExpectSettings(c.settings, result.settings);
+        EXPECT_EQ(c.fileSize, result.fileSize);
+      } else if (!c.ok) {
+        EXPECT_TRUE(result.Untouched());
+      }
+    }
+  }
+}
+
+TEST_F(DocmarkTest, NullArgumentsGiveFalseWithoutStartingTheLibrary) {
+  std::string path = MakeTagged("tagged.pdf");
+  std::u16string widePath = pdf_maker::ToUtf16(path);
+  ReadResult result;
+  EXPECT_FALSE(VTPDFTagRead(nullptr, &result.settings, &result.fileSize, &result.version));
+  EXPECT_FALSE(VTPDFTagRead(widePath.c_str(), nullptr, &result.fileSize, &result.version));
+  EXPECT_FALSE(VTPDFTagRead(widePath.c_str(), &result.settings, nullptr, &result.version));
+  EXPECT_FALSE(VTPDFTagRead(widePath.c_str(), &result.settings, &result.fileSize, nullptr));
+  EXPECT_FALSE(VTPDFTagIsAlreadyOptimized(nullptr));
+  EXPECT_FALSE(VTPDFTagWrite(nullptr, kSettings629600, true));
+  EXPECT_TRUE(result.Untouched());
+  EXPECT_EQ(0, pdfl_testing::GetCounts().starts);
+  EXPECT_EQ(0, pdfl_testing::GetCounts().opens);
+}
+
+TEST_F(DocmarkTest, NothingIsTouchedWhenTheLibraryCannotStart) {
+  std::string path = MakeTagged("tagged.pdf");
+  std::string before = pdf_maker::ReadFile(path);
+  pdfl_testing::FailInit(2);
+  ReadResult result;
+  EXPECT_FALSE(Read(path, result));
+  EXPECT_TRUE(result.Untouched());
+  EXPECT_FALSE(IsTagged(path));
+  EXPECT_FALSE(Write(path, kSettings629600, true));
+  EXPECT_EQ(0, pdfl_testing::GetCounts().opens);
+  EXPECT_EQ(before, pdf_maker::ReadFile(path));
+
+  pdfl_testing::Reset();
+  pdfl_testing::OfferTable("DLExtras", 0x90000);  // starts, then lacks a table
+  EXPECT_FALSE(Read(path, result));
+  EXPECT_FALSE(Write(path, kSettings629600, true));
+  EXPECT_EQ(0, pdfl_testing::GetCounts().opens);
+  EXPECT_EQ(before, pdf_maker::ReadFile(path));
+}
+
+TEST_F(DocmarkTest, FilesWithoutATagLeaveTheRecordsUntouched) {
+  pdf_maker::PdfOptions options;
+  options.info = {{"Title", "T"}};
+  options.xmp = pdf_maker::SimpleXmp();
+  std::string untagged = Make("untagged.pdf", options);
+  std::string missing = (dir_ / "missing.pdf").string();
+  std::string text = (dir_ / "text.pdf").string();
+  std::ofstream(text) << "S7.9.9-629600-1\n";
+  for (const std::string& path : {untagged, missing, text, dir_.string()}) {
+    SCOPED_TRACE(path);
+    ReadResult result;
+    EXPECT_FALSE(Read(path, result));
+    EXPECT_TRUE(result.Untouched());
+    EXPECT_FALSE(IsTagged(path));
+  }
+  EXPECT_EQ(pdfl_testing::GetCounts().opens, pdfl_testing::GetCounts().closes);
+  EXPECT_EQ(pdfl_testing::GetCounts().starts, pdfl_testing::GetCounts().ends);
+}
+
+TEST_F(DocmarkTest, ReadAfterWriteGivesWhatTheTagKeeps) {
+  for (bool flag : {true, false}) {
+    SCOPED_TRACE(flag);
+    std::string path = Make("doc.pdf");
+    PDFSettingsInfo settings = {17, 70000, true, false, true};
+    // A host's true may be any non-zero byte.
+    unsigned char two = 2;
+    std::memcpy(&settings.optionC, &two, 1);
+    ASSERT_TRUE(Write(path, settings, flag));
+
+    ReadResult result;
+    ASSERT_TRUE(Read(path, result));
+    ExpectVersion({7, 9, 9, flag}, result.version);
+    ExpectSettings({1, 4464, true, false, true}, result.settings);
+    EXPECT_TRUE(IsTagged(path));
+  }
+}
+
+TEST_F(DocmarkTest, WriteMakesASecondPassOnlyWhenTheSizeChanged) {
+  std::string path = Make("doc.pdf");
+  ASSERT_TRUE(Write(path, kSettings629600, true));
+  EXPECT_EQ(2, pdfl_testing::GetCounts().saves);
+
+  // The same tag again keeps the size: one pass, and the stored size is the
+  // file's size both before and after it.
+  int64_t size = fs::file_size(path);
+  pdfl_testing::Reset();
+  ASSERT_TRUE(Write(path, kSettings629600, true));
+  EXPECT_EQ(1, pdfl_testing::GetCounts().saves);
+  EXPECT_EQ(size, static_cast<int64_t>(fs::file_size(path)));
+  ReadResult result;
+  ASSERT_TRUE(Read(path, result));
+  EXPECT_EQ(size, result.fileSize);
+  EXPECT_EQ(pdfl_testing::GetCounts().starts, pdfl_testing::GetCounts().ends);
+}
+
+TEST_F(DocmarkTest, StoredSizeIsTheSizeAfterTheFirstPass) {
+  std::string path = Make("doc.pdf");
+  std::string firstPassOnly = (dir_ / "first.pdf").string();
+  fs::copy_file(path, firstPassOnly);
+  int64_t original = fs::file_size(path);
+
+  // Saves are reproducible, so a copy whose second save fails shows what the
+  // first pass left.
+  pdfl_testing::RaiseIn("PDDocSaveWithParams", 1);
+  EXPECT_FALSE(Write(firstPassOnly, kSettings629600, true));
+  pdfl_testing::Reset();
+  int64_t afterFirstPass = fs::file_size(firstPassOnly);
+  ASSERT_NE(original, afterFirstPass);
+  ReadResult first;
+  ASSERT_TRUE(Read(firstPassOnly, first));
+  EXPECT_EQ(original, first.fileSize);
+
+  ASSERT_TRUE(Write(path, kSettings629600, true));
+  EXPECT_EQ(2, pdfl_testing::GetCounts().saves);
+  ReadResult result;
+  ASSERT_TRUE(Read(path, result));
+  EXPECT_EQ(afterFirstPass, result.fileSize);
+}
+
+TEST_F(DocmarkTest, WriteToAMissingPathFails) {
+  std::string path = (dir_ / "missing.pdf").string();
+  EXPECT_FALSE(Write(path, kSettings629600, true));
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_EQ(0, pdfl_testing::GetCounts().saves);
+}
+
+TEST_F(DocmarkTest, RealPdfsOfSeveralKindsAreTaggedAndStayValid) {
+  const struct {
+    const char* name;
+    const char* version;
+    int pages;
+    bool xmp;
+    bool linearize;
+    bool objectStreams;
+    bool damageXref;
+    const char* oldTag;  // in the document information
+  } kinds[] = {
+      {"plain-1.4.pdf", "1.4", 1, false, false, false, false, ""},
+      {"xmp-1.7.pdf", "1.7", 2, true, false, false, false, ""},
+      {"linearized.pdf", "1.7", 3, true, true, false, false, ""},
+      {"object-streams.pdf", "1.7", 3, false, false, true, false, ""},
+      {"many-pages.pdf", "1.6", 120, false, false, false, false, ""},
+      {"old-tag.pdf", "1.5", 1, false, false, false, false, "D1.0.0-000000-5"},
+      {"repaired.pdf", "1.4", 4, false, false, false, true, ""},
+  };
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    pdf_maker::PdfOptions options;
+    options.version = kind.version;
+    options.pages = kind.pages;
+    options.info = {{"Title", kind.name}};
+    if (*kind.oldTag)
+      options.info["vtrlTag"] = kind.oldTag;
+    if (kind.xmp)
+      options.xmp = pdf_maker::SimpleXmp();
+    options.linearize = kind.linearize;
+    options.objectStreams = kind.objectStreams;
+    options.damageXref = kind.damageXref;
+    std::string path = Make(kind.name, options);
+    int pages = pdf_maker::PageCount(path);
+    bool linearized = pdf_maker::IsLinearized(path);
+
+    ASSERT_TRUE(Write(path, {5, 300, false, true, false}, false));
+    EXPECT_TRUE(pdf_maker::CheckOk(path));
+    EXPECT_EQ(pages, pdf_maker::PageCount(path));
+    EXPECT_EQ(linearized, pdf_maker::IsLinearized(path));
+    EXPECT_EQ(kind.version, pdf_maker::PdfVersion(path));
+    EXPECT_EQ("", pdf_maker::InfoValue(path, "vtrlTag"));
+
+    ReadResult result;
+    ASSERT_TRUE(Read(path, result));
+    ExpectVersion({7, 9, 9, false}, result.version);
+    ExpectSettings({5, 300, false, true, false}, result.settings);
+    EXPECT_EQ(pdfl_testing::GetCounts().opens, pdfl_testing::GetCounts().closes);
+  }
+}
+
+TEST_F(DocmarkTest, PdfThatForbidsModificationIsNeitherReadNorWritten) {
+  pdf_maker::PdfOptions options;
+  options.info = {{"vtrlTag", "S7.9.9-629600-1"}};
+  options.encryptNoModify = true;
+  std::string path = Make("locked.pdf", options);
+  std::string before = pdf_maker::ReadFile(path);
+
+  ReadResult result;
+  EXPECT_FALSE(Read(path, result));
+  EXPECT_TRUE(result.Untouched());
+  EXPECT_FALSE(Write(path, kSettings629600, true));
+  EXPECT_EQ(before, pdf_maker::ReadFile(path));
+  EXPECT_EQ(0, pdfl_testing::GetCounts().saves);
+}
+
+}  // namespace

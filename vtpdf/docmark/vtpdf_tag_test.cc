@@ -1,0 +1,192 @@
+#include "vtpdf_tag.h"
+
+#include <exempi/xmp.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <string>
+
+#include "pdf_maker.h"
+#include "pdfl/pdfl_testing.h"
+#include "pdfl_calls.h"
+#include "xmp_schema.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The tag property of the file's XMP, read by Exempi; empty when absent.
+std::string XmpTag(const std::string& path) {
+  std::string xml = pdf_maker::MetadataXml(path);
+  XmpPtr xmp = xmp_new(xml.data(), xml.size());
+  if (!xmp)
+    return std::string();
+  XmpStringPtr value = xmp_string_new();
+  std::string tag;
+  if (xmp_get_property(xmp, kTaggingNamespaceURI, "vtrlTag", value, nullptr))
+    tag = xmp_string_cstr(value);
+  xmp_string_free(value);
+  xmp_free(xmp);
+  return tag;
+}
+
+// The trapping state of the file, through the library: the name, or empty.
+std::string Trapped(const std::u16string& path) {
+  VTPDF pdf;
+  PDDoc document = pdf.OpenDocument(path.c_str());
+  if (!document)
+    return "(not opened)";
+  ASAtom atom = PDDocGetTrapped(document);
+  std::string name = atom ? ASAtomGetString(atom) : "";
+  pdf.CloseDocument(document);
+  return name;
+}
+
+void SetTrapped(const std::u16string& path, const char* name) {
+  VTPDF pdf;
+  PDDoc document = pdf.OpenDocument(path.c_str());
+  ASSERT_NE(nullptr, document);
+  PDDocSetTrapped(document, ASAtomFromString(name));
+  EXPECT_TRUE(pdf.SaveDocument(document, path.c_str(), false));
+  pdf.CloseDocument(document);
+}
+
+class TagTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pdfl_testing::Reset();
+    char pattern[] = "/tmp/vtpdf_tag_test.XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    dir_ = pattern;
+    path_ = (dir_ / "doc.pdf").string();
+    widePath_ = pdf_maker::ToUtf16(path_);
+  }
+  void TearDown() override {
+    pdfl_testing::Reset();
+    fs::remove_all(dir_);
+  }
+
+  fs::path dir_;
+  std::string path_;
+  std::u16string widePath_;
+};
+
+TEST_F(TagTest, WritesTheTagText) {
+  PDFSettingsInfo optionATwo = {};
+  unsigned char two = 2;
+  std::memcpy(&optionATwo.optionA, &two, 1);
+  const struct {
+    PDFSettingsInfo settings;
+    PDFVersionInfo version;
+    int64_t fileSize;
+    const char* text;
+  } cases[] = {
+      {{2, 150, true, false, true}, {7, 9, 9, true}, 1048576, "S7.9.9-629600-1048576"},
+      {{5, 300, false, true, false}, {7, 9, 9, false}, 20480, "D7.9.9-152C01-20480"},
+      {{}, {}, 0, "D0.0.0-000000-0"},
+      // Only the low bits of mode and amount are kept, amount low byte first.
+      {{18, 65686, false, false, false}, {7, 9, 9, false}, 1, "D7.9.9-029600-1"},
+      {{0, -1, false, false, false}, {7, 9, 9, false}, 1, "D7.9.9-00FFFF-1"},
+      {optionATwo, {12, 345, 6789, false}, std::numeric_limits<int64_t>::max(),
+       "D12.345.6789-200000-9223372036854775807"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    pdf_maker::WritePdf(path_, pdf_maker::PdfOptions());
+    {
+      VTPDFTag tag;
+      tag.settings = c.settings;
+      tag.version = c.version;
+      tag.fileSize = c.fileSize;
+      ASSERT_TRUE(tag.WriteTag(widePath_.c_str()));
+      EXPECT_EQ(c.fileSize, tag.fileSize);
+    }
+    EXPECT_EQ(c.text, XmpTag(path_));
+    EXPECT_EQ("", pdf_maker::InfoValue(path_, "vtrlTag"));
+  }
+}
+
+TEST_F(TagTest, ANewTagIsAllZero) {
+  VTPDFTag tag;
+  EXPECT_EQ(0, tag.settings.mode);
+  EXPECT_EQ(0, tag.settings.amount);
+  EXPECT_FALSE(tag.settings.optionA || tag.settings.optionB || tag.settings.optionC);
+  EXPECT_EQ(0, tag.version.major);
+  EXPECT_EQ(0, tag.version.minor);
+  EXPECT_EQ(0, tag.version.build);
+  EXPECT_FALSE(tag.version.writerFlag);
+  EXPECT_EQ(0, tag.fileSize);
+}
+
+TEST_F(TagTest, AFailedFieldLeavesItsMemberAlone) {
+  VTPDFTag tag;
+  tag.version = {1, 2, 3, true};
+  tag.settings = {4, 5, true, true, true};
+  tag.fileSize = 6;
+  EXPECT_FALSE(tag.ParseVersion("D7.9"));
+  EXPECT_FALSE(tag.ParseSettings("6296"));
+  EXPECT_FALSE(tag.ParseFileSize("7x"));
+  EXPECT_EQ(1, tag.version.major);
+  EXPECT_TRUE(tag.version.writerFlag);
+  EXPECT_EQ(4, tag.settings.mode);
+  EXPECT_EQ(6, tag.fileSize);
+}
+
+TEST_F(TagTest, TheTrappingStateSurvivesTheWrite) {
+  pdf_maker::WritePdf(path_, pdf_maker::PdfOptions());
+  SetTrapped(widePath_, "True");
+  ASSERT_EQ("True", Trapped(widePath_));
+  {
+    VTPDFTag tag;
+    ASSERT_TRUE(tag.StoreTagValue(widePath_.c_str(), "S7.9.9-629600-1"));
+  }
+  EXPECT_EQ("True", Trapped(widePath_));
+  EXPECT_EQ("S7.9.9-629600-1", XmpTag(path_));
+
+  pdf_maker::WritePdf(path_, pdf_maker::PdfOptions());
+  {
+    VTPDFTag tag;
+    ASSERT_TRUE(tag.StoreTagValue(widePath_.c_str(), "S7.9.9-629600-1"));
+  }
+  EXPECT_EQ("", Trapped(widePath_));
+}
+
+// A write that fails at any step closes the document and leaves the file as
+// it was.
+TEST_F(TagTest, AFailedWriteClosesTheDocumentAndSavesNothing) {
+  const struct {
+    const char* what;
+    std::function<void()> arrange;
+  } cases[] = {
+      {"open", [] { pdfl_testing::RaiseIn("PDDocOpen"); }},
+      {"permission", [] { pdfl_testing::DenyPermission(5); }},
+      {"reading the trapping state", [] { pdfl_testing::RaiseIn("PDDocGetTrapped"); }},
+      {"naming the trapping state", [] { pdfl_testing::RaiseIn("ASAtomGetString"); }},
+      {"no packet", [] { pdfl_testing::DeliverEmptyPacket(true); }},
+      {"storing the property", [] { pdfl_testing::RaiseIn("PDDocSetXAPMetadataProperty"); }},
+      // The path's atom comes first.
+      {"naming the state again", [] { pdfl_testing::RaiseIn("ASAtomFromString", 1); }},
+      {"setting the trapping state", [] { pdfl_testing::RaiseIn("PDDocSetTrapped"); }},
+      {"reading the flags", [] { pdfl_testing::RaiseIn("PDDocGetFlags"); }},
+      {"saving", [] { pdfl_testing::RaiseIn("PDDocSaveWithParams"); }},
+  };
+  pdf_maker::WritePdf(path_, pdf_maker::PdfOptions());
+  SetTrapped(widePath_, "False");
+  const std::string before = pdf_maker::ReadFile(path_);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    pdfl_testing::Reset();
+    VTPDFTag tag;
+    c.arrange();
+    EXPECT_FALSE(tag.StoreTagValue(widePath_.c_str(), "S7.9.9-629600-1"));
+    EXPECT_EQ(pdfl_testing::GetCounts().opens, pdfl_testing::GetCounts().closes);
+    EXPECT_EQ(0, pdfl_testing::GetCounts().saves);
+    EXPECT_EQ(before, pdf_maker::ReadFile(path_));
+  }
+}
+
+}  // namespace
