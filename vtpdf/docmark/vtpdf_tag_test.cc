@@ -87,7 +87,6 @@ TEST_F(TagTest, WritesTheTagText) {
   } cases[] = {
       {{2, 150, true, false, true}, {7, 9, 9, true}, 1048576, "S7.9.9-629600-1048576"},
       {{5, 300, false, true, false}, {7, 9, 9, false}, 20480, "D7.9.9-152C01-20480"},
-      {{}, {}, 0, "D0.0.0-000000-0"},
       // Only the low bits of mode and amount are kept, amount low byte first.
       {{18, 65686, false, false, false}, {7, 9, 9, false}, 1, "D7.9.9-029600-1"},
       {{0, -1, false, false, false}, {7, 9, 9, false}, 1, "D7.9.9-00FFFF-1"},
@@ -110,16 +109,13 @@ TEST_F(TagTest, WritesTheTagText) {
   }
 }
 
-TEST_F(TagTest, ANewTagIsAllZero) {
-  VTPDFTag tag;
-  EXPECT_EQ(0, tag.settings.mode);
-  EXPECT_EQ(0, tag.settings.amount);
-  EXPECT_FALSE(tag.settings.optionA || tag.settings.optionB || tag.settings.optionC);
-  EXPECT_EQ(0, tag.version.major);
-  EXPECT_EQ(0, tag.version.minor);
-  EXPECT_EQ(0, tag.version.build);
-  EXPECT_FALSE(tag.version.writerFlag);
-  EXPECT_EQ(0, tag.fileSize);
+TEST_F(TagTest, ANewTagWritesAllZero) {
+  pdf_maker::WritePdf(path_, pdf_maker::PdfOptions());
+  {
+    VTPDFTag tag;
+    ASSERT_TRUE(tag.WriteTag(widePath_.c_str()));
+  }
+  EXPECT_EQ("D0.0.0-000000-0", XmpTag(path_));
 }
 
 TEST_F(TagTest, AFailedFieldLeavesItsMemberAlone) {
