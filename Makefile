@@ -17,7 +17,9 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
 
-test: build
+# The Windows leg: walkexec's end-to-end tests run again against walkexec.exe under Wine.
+test: build windows
+	cmake -S . -B $(BUILD) -DWALKEXEC_WINDOWS_EXE=$(abspath $(WINBUILD))/bin/walkexec.exe
 	cd $(BUILD) && ctest --output-on-failure
 
 windows: deps-windows

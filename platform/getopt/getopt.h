@@ -4,8 +4,10 @@
 #ifndef GETOPT_GETOPT_H
 #define GETOPT_GETOPT_H
 
-#ifdef _WIN32
+#if defined(_WIN32) && defined(GETOPT_BUILD)
 #define GETOPT_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define GETOPT_API __declspec(dllimport)
 #else
 #define GETOPT_API __attribute__((visibility("default")))
 #endif

@@ -1,30 +1,37 @@
 #include "wildcard.h"
 
+#include <clocale>
 #include <cwctype>
+
+namespace platform {
 
 namespace {
 
-bool SameLetter(wchar_t a, wchar_t b) {
-  return std::towupper(static_cast<wint_t>(a)) == std::towupper(static_cast<wint_t>(b));
+// Upper-casing beyond ASCII needs a UTF-8 character table; the process
+// locale is left alone.
+wchar_t upper(wchar_t c) {
+  static locale_t table = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+  return table ? towupper_l(c, table) : towupper(c);
 }
 
 }  // namespace
 
-bool MatchWildcard(const std::wstring& name, const std::wstring& pattern) {
+bool wildcardMatch(const std::wstring& name, const std::wstring& pattern) {
   if (pattern == L"*.*") return true;
-  // Greedy walk that backtracks to the last '*': linear in practice, and
-  // never recursive however many stars the pattern has.
-  size_t n = 0, p = 0, starAt = std::wstring::npos, resumeAt = 0;
+  size_t n = 0, p = 0;
+  // Where to resume after the last '*': the pattern after it and the name
+  // position it has swallowed up to.
+  size_t starPattern = std::wstring::npos, starName = 0;
   while (n < name.size()) {
     if (p < pattern.size() && pattern[p] == L'*') {
-      starAt = p++;
-      resumeAt = n;
-    } else if (p < pattern.size() && (pattern[p] == L'?' || SameLetter(pattern[p], name[n]))) {
+      starPattern = ++p;
+      starName = n;
+    } else if (p < pattern.size() && (pattern[p] == L'?' || upper(pattern[p]) == upper(name[n]))) {
       ++p;
       ++n;
-    } else if (starAt != std::wstring::npos) {
-      p = starAt + 1;
-      n = ++resumeAt;
+    } else if (starPattern != std::wstring::npos) {
+      p = starPattern;
+      n = ++starName;
     } else {
       return false;
     }
@@ -33,14 +40,15 @@ bool MatchWildcard(const std::wstring& name, const std::wstring& pattern) {
   return p == pattern.size();
 }
 
-bool MatchWildcardList(const std::wstring& name, const std::wstring& patterns) {
-  size_t start = 0;
-  while (true) {
-    size_t end = patterns.find(L';', start);
-    std::wstring one = patterns.substr(start, end == std::wstring::npos ? end : end - start);
-    size_t first = one.find_first_not_of(L' ');
-    if (first != std::wstring::npos && MatchWildcard(name, one.substr(first))) return true;
+bool wildcardMatchList(const std::wstring& name, const std::wstring& patterns) {
+  size_t begin = 0;
+  for (;;) {
+    while (begin < patterns.size() && patterns[begin] == L' ') ++begin;
+    size_t end = patterns.find(L';', begin);
+    if (wildcardMatch(name, patterns.substr(begin, end - begin))) return true;
     if (end == std::wstring::npos) return false;
-    start = end + 1;
+    begin = end + 1;
   }
 }
+
+}  // namespace platform

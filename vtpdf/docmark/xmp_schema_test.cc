@@ -43,6 +43,41 @@ TEST(XmpSchema, ContainerAndItemGoInFrontOfTheClosingTags) {
   EXPECT_NE(packet.find(u"</x:xmpmeta>\r\n<?xpacket end=\"w\"?>"), std::u16string::npos);
 }
 
+TEST(XmpSchema, InsertedTextIsExact) {
+  std::u16string packet = kPacket;
+  ASSERT_TRUE(EnsureExtensionSchemas(packet));
+  ASSERT_TRUE(AddTagSchema(packet));
+  const std::u16string expected =
+      u"<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\r\n<rdf:RDF xmlns:rdf=\"x\">\r\n"
+      u" <rdf:Description rdf:about=\"\" "
+      u"xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\" "
+      u"xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\" "
+      u"xmlns:pdfaProperty=\"http://www.aiim.org/pdfa/ns/property#\">\r\n"
+      u"   <pdfaExtension:schemas>\r\n"
+      u"    <rdf:Bag>\r\n"
+      u"     <rdf:li rdf:parseType=\"Resource\">\r\n"
+      u"      <pdfaSchema:schema>Vantrel tag schema</pdfaSchema:schema>\r\n"
+      u"      <pdfaSchema:namespaceURI>http://ns.vantrel.com/pdf/tagging/"
+      u"</pdfaSchema:namespaceURI>\r\n"
+      u"      <pdfaSchema:prefix>vtrlPDF</pdfaSchema:prefix>\r\n"
+      u"      <pdfaSchema:property>\r\n"
+      u"       <rdf:Seq>\r\n"
+      u"        <rdf:li rdf:parseType=\"Resource\">\r\n"
+      u"         <pdfaProperty:name>vtrlTag</pdfaProperty:name>\r\n"
+      u"         <pdfaProperty:valueType>Text</pdfaProperty:valueType>\r\n"
+      u"         <pdfaProperty:category>internal</pdfaProperty:category>\r\n"
+      u"         <pdfaProperty:description>Vantrel tag</pdfaProperty:description>\r\n"
+      u"        </rdf:li>\r\n"
+      u"       </rdf:Seq>\r\n"
+      u"      </pdfaSchema:property>\r\n"
+      u"     </rdf:li>\r\n"
+      u"    </rdf:Bag>\r\n"
+      u"   </pdfaExtension:schemas>\r\n"
+      u"  </rdf:Description>\r\n"
+      u" </rdf:RDF>\r\n</x:xmpmeta>\r\n<?xpacket end=\"w\"?>";
+  EXPECT_EQ(packet, expected);
+}
+
 TEST(XmpSchema, ExistingContainerIsKeptAndOneTagAloneIsNone) {
   std::u16string both = u"</pdfaExtension:schemas> x <pdfaExtension:schemas>";
   std::u16string unchanged = both;
