@@ -27,6 +27,26 @@ bool StoreXmpPacket(PDDoc document, const std::u16string& packet) {
   return stored;
 }
 
+// The Info value's length in bytes; 0 when absent or on a library error.
+int32_t InfoLength(PDDoc document, const char* key) {
+  volatile int32_t length = 0;
+  PDFL_GUARD_BEGIN
+    length = PDDocGetInfo(document, key, nullptr, 0);
+  PDFL_GUARD_HANDLER
+  PDFL_GUARD_END
+  return length;
+}
+
+bool CopyInfo(PDDoc document, const char* key, char* buffer, int32_t size) {
+  volatile bool copied = false;
+  PDFL_GUARD_BEGIN
+    PDDocGetInfo(document, key, buffer, size);
+    copied = true;
+  PDFL_GUARD_HANDLER
+  PDFL_GUARD_END
+  return copied;
+}
+
 }  // namespace
 
 VTPDFMetadataReader::VTPDFMetadataReader(PDDoc document) : document(document) {}
@@ -42,22 +62,11 @@ std::string VTPDFMetadataReader::GetTag() {
 std::string VTPDFMetadataReader::GetInfoValue(const std::string& key) {
   if (!document)
     return std::string();
-  volatile int32_t length = 0;
-  PDFL_GUARD_BEGIN
-    length = PDDocGetInfo(document, key.c_str(), nullptr, 0);
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
+  int32_t length = InfoLength(document, key.c_str());
   if (length <= 0)
     return std::string();
-
   std::vector<char> buffer(static_cast<size_t>(length) + 1);
-  volatile bool read = false;
-  PDFL_GUARD_BEGIN
-    PDDocGetInfo(document, key.c_str(), buffer.data(), length + 1);
-    read = true;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-  if (!read)
+  if (!CopyInfo(document, key.c_str(), buffer.data(), length + 1))
     return std::string();
   // The value ends at its first zero byte.
   return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
@@ -157,12 +166,7 @@ bool VTPDFMetadataWriter::SetInfoValue(const std::string& key, const std::string
 bool HasInfoValue(PDDoc document, const char* key) {
   if (!document || !key || !*key)
     return false;
-  volatile bool present = false;
-  PDFL_GUARD_BEGIN
-    present = PDDocGetInfo(document, key, nullptr, 0) != 0;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-  return present;
+  return InfoLength(document, key) != 0;
 }
 
 bool HasXmpProperty(PDDoc document, const char* namespaceURI, const char* name) {

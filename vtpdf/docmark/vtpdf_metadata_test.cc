@@ -57,16 +57,18 @@ class MetadataTest : public ::testing::Test {
     ASSERT_TRUE(pdf_->libraryStarted);
   }
   void TearDown() override {
-    if (document_)
+    if (document_) {
       EXPECT_TRUE(pdf_->CloseDocument(document_));
+    }
     pdf_.reset();
     fs::remove_all(dir_);
   }
 
   // Makes a PDF with this Info and XMP (none when empty) and opens it.
   PDDoc Open(const std::map<std::string, std::string>& info, const std::string& xmp) {
-    if (document_)
+    if (document_) {
       EXPECT_TRUE(pdf_->CloseDocument(document_));
+    }
     pdf_maker::PdfOptions options;
     options.info = info;
     options.xmp = xmp;

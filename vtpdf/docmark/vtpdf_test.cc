@@ -77,13 +77,6 @@ TEST_F(VTPDFTest, StartUpRecordNamesTheResourceDirectoriesBesideTheExecutable) {
   }
 }
 
-TEST_F(VTPDFTest, ExecutableDirectoryIsCutAtTheLastSeparator) {
-  VTPDF pdf;
-  PathString directory;
-  EXPECT_EQ(0u, pdf.GetExecutableDirectory(directory));
-  EXPECT_EQ(U16(fs::read_symlink("/proc/self/exe").parent_path().string()), directory);
-}
-
 TEST_F(VTPDFTest, StartsAndEndsTheLibraryOnce) {
   {
     VTPDF pdf;
@@ -156,14 +149,6 @@ TEST_F(VTPDFTest, UnknownVersionFallsBackToTheListedVersions) {
     EXPECT_NE(0u, CurrentTableBlock()->slots[c.tableSlot]);
     EXPECT_EQ(c.version, CurrentTableBlock()->slots[c.versionSlot]);
   }
-}
-
-TEST_F(VTPDFTest, TablesCarryTheVersionsTheLibraryReports) {
-  pdfl_testing::OfferTable("PDModel", 0x70003);
-  VTPDF pdf;
-  ASSERT_TRUE(pdf.libraryStarted);
-  EXPECT_EQ(0x70003u, CurrentTableBlock()->slots[kPDModelVersionSlot]);
-  EXPECT_EQ(0xA0000u, CurrentTableBlock()->slots[kAcroSupportVersionSlot]);
 }
 
 TEST_F(VTPDFTest, RefusedStartUpIsNotEnded) {
