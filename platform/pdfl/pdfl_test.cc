@@ -192,13 +192,13 @@ TEST_F(TextTest, PathsAreUtf16AndOnlyWinUnicodePath) {
   const PDFLPathChar good[] = u"/tmp/x.pdf";
   const struct {
     ASAtom type;
-    const PDFLPathChar* spec;
+    const PDFLPathChar* pathText;
   } bad[] = {{unicode, unpaired}, {other, good}, {unicode, u""}, {unicode, nullptr}};
   for (const auto& c : bad) {
     ASPathName path = nullptr;
     EXPECT_EQ(Guarded([&] {
                 path = Call<ASFileSysCreatePathNameProc>(
-                    acroSupport_, kASFileSysCreatePathNameSel, fileSys, c.type, c.spec, nullptr);
+                    acroSupport_, kASFileSysCreatePathNameSel, fileSys, c.type, c.pathText, nullptr);
               }),
               kPDFLErrBadParameter);
     EXPECT_EQ(path, nullptr);
