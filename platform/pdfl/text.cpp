@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "handles.h"
+#include "utf8.h"
 
 namespace pdfl {
 
@@ -14,81 +15,6 @@ Handles<PDFLText>& Texts() {
   return texts;
 }
 
-void AppendUtf16(std::u16string& out, char32_t c) {
-  if (c >= 0x10000) {
-    out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-    out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-  } else {
-    out += static_cast<char16_t>(c);
-  }
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Decodes one sequence at i and moves past it; a malformed one gives U+FFFD
-// and moves one byte.
-char32_t DecodeUtf8(const std::string& s, size_t& i) {
-  unsigned char lead = s[i++];
-  if (lead < 0x80)
-    return lead;
-  int extra = 0;
-  char32_t c = 0, least = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    extra = 1, c = lead & 0x1F, least = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    extra = 2, c = lead & 0x0F, least = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    extra = 3, c = lead & 0x07, least = 0x10000;
-  } else {
-    return kReplacement;
-  }
-  if (i + extra > s.size())
-    return kReplacement;
-  for (int k = 0; k < extra; ++k) {
-    unsigned char next = s[i + k];
-    if ((next & 0xC0) != 0x80)
-      return kReplacement;
-    c = (c << 6) | (next & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-    return kReplacement;
-  i += extra;
-  return c;
-}
-
-std::string Utf16ToUtf8(const std::u16string& units, bool strict) {
-  std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      if (strict)
-        Fail(kPDFLErrBadParameter);
-      c = kReplacement;
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
 ASText FromBytes(const char* text) {
   if (!text)
     Fail(kPDFLErrBadParameter);
@@ -97,19 +23,24 @@ ASText FromBytes(const char* text) {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(const std::string& utf8) {
+std::u16string Utf8ToUtf16(const std::string& bytes) {
   std::u16string out;
-  for (size_t i = 0; i < utf8.size();)
-    AppendUtf16(out, DecodeUtf8(utf8, i));
+  for (size_t i = 0; i < bytes.size();) {
+    char32_t c;
+    size_t length = utf8::DecodeOne(bytes, i, c);
+    utf8::AppendUnit(out, length ? c : kReplacement);
+    i += length ? length : 1;
+  }
   return out;
 }
 
 std::string Utf16ToUtf8(const std::u16string& units) {
-  return Utf16ToUtf8(units, false);
-}
-
-std::string Utf16ToUtf8Strict(const std::u16string& units) {
-  return Utf16ToUtf8(units, true);
+  std::string out;
+  for (size_t i = 0; i < units.size();) {
+    char32_t c = utf8::NextCodePoint(units, i);
+    utf8::AppendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? kReplacement : c);
+  }
+  return out;
 }
 
 ASText NewText(const std::u16string& units) {

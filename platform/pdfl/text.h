@@ -14,11 +14,9 @@ struct PDFLText {
 
 namespace pdfl {
 
-// Malformed input becomes U+FFFD.
-std::u16string Utf8ToUtf16(const std::string& utf8);
+// Text, not names: malformed input becomes U+FFFD.
+std::u16string Utf8ToUtf16(const std::string& bytes);
 std::string Utf16ToUtf8(const std::u16string& units);
-// Raises kPDFLErrBadParameter on an unpaired surrogate.
-std::string Utf16ToUtf8Strict(const std::u16string& units);
 
 // For the library's own use: a new text object the caller owns, and the
 // UTF-8 of a caller's text (raises on an unknown handle).

@@ -13,6 +13,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include "utf8.h"
+
 namespace pdf_maker {
 
 namespace {
@@ -172,22 +174,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 std::u16string ToUtf16(const std::string& utf8) {
-  std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char lead = utf8[i];
-    int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-    char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int k = 1; k <= extra && i + k < utf8.size(); ++k)
-      c = (c << 6) | (utf8[i + k] & 0x3F);
-    i += extra + 1;
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
+  return utf8::DecodeLossless<std::u16string>(utf8);
 }
 
 }  // namespace pdf_maker
