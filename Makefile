@@ -17,9 +17,11 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The Windows leg: walkexec's end-to-end tests run again against walkexec.exe under Wine.
+# The Windows leg: walkexec's end-to-end tests run again against walkexec.exe under
+# Wine, and docmark.dll's exports and imports are checked.
 test: build windows
-	cmake -S . -B $(BUILD) -DWALKEXEC_WINDOWS_EXE=$(abspath $(WINBUILD))/bin/walkexec.exe
+	cmake -S . -B $(BUILD) -DWALKEXEC_WINDOWS_EXE=$(abspath $(WINBUILD))/bin/walkexec.exe \
+	  -DDOCMARK_WINDOWS_DLL=$(abspath $(WINBUILD))/bin/docmark.dll
 	cd $(BUILD) && ctest --output-on-failure
 
 windows: deps-windows
