@@ -183,7 +183,7 @@ int main(int argc, char* argv[]) {
 
   // Options follow the command word.
   optind = 2;
-  const char* options = command == "write" ? "+m:a:ABCS" : "+";
+  const char* options = command == "write" ? "m:a:ABCS" : "";
   for (int option; (option = getopt(argc, argv, options)) != -1;) {
     switch (option) {
       case 'm':

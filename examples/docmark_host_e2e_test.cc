@@ -104,6 +104,14 @@ TEST_F(DocmarkHostTest, DefaultsWriteZeroSettingsAndTheDFlag) {
                           "option A: 0\noption B: 0\noption C: 0\n"));
 }
 
+TEST_F(DocmarkHostTest, OptionsMayFollowTheFiles) {
+  std::string file = MakePdf("a.pdf");
+  ASSERT_EQ(0, Run({"write", file, "-C", "-m", "3"}).exitCode);
+  Result read = Run({"read", file});
+  EXPECT_NE(std::string::npos, read.out.find("mode: 3\n")) << read.out;
+  EXPECT_NE(std::string::npos, read.out.find("option C: 1\n")) << read.out;
+}
+
 // A name that is not UTF-8 reaches the file system byte for byte.
 TEST_F(DocmarkHostTest, NameThatIsNotUtf8) {
   std::string file = MakePdf("caf\xe9 $(x).pdf");

@@ -15,8 +15,10 @@ typedef wchar_t DocmarkPathChar;
 typedef char16_t DocmarkPathChar;
 #endif
 
-#if defined(_WIN32)
+#if defined(_WIN32) && defined(DOCMARK_BUILD)
 #define DOCMARK_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define DOCMARK_API __declspec(dllimport)
 #else
 #define DOCMARK_API __attribute__((visibility("default")))
 #endif
