@@ -31,16 +31,11 @@ std::string Quote(const std::string& word) {
 class DocmarkHostTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/docmark_host_test.XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
     const char* host = getenv("DOCMARK_HOST");
     ASSERT_NE(nullptr, host) << "DOCMARK_HOST names the program under test";
     host_ = host;
   }
-  void TearDown() override { system(("rm -rf " + Quote(dir_)).c_str()); }
-
-  std::string Path(const std::string& name) { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) { return scratch_.Path(name); }
 
   std::string MakePdf(const std::string& name, const pdf_maker::PdfOptions& options = {}) {
     std::string path = Path(name);
@@ -58,7 +53,7 @@ class DocmarkHostTest : public testing::Test {
             pdf_maker::ReadFile(Path("err"))};
   }
 
-  std::string dir_;
+  pdf_maker::ScratchDirectory scratch_;
   std::string host_;
 };
 

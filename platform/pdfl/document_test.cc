@@ -55,7 +55,7 @@ TEST_F(DocumentTest, MissingFilesAndNonPdfsRaise) {
       {Path("missing.pdf"), kPDFLErrFileOpen},
       {Path("text.pdf"), kPDFLErrBadPDF},
       {Path("empty.pdf"), kPDFLErrBadPDF},
-      {dir_, kPDFLErrFileOpen},
+      {scratch_.path(), kPDFLErrFileOpen},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);

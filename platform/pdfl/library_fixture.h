@@ -4,10 +4,8 @@
 #define PDFL_LIBRARY_FIXTURE_H
 
 #include <pthread.h>
-#include <stdlib.h>
 
 #include <csetjmp>
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -43,15 +41,11 @@ class LibraryTest : public testing::Test {
     pdModel_ = Table("PDModel");
     asExtra_ = Table("ASExtra");
     pdMetadata_ = Table("PDMetadata");
-    char pattern[] = "/tmp/pdfl_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
   }
 
   void TearDown() override {
     if (!ended_)
       Call<PDFLTermProc>(Table("PDFLibrary"), kPDFLTermSel);
-    std::filesystem::remove_all(dir_);
     pdfl_testing::Reset();
   }
 
@@ -75,7 +69,7 @@ class LibraryTest : public testing::Test {
     return Call<ASGetExceptionErrorCodeProc>(core_, kASGetExceptionErrorCodeSel);
   }
 
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return scratch_.Path(name); }
 
   ASPathName MakePath(const std::string& path) {
     std::u16string units = pdf_maker::ToUtf16(path);
@@ -155,7 +149,7 @@ class LibraryTest : public testing::Test {
   HFT pdModel_ = nullptr;
   HFT asExtra_ = nullptr;
   HFT pdMetadata_ = nullptr;
-  std::string dir_;
+  pdf_maker::ScratchDirectory scratch_;
   bool ended_ = false;
 };
 

@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "library_fixture.h"
 
 namespace {
@@ -10,7 +12,7 @@ class SaveTest : public LibraryTest {
   // The names in the scratch directory: a save leaves no temporary file.
   std::vector<std::string> Names() {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    for (const auto& entry : std::filesystem::directory_iterator(scratch_.path()))
       names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;

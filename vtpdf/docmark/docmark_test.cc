@@ -69,17 +69,13 @@ class DocmarkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     pdfl_testing::Reset();
-    char pattern[] = "/tmp/docmark_test.XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
   }
   void TearDown() override {
     pdfl_testing::Reset();
-    fs::remove_all(dir_);
   }
 
   std::string Make(const std::string& name, const pdf_maker::PdfOptions& options) {
-    std::string path = (dir_ / name).string();
+    std::string path = scratch_.Path(name);
     pdf_maker::WritePdf(path, options);
     return path;
   }
@@ -103,7 +99,7 @@ class DocmarkTest : public ::testing::Test {
     return VTPDFTagIsAlreadyOptimized(pdf_maker::ToUtf16(path).c_str());
   }
 
-  fs::path dir_;
+  pdf_maker::ScratchDirectory scratch_;
 };
 
 const PDFSettingsInfo kSettings629600 = {2, 150, true, false, true};
@@ -227,10 +223,10 @@ TEST_F(DocmarkTest, FilesWithoutATagLeaveTheRecordsUntouched) {
   options.info = {{"Title", "T"}};
   options.xmp = pdf_maker::SimpleXmp();
   std::string untagged = Make("untagged.pdf", options);
-  std::string missing = (dir_ / "missing.pdf").string();
-  std::string text = (dir_ / "text.pdf").string();
+  std::string missing = scratch_.Path("missing.pdf");
+  std::string text = scratch_.Path("text.pdf");
   std::ofstream(text) << "S7.9.9-629600-1\n";
-  for (const std::string& path : {untagged, missing, text, dir_.string()}) {
+  for (const std::string& path : {untagged, missing, text, scratch_.path()}) {
     SCOPED_TRACE(path);
     ReadResult result;
     EXPECT_FALSE(Read(path, result));
@@ -279,7 +275,7 @@ TEST_F(DocmarkTest, WriteMakesASecondPassOnlyWhenTheSizeChanged) {
 
 TEST_F(DocmarkTest, StoredSizeIsTheSizeAfterTheFirstPass) {
   std::string path = Make("doc.pdf");
-  std::string firstPassOnly = (dir_ / "first.pdf").string();
+  std::string firstPassOnly = scratch_.Path("first.pdf");
   fs::copy_file(path, firstPassOnly);
   int64_t original = fs::file_size(path);
 
@@ -302,7 +298,7 @@ TEST_F(DocmarkTest, StoredSizeIsTheSizeAfterTheFirstPass) {
 }
 
 TEST_F(DocmarkTest, WriteToAMissingPathFails) {
-  std::string path = (dir_ / "missing.pdf").string();
+  std::string path = scratch_.Path("missing.pdf");
   EXPECT_FALSE(Write(path, kSettings629600, true));
   EXPECT_FALSE(fs::exists(path));
   EXPECT_EQ(0, pdfl_testing::GetCounts().saves);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,7 +13,6 @@
 #include "pdfl_calls.h"
 #include "xmp_schema.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -50,9 +48,6 @@ class MetadataTest : public ::testing::Test {
  protected:
   void SetUp() override {
     pdfl_testing::Reset();
-    char pattern[] = "/tmp/vtpdf_metadata_test.XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
     pdf_ = std::make_unique<VTPDF>();
     ASSERT_TRUE(pdf_->libraryStarted);
   }
@@ -61,7 +56,6 @@ class MetadataTest : public ::testing::Test {
       EXPECT_TRUE(pdf_->CloseDocument(document_));
     }
     pdf_.reset();
-    fs::remove_all(dir_);
   }
 
   // Makes a PDF with this Info and XMP (none when empty) and opens it.
@@ -72,7 +66,7 @@ class MetadataTest : public ::testing::Test {
     pdf_maker::PdfOptions options;
     options.info = info;
     options.xmp = xmp;
-    path_ = (dir_ / "doc.pdf").string();
+    path_ = scratch_.Path("doc.pdf");
     pdf_maker::WritePdf(path_, options);
     document_ = pdf_->OpenDocument(pdf_maker::ToUtf16(path_).c_str());
     EXPECT_NE(nullptr, document_);
@@ -83,7 +77,7 @@ class MetadataTest : public ::testing::Test {
     return VTPDFMetadataReader(document_).GetXmpProperty(vtrlTag, kTaggingNamespaceURI);
   }
 
-  fs::path dir_;
+  pdf_maker::ScratchDirectory scratch_;
   std::string path_;
   std::unique_ptr<VTPDF> pdf_;
   PDDoc document_ = nullptr;

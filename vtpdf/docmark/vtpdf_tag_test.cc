@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <limits>
 #include <string>
@@ -15,7 +14,6 @@
 #include "pdfl_calls.h"
 #include "xmp_schema.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -59,18 +57,14 @@ class TagTest : public ::testing::Test {
  protected:
   void SetUp() override {
     pdfl_testing::Reset();
-    char pattern[] = "/tmp/vtpdf_tag_test.XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
-    path_ = (dir_ / "doc.pdf").string();
+    path_ = scratch_.Path("doc.pdf");
     widePath_ = pdf_maker::ToUtf16(path_);
   }
   void TearDown() override {
     pdfl_testing::Reset();
-    fs::remove_all(dir_);
   }
 
-  fs::path dir_;
+  pdf_maker::ScratchDirectory scratch_;
   std::string path_;
   std::u16string widePath_;
 };

@@ -24,13 +24,9 @@ class VTPDFTest : public ::testing::Test {
   void SetUp() override {
     pdfl_testing::Reset();
     host_testing::ClearDebugLine();
-    char pattern[] = "/tmp/vtpdf_test.XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return scratch_.Path(name); }
 
   std::string WritePdf(const std::string& name, const pdf_maker::PdfOptions& options) {
     std::string path = Path(name);
@@ -38,7 +34,7 @@ class VTPDFTest : public ::testing::Test {
     return path;
   }
 
-  fs::path dir_;
+  pdf_maker::ScratchDirectory scratch_;
 };
 
 TEST_F(VTPDFTest, StartUpRecordNamesTheResourceDirectoriesBesideTheExecutable) {
@@ -197,7 +193,7 @@ TEST_F(VTPDFTest, FilesThatAreNoPdfGiveNoDocument) {
   VTPDF pdf;
   EXPECT_EQ(nullptr, pdf.OpenDocument(U16(Path("missing.pdf")).c_str()));
   EXPECT_EQ(nullptr, pdf.OpenDocument(U16(text).c_str()));
-  EXPECT_EQ(nullptr, pdf.OpenDocument(U16(dir_.string()).c_str()));
+  EXPECT_EQ(nullptr, pdf.OpenDocument(U16(scratch_.path()).c_str()));
   EXPECT_EQ(0, pdfl_testing::GetCounts().opens);
 }
 
@@ -325,7 +321,7 @@ TEST_F(VTPDFTest, RaiseDuringTheSaveLeavesTheFileAsItWas) {
     EXPECT_TRUE(pdf.CloseDocument(document));
     EXPECT_EQ(before, pdf_maker::ReadFile(path));
     size_t entries = 0;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
+    for (const auto& entry : fs::directory_iterator(scratch_.path())) {
       EXPECT_EQ(path, entry.path().string());
       ++entries;
     }

@@ -1,5 +1,8 @@
 #include "pdf_maker.h"
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <regex>
@@ -175,6 +178,18 @@ std::string ReadFile(const std::string& path) {
 
 std::u16string ToUtf16(const std::string& utf8) {
   return utf8::DecodeLossless<std::u16string>(utf8);
+}
+
+ScratchDirectory::ScratchDirectory() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "devkit_test.XXXXXX").string();
+  if (!mkdtemp(pattern.data()))
+    throw std::runtime_error("cannot make a directory from " + pattern);
+  path_ = pattern;
+}
+
+ScratchDirectory::~ScratchDirectory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace pdf_maker

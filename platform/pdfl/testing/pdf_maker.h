@@ -43,6 +43,22 @@ bool HasObjectStreams(const std::string& path);
 std::string ReadFile(const std::string& path);  // the bytes; throws when unreadable
 std::u16string ToUtf16(const std::string& utf8);
 
+// A new directory under the temporary folder for one test, removed with all it
+// holds when the object goes. Throws when it cannot be made.
+class ScratchDirectory {
+ public:
+  ScratchDirectory();
+  ~ScratchDirectory();
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
 }  // namespace pdf_maker
 
 #endif
