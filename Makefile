@@ -33,6 +33,7 @@ demo: build
 
 bench: build
 	bench/walkexec_bench.sh $(BUILD)/bin/walkexec
+	$(BUILD)/bin/docmark_bench
 
 clean:
 	rm -rf $(BUILD) $(WINBUILD)
