@@ -143,6 +143,11 @@ TEST_F(DocmarkHostTest, FailuresSayWhatWentWrong) {
   std::string before = pdf_maker::ReadFile(encrypted);
   EXPECT_EQ(1, Run({"write", encrypted}).exitCode);
   EXPECT_EQ(before, pdf_maker::ReadFile(encrypted));
+
+  ASSERT_EQ(0, chmod(plain.c_str(), 0444));
+  before = pdf_maker::ReadFile(plain);
+  EXPECT_EQ(1, Run({"write", plain}).exitCode);
+  EXPECT_EQ(before, pdf_maker::ReadFile(plain));
 }
 
 TEST_F(DocmarkHostTest, BadCommandLinesShowTheUsage) {

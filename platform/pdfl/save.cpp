@@ -40,10 +40,16 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 // The mode the new file gets: the old file's, or what a new file would get.
+// A rename would replace a file whatever its permissions, so a file that the
+// caller may not write, or that no one may (the read-only attribute of
+// Windows), is refused as writing over it in place would be.
 mode_t ModeFor(const std::string& target) {
   struct stat old;
-  if (stat(target.c_str(), &old) == 0)
+  if (stat(target.c_str(), &old) == 0) {
+    if (access(target.c_str(), W_OK) != 0 || (old.st_mode & 0222) == 0)
+      Fail(kPDFLErrFileWrite);
     return old.st_mode & 07777;
+  }
   if (errno != ENOENT)
     Fail(kPDFLErrFileWrite);
   mode_t mask = umask(0);

@@ -95,6 +95,10 @@ TEST_F(SaveTest, FailedSaveLeavesTheOriginalAsItWas) {
   EXPECT_EQ(pdf_maker::ReadFile(Path("a.pdf")), before);
   EXPECT_EQ(Names(), std::vector<std::string>{"a.pdf"});
   EXPECT_EQ(Save(doc, Path("missing/a.pdf"), 0xA1, 0x52), kPDFLErrFileWrite);
+  ASSERT_EQ(chmod(Path("a.pdf").c_str(), 0444), 0);
+  EXPECT_EQ(Save(doc, Path("a.pdf"), 0xA1, 0x52), kPDFLErrFileWrite);
+  EXPECT_EQ(pdf_maker::ReadFile(Path("a.pdf")), before);
+  ASSERT_EQ(chmod(Path("a.pdf").c_str(), 0644), 0);
   EXPECT_EQ(pdfl_testing::GetCounts().saves, 0);
 
   // The document is still whole: the next save writes it.
