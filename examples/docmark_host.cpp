@@ -105,7 +105,7 @@ bool Exists(const char* path) {
 bool ParseInt32(const char* text, int32_t& value) {
   char* end;
   errno = 0;
-  long long number = strtoll(text, &end, 0);
+  long long number = strtoll(text, &end, 10);
   if (errno || end == text || *end || number < INT32_MIN || number > INT32_MAX)
     return false;
   value = static_cast<int32_t>(number);
