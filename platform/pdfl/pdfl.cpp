@@ -62,18 +62,6 @@ void DeleteThreadKey() {
   haveThreadKey = false;
 }
 
-void PushExceptionFrame(void* frame, ASRestoreProc restore) {
-  PushFrame(frame, restore);
-}
-
-void PopExceptionFrame() {
-  PopFrame();
-}
-
-ASErrorCode GetExceptionErrorCode() {
-  return LastErrorCode();
-}
-
 HFT ExtensionMgrGetHFT(ASAtom name, uint32_t version) {
   return Entry("ASExtensionMgrGetHFT", [&] {
     for (const NamedTable& table : kTables) {
@@ -112,9 +100,9 @@ void Term() {
 }
 
 void FillTables() {
-  coreTable[kASPushExceptionFrameSel] = At(PushExceptionFrame);
-  coreTable[kASPopExceptionFrameSel] = At(PopExceptionFrame);
-  coreTable[kASGetExceptionErrorCodeSel] = At(GetExceptionErrorCode);
+  coreTable[kASPushExceptionFrameSel] = At(PushFrame);
+  coreTable[kASPopExceptionFrameSel] = At(PopFrame);
+  coreTable[kASGetExceptionErrorCodeSel] = At(LastErrorCode);
   coreTable[kASAtomFromStringSel] = At(AtomFromString);
   coreTable[kASAtomGetStringSel] = At(AtomGetString);
   coreTable[kASExtensionMgrGetHFTSel] = At(ExtensionMgrGetHFT);
