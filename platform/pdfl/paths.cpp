@@ -49,11 +49,8 @@ ASPathName FileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void*
     auto path = std::make_unique<PDFLPathName>();
     // A host on POSIX passes each byte of a name that is not UTF-8 as
     // U+DC80 + byte; any other unpaired surrogate names no file.
-    for (size_t i = 0; i < units.size();) {
-      char32_t c = utf8::NextCodePoint(units, i);
-      if (c >= 0xD800 && c <= 0xDFFF && !utf8::IsEscape(c))
-        Fail(kPDFLErrBadParameter);
-    }
+    if (!utf8::HasByteForm(units))
+      Fail(kPDFLErrBadParameter);
     path->path = utf8::EncodeLossless(units);
     return Paths().Add(std::move(path));
   });

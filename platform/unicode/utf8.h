@@ -108,8 +108,19 @@ Text DecodeLossless(const std::string& bytes) {
   return text;
 }
 
-// A surrogate that is neither paired nor an escape has no byte form; it is
-// written as its three-byte pattern.
+// False when the text holds a surrogate that is neither paired nor an escape:
+// such a unit has no byte form.
+template <class Text>
+bool HasByteForm(const Text& text) {
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = NextCodePoint(text, i);
+    if (c >= 0xD800 && c <= 0xDFFF && !IsEscape(c))
+      return false;
+  }
+  return true;
+}
+
+// A surrogate without a byte form is written as its three-byte pattern.
 template <class Text>
 std::string EncodeLossless(const Text& text) {
   std::string bytes;
