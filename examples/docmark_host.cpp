@@ -47,10 +47,9 @@ class Docmark {
       error_ = dlerror();
       return;
     }
-    if (!Bind(isAlreadyOptimized, "VTPDFTagIsAlreadyOptimized") || !Bind(read, "VTPDFTagRead") ||
-        !Bind(write, "VTPDFTagWrite"))
-      return;
-    loaded_ = true;
+    Bind(isAlreadyOptimized, "VTPDFTagIsAlreadyOptimized");
+    Bind(read, "VTPDFTagRead");
+    Bind(write, "VTPDFTagWrite");
   }
   ~Docmark() {
     if (handle_)
@@ -59,7 +58,7 @@ class Docmark {
   Docmark(const Docmark&) = delete;
   Docmark& operator=(const Docmark&) = delete;
 
-  bool loaded() const { return loaded_; }
+  bool loaded() const { return isAlreadyOptimized && read && write; }
   const std::string& error() const { return error_; }
 
   decltype(&VTPDFTagIsAlreadyOptimized) isAlreadyOptimized = nullptr;
@@ -77,16 +76,14 @@ class Docmark {
   }
 
   template <class Function>
-  bool Bind(Function& function, const char* name) {
+  void Bind(Function& function, const char* name) {
     function = reinterpret_cast<Function>(dlsym(handle_, name));
     if (!function)
       error_ = path_ + " has no function " + name;
-    return function != nullptr;
   }
 
   std::string path_;
   void* handle_ = nullptr;
-  bool loaded_ = false;
   std::string error_;
 };
 
