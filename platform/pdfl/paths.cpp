@@ -48,7 +48,7 @@ ASPathName FileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void*
       Fail(kPDFLErrBadParameter);
     auto path = std::make_unique<PDFLPathName>();
     // A host on POSIX passes each byte of a name that is not UTF-8 as
-    // U+DC80 + byte; any other unpaired surrogate names no file.
+    // U+DC00 + byte (PEP 383); any other unpaired surrogate names no file.
     if (!utf8::HasByteForm(units))
       Fail(kPDFLErrBadParameter);
     path->path = utf8::EncodeLossless(units);

@@ -1,5 +1,5 @@
 // Lossless text codecs for POSIX, where names are bytes and wchar_t is
-// UTF-32: a byte that is not part of valid UTF-8 decodes to U+DC80+byte and
+// UTF-32: a byte that is not part of valid UTF-8 decodes to U+DC00+byte and
 // encodes back to the same byte, so every file name round-trips.
 #ifndef PLATFORM_SYSTEM_TEXT_H
 #define PLATFORM_SYSTEM_TEXT_H

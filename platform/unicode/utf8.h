@@ -1,8 +1,10 @@
 // UTF-8 for the POSIX side of the kit. File names and arguments there are
 // bytes, while the kit's text is UTF-16 (char16_t, or wchar_t on Windows) or
 // UTF-32 (wchar_t on Linux). The lossless pair takes valid UTF-8 to its code
-// points and every other byte to U+DC80 + byte, and back, so every name
-// round-trips byte for byte.
+// points and every other byte b (always 0x80 to 0xFF) to the lone surrogate
+// U+DC00 + b, and back, so every name round-trips byte for byte. This is
+// Python's "surrogateescape", so hosts and log readers in other languages get
+// the same bytes back.
 #ifndef PLATFORM_UNICODE_UTF8_H
 #define PLATFORM_UNICODE_UTF8_H
 
@@ -11,7 +13,7 @@
 
 namespace utf8 {
 
-const char32_t kEscapeBase = 0xDC80;  // + a byte from 0x80 to 0xFF
+const char32_t kEscapeBase = 0xDC00;  // + a byte from 0x80 to 0xFF
 
 inline bool IsEscape(char32_t c) { return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF; }
 

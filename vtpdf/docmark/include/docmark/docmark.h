@@ -8,7 +8,9 @@
 
 #include <cstdint>
 
-// File paths are NUL-terminated UTF-16.
+// File paths are NUL-terminated UTF-16. On POSIX, where names are bytes, a
+// byte b of a name that is not UTF-8 is passed as the lone surrogate U+DC00+b
+// (Python's "surrogateescape", PEP 383).
 #ifdef _WIN32
 typedef wchar_t DocmarkPathChar;
 #else
