@@ -1,6 +1,13 @@
 #include "document.h"
 
+#include <cctype>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/QPDFExc.hh>
 
 #include "atoms.h"
 #include "errors.h"
@@ -30,6 +37,90 @@ QPDFObjectHandle InfoEntry(QPDF& pdf, const std::string& name) {
   return info.isDictionary() ? info.getKey(name) : QPDFObjectHandle::newNull();
 }
 
+bool IsWhite(char c) {
+  return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+bool IsDelimiter(char c) {
+  return IsWhite(c) || std::strchr("()<>[]{}/%", c) != nullptr;
+}
+
+// Moves `at` back over white space (when white is set) or digits; the
+// number of characters passed.
+size_t Back(const std::string& bytes, size_t& at, bool white) {
+  size_t from = at;
+  while (at > 0 && (white ? IsWhite(bytes[at - 1])
+                          : std::isdigit(static_cast<unsigned char>(bytes[at - 1])) != 0))
+    --at;
+  return from - at;
+}
+
+// The reference "N G R" of the last top-level object whose dictionary says
+// /Type /Catalog; empty when the file has none. Readers rebuild a lost
+// trailer this way.
+std::string FindCatalog(const std::string& bytes) {
+  for (size_t at = bytes.rfind("/Catalog"); at != std::string::npos && at > 0;
+       at = bytes.rfind("/Catalog", at - 1)) {
+    size_t after = at + 8;
+    if (after < bytes.size() && !IsDelimiter(bytes[after]))
+      continue;
+    size_t key = at;
+    Back(bytes, key, true);
+    if (key < 5 || bytes.compare(key - 5, 5, "/Type") != 0)
+      continue;
+    size_t keyword = bytes.rfind("obj", key);
+    // After an "endobj" the name stands outside any object.
+    if (keyword == std::string::npos || (keyword >= 3 && bytes.compare(keyword - 3, 3, "end") == 0))
+      continue;
+    size_t i = keyword;
+    if (Back(bytes, i, true) == 0)
+      continue;
+    size_t generationEnd = i;
+    if (Back(bytes, i, false) == 0)
+      continue;
+    std::string generation = bytes.substr(i, generationEnd - i);
+    if (Back(bytes, i, true) == 0)
+      continue;
+    size_t numberEnd = i;
+    if (Back(bytes, i, false) == 0 || (i > 0 && !IsDelimiter(bytes[i - 1])))
+      continue;
+    return bytes.substr(i, numberEnd - i) + " " + generation + " R";
+  }
+  return std::string();
+}
+
+std::unique_ptr<QPDF> NewPdf(bool repair) {
+  auto pdf = std::make_unique<QPDF>();
+  pdf->setSuppressWarnings(true);
+  pdf->setAttemptRecovery(repair);
+  return pdf;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// The file with a trailer that names its catalog appended, for QPDF's own
+// recovery to find; null when the file has no catalog.
+std::unique_ptr<QPDF> ReadWithFoundCatalog(const std::string& path) {
+  std::string bytes = ReadAll(path);
+  std::string catalog = FindCatalog(bytes);
+  if (catalog.empty())
+    return nullptr;
+  bytes += "\ntrailer\n<< /Root " + catalog + " >>\n";
+  auto buffer = new Buffer(bytes.size());
+  std::memcpy(buffer->getBuffer(), bytes.data(), bytes.size());
+  auto pdf = NewPdf(true);
+  pdf->processInputSource(std::make_shared<BufferInputSource>(path, buffer, true));
+  // A saved file's trailer gets its /Size only where the old one had one.
+  pdf->getTrailer().replaceKey("/Size",
+                               QPDFObjectHandle::newInteger(pdf->getObjectCount() + 1));
+  return pdf;
+}
+
 }  // namespace
 
 PDFLDoc& DocumentOf(PDDoc doc) {
@@ -40,15 +131,39 @@ void CloseAllDocuments() {
   Documents().Clear();
 }
 
-std::unique_ptr<QPDF> ReadPdf(const std::string& path, bool repair) {
-  auto pdf = std::make_unique<QPDF>();
-  pdf->setSuppressWarnings(true);
-  pdf->setAttemptRecovery(repair);
-  pdf->processFile(path.c_str(), "");
+void ReadDocument(PDFLDoc& document, const std::string& path, bool repair) {
+  auto pdf = NewPdf(repair);
+  try {
+    pdf->processFile(path.c_str(), "");
+  } catch (const QPDFExc& e) {
+    if (!repair || e.getErrorCode() != qpdf_e_damaged_pdf)
+      throw;
+    auto recovered = ReadWithFoundCatalog(path);
+    if (!recovered)
+      throw;
+    pdf = std::move(recovered);
+  }
   if (!pdf->getRoot().isDictionary())
     Fail(kPDFLErrBadPDF);
-  pdf->getAllPages();
-  return pdf;
+  document.repaired = pdf->anyWarnings();
+  document.pdf = std::move(pdf);
+}
+
+void CheckNoPagesLost(PDFLDoc& document) {
+  QPDF& pdf = *document.pdf;
+  size_t pages = pdf.getAllPages().size();
+  // Objects that QPDF repairs only when it reaches them count as repairs too.
+  if (!document.repaired && !pdf.anyWarnings())
+    return;
+  // Once the cross-reference table is lost, a page that an earlier revision
+  // removed cannot be told from one the damage cut off, so both count.
+  size_t pageObjects = 0;
+  for (QPDFObjectHandle& object : pdf.getAllObjects()) {
+    if (object.isDictionary() && object.getKey("/Type").isNameAndEquals("/Page"))
+      ++pageObjects;
+  }
+  if (pages == 0 || pages < pageObjects)
+    Fail(kPDFLErrBadPDF);
 }
 
 bool MayModify(QPDF& pdf) {
@@ -76,7 +191,7 @@ PDDoc DocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
   return Entry("PDDocOpen", [&] {
     CheckFileSys(fileSys);
     auto doc = std::make_unique<PDFLDoc>();
-    doc->pdf = ReadPdf(PathOf(path), doRepair != 0);
+    ReadDocument(*doc, PathOf(path), doRepair != 0);
     PDDoc handle = Documents().Add(std::move(doc));
     ++Testing().counts.opens;
     return handle;
@@ -133,6 +248,8 @@ void DocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length) {
     CheckMayModify(pdf);
     InfoDictionary(pdf, true).replaceKey(
         name, QPDFObjectHandle::newString(std::string(value ? value : "", length)));
+    // A packet built from the document information is out of date now.
+    DocumentOf(doc).xmp.reset();
   });
 }
 
@@ -167,6 +284,7 @@ void DocSetTrapped(PDDoc doc, ASAtom value) {
     } else {
       InfoDictionary(pdf, true).replaceKey("/Trapped", QPDFObjectHandle::newName("/" + name));
     }
+    DocumentOf(doc).xmp.reset();
   });
 }
 

@@ -6,12 +6,25 @@
 #include <memory>
 #include <string>
 
+#include <exempi/xmp.h>
 #include <qpdf/QPDF.hh>
 
 #include "pdfl/pdfl.h"
 
+namespace pdfl {
+struct XmpFree {
+  void operator()(XmpPtr xmp) const { xmp_free(xmp); }
+};
+using Xmp = std::unique_ptr<std::remove_pointer_t<XmpPtr>, XmpFree>;
+}  // namespace pdfl
+
 struct PDFLDoc {
   std::unique_ptr<QPDF> pdf;
+  bool repaired = false;  // it could be read only by repairing it
+  // The packet, parsed at its first use, and the length a new packet keeps
+  // (the stored one's, when that has padding; 0 otherwise).
+  pdfl::Xmp xmp;
+  size_t paddedLength = 0;
 };
 
 namespace pdfl {
@@ -20,9 +33,14 @@ namespace pdfl {
 PDFLDoc& DocumentOf(PDDoc doc);
 void CloseAllDocuments();
 
-// Reads a PDF with QPDF (recovering a damaged one when asked) and makes sure
-// its catalog and pages can be read; throws when it cannot.
-std::unique_ptr<QPDF> ReadPdf(const std::string& path, bool repair);
+// Reads a PDF with QPDF and makes sure its catalog can be read; throws when
+// it cannot. With repair, a damaged file is recovered, its catalog found by a
+// scan of the file when not even a trailer is left.
+void ReadDocument(PDFLDoc& document, const std::string& path, bool repair);
+
+// Raises unless saving the document keeps every page the file holds: a
+// repaired document whose page tree lost pages is not written over its file.
+void CheckNoPagesLost(PDFLDoc& document);
 
 // Whether the document may be changed: not when it is encrypted, was not
 // opened with its owner password and forbids modification.

@@ -15,13 +15,9 @@ namespace pdfl {
 
 namespace {
 
-struct XmpFree {
-  void operator()(XmpPtr xmp) const { xmp_free(xmp); }
-};
 struct XmpStringFree {
   void operator()(XmpStringPtr text) const { xmp_string_free(text); }
 };
-using Xmp = std::unique_ptr<std::remove_pointer_t<XmpPtr>, XmpFree>;
 using XmpString = std::unique_ptr<std::remove_pointer_t<XmpStringPtr>, XmpStringFree>;
 
 const char kTaggingNamespace[] = "http://ns.vantrel.com/pdf/tagging/";
@@ -49,12 +45,32 @@ Xmp Parse(const std::string& packet) {
 }
 
 // One space per level, from level 0, CR LF line ends: the layout callers
-// that edit the packet text rely on.
-std::string Serialize(XmpPtr xmp) {
+// that edit the packet text rely on. The packet carries Exempi's padding
+// (2 KB of white space); given a length, it keeps exactly that length when
+// its content fits, and is empty when it does not.
+std::string Serialize(XmpPtr xmp, size_t length = 0) {
   XmpString text(xmp_string_new());
-  if (!xmp_serialize_and_format(xmp, text.get(), 0, 0, "\r\n", " ", 0))
+  uint32_t options = length > 0 ? XMP_SERIAL_EXACTPACKETLENGTH : 0;
+  if (!xmp_serialize_and_format(xmp, text.get(), options, static_cast<uint32_t>(length), "\r\n",
+                                " ", 0)) {
+    if (length > 0)
+      return std::string();
     Fail(kPDFLErrGeneral);
+  }
   return std::string(xmp_string_cstr(text.get()), xmp_string_len(text.get()));
+}
+
+// The packet's length when it has padding, which a packet stored in its place
+// keeps so that the file keeps its size; 0 when it has none.
+size_t PaddedLength(const std::string& packet) {
+  size_t end = packet.rfind("<?xpacket end=");
+  if (end == std::string::npos)
+    return 0;
+  size_t white = end;
+  while (white > 0 && std::isspace(static_cast<unsigned char>(packet[white - 1])))
+    --white;
+  // A line end alone is no padding.
+  return end - white > 2 ? packet.size() : 0;
 }
 
 // A PDF date "D:YYYYMMDDHHmmSSOHH'mm'" in XMP's form; empty when it has no
@@ -113,21 +129,32 @@ Xmp BuildFromInfo(QPDF& pdf) {
 }
 
 // The document's packet: its /Metadata stream parsed, or one built from the
-// document information when it has none.
-Xmp CurrentXmp(QPDF& pdf) {
+// document information when it has none. It is parsed once per document.
+XmpPtr CurrentXmp(PDFLDoc& document) {
+  if (document.xmp)
+    return document.xmp.get();
+  QPDF& pdf = *document.pdf;
   QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
-  if (!metadata.isStream())
-    return BuildFromInfo(pdf);
-  auto data = metadata.getStreamData(qpdf_dl_all);
-  return Parse(std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+  if (!metadata.isStream()) {
+    document.xmp = BuildFromInfo(pdf);
+    document.paddedLength = 0;
+  } else {
+    auto data = metadata.getStreamData(qpdf_dl_all);
+    std::string packet(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    document.xmp = Parse(packet);
+    document.paddedLength = PaddedLength(packet);
+  }
+  return document.xmp.get();
 }
 
 // Stores the packet as the catalog's /Metadata, uncompressed.
-void Store(QPDF& pdf, const std::string& packet) {
+void Store(PDFLDoc& document, const std::string& packet) {
+  QPDF& pdf = *document.pdf;
   QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, packet);
   stream.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
   stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
   pdf.getRoot().replaceKey("/Metadata", stream);
+  document.paddedLength = PaddedLength(packet);
 }
 
 }  // namespace
@@ -145,33 +172,34 @@ void StartMetadata() {
 
 ASText DocGetXAPMetadata(PDDoc doc) {
   return Entry("PDDocGetXAPMetadata", [&] {
-    QPDF& pdf = *DocumentOf(doc).pdf;
+    PDFLDoc& document = DocumentOf(doc);
     CheckStarted();
     if (Testing().emptyPacket)
       return NewText(std::u16string());
-    return NewText(Utf8ToUtf16(Serialize(CurrentXmp(pdf).get())));
+    return NewText(Utf8ToUtf16(Serialize(CurrentXmp(document))));
   });
 }
 
 void DocSetXAPMetadata(PDDoc doc, ASText packet) {
   Entry("PDDocSetXAPMetadata", [&] {
-    QPDF& pdf = *DocumentOf(doc).pdf;
+    PDFLDoc& document = DocumentOf(doc);
     std::string text = TextUtf8(packet);
     CheckStarted();
-    CheckMayModify(pdf);
-    Parse(text);
-    Store(pdf, text);
+    CheckMayModify(*document.pdf);
+    Xmp parsed = Parse(text);
+    Store(document, text);
+    document.xmp = std::move(parsed);
   });
 }
 
 ASText DocGetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText name) {
   return Entry("PDDocGetXAPMetadataProperty", [&] {
-    QPDF& pdf = *DocumentOf(doc).pdf;
+    PDFLDoc& document = DocumentOf(doc);
     std::string uri = TextUtf8(namespaceURI), property = TextUtf8(name);
     CheckStarted();
-    Xmp xmp = CurrentXmp(pdf);
+    XmpPtr xmp = CurrentXmp(document);
     XmpString value(xmp_string_new());
-    if (!xmp_get_property(xmp.get(), uri.c_str(), property.c_str(), value.get(), nullptr))
+    if (!xmp_get_property(xmp, uri.c_str(), property.c_str(), value.get(), nullptr))
       return ASText(nullptr);
     return NewText(Utf8ToUtf16(xmp_string_cstr(value.get())));
   });
@@ -180,16 +208,21 @@ ASText DocGetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText name) {
 void DocSetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText prefix, ASText name,
                                ASText value) {
   Entry("PDDocSetXAPMetadataProperty", [&] {
-    QPDF& pdf = *DocumentOf(doc).pdf;
+    PDFLDoc& document = DocumentOf(doc);
     std::string uri = TextUtf8(namespaceURI), prefixText = TextUtf8(prefix),
                 property = TextUtf8(name), valueText = TextUtf8(value);
     CheckStarted();
-    CheckMayModify(pdf);
+    CheckMayModify(*document.pdf);
     RegisterNamespace(uri, prefixText);
-    Xmp xmp = CurrentXmp(pdf);
-    if (!xmp_set_property(xmp.get(), uri.c_str(), property.c_str(), valueText.c_str(), 0))
+    XmpPtr xmp = CurrentXmp(document);
+    if (!xmp_set_property(xmp, uri.c_str(), property.c_str(), valueText.c_str(), 0)) {
+      document.xmp.reset();
       Fail(kPDFLErrBadParameter);
-    Store(pdf, Serialize(xmp.get()));
+    }
+    std::string packet = Serialize(xmp, document.paddedLength);
+    if (packet.empty())
+      packet = Serialize(xmp);
+    Store(document, packet);
   });
 }
 
