@@ -30,7 +30,8 @@ bool isDirectory(const std::string& path) {
 }  // namespace
 
 // readdir on the directory part, filtered by the shell's match of the
-// pattern part, as the Windows search answers.
+// pattern part, as the Windows search answers. Only the last component is a
+// pattern: '*' and '?' are ordinary characters of POSIX names.
 struct DirectorySearch::State {
   DIR* dir = nullptr;
   std::string prefix;  // Directory part with its trailing '/', or empty.
@@ -42,7 +43,7 @@ DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new St
   size_t patternStart = cut == std::wstring::npos ? 0 : cut + 1;
   std::wstring directory = searchPath.substr(0, patternStart);
   state_->pattern = searchPath.substr(patternStart);
-  if (state_->pattern.empty() || directory.find_first_of(L"*?") != std::wstring::npos) return;
+  if (state_->pattern.empty()) return;
   state_->prefix = encodeUtf8(directory);
   state_->dir = opendir(state_->prefix.empty() ? "." : state_->prefix.c_str());
 }

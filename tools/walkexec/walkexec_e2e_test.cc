@@ -424,6 +424,21 @@ TEST_F(Walkexec, DirectoryLinkCyclesAreNotWalkedRound) {
   EXPECT_EQ(seen, (std::vector<std::string>{"tree/a.txt", "tree/link/c.txt", "tree/sub/c.txt"}));
 }
 
+// Only the pattern is a pattern: on POSIX '*', '?' and '[' are ordinary
+// characters of directory names, start paths included.
+TEST_F(Walkexec, WildcardCharactersInDirectoryNamesAreLiteral) {
+  if (underWine()) GTEST_SKIP() << "Windows forbids these characters in names";
+  write("what?/a.txt");
+  write("what?/x*y/b.txt");
+  write("what?/[z]/c.txt");
+  write("whatX/d.txt");
+  Outcome r = run({"-p", "*.txt", "-c", record(), "what?"});
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::string> seen = calls();
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{"what?/[z]/c.txt", "what?/a.txt", "what?/x*y/b.txt"}));
+}
+
 // Wine's first start in a fresh prefix sets the prefix up and talks about
 // it on stderr; do that before any test reads stderr.
 class WineStart : public ::testing::Environment {
