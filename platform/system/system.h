@@ -4,7 +4,6 @@
 #ifndef PLATFORM_SYSTEM_SYSTEM_H
 #define PLATFORM_SYSTEM_SYSTEM_H
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,16 +64,37 @@ unsigned long long systemTimeNow();
 // A path as one literal word of the command interpreter's line.
 std::wstring quotePath(const std::wstring& path);
 
-// Runs a line through the command interpreter after flushing our own output,
-// and returns its exit code: 128+N for a child killed by signal N on POSIX,
-// -1 when no interpreter could be started.
-int runCommandLine(const std::wstring& commandLine);
+// Runs command lines through the command interpreter, one at a time. On
+// POSIX a line that needs nothing of the shell starts its program directly,
+// as the shell would start it. While it exists it also holds the process's
+// POSIX signal dispositions: a SIGINT or SIGQUIT ends the process by that
+// signal, at once between commands and when the running command has ended
+// during one; a SIGPIPE no longer ends it, so output that cannot be shown is
+// dropped. Commands start with the dispositions the process started with.
+class CommandRunner {
+ public:
+  CommandRunner();
+  ~CommandRunner();
+  CommandRunner(const CommandRunner&) = delete;
+  CommandRunner& operator=(const CommandRunner&) = delete;
+
+  // Flushes our own output, runs the line and returns its exit code: 128+N
+  // for a command killed by signal N on POSIX, -1 when nothing could be
+  // started.
+  int run(const std::wstring& commandLine);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Writes wide text to standard error.
 void writeError(const std::wstring& text);
 
-// Opens a file for appending binary data ("ab"); null on failure.
-FILE* openForAppend(const std::wstring& path);
+// Appends the bytes to a file in one write, creating it if missing. The
+// file gets all of them or, a short write being undone, none; false then,
+// with the reason.
+bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason);
 
 // The text as UTF-16 little-endian bytes.
 std::string utf16leBytes(const std::wstring& text);

@@ -1,11 +1,14 @@
 #include "system.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <string.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
-#include <cstdlib>
+#include <cerrno>
+#include <cstdio>
 
 #include "text.h"
 #include "wildcard.h"
@@ -104,23 +107,32 @@ std::wstring quotePath(const std::wstring& path) {
   return quoted + L"'";
 }
 
-int runCommandLine(const std::wstring& commandLine) {
-  fflush(stdout);
-  fflush(stderr);
-  int status = system(encodeUtf8(commandLine).c_str());
-  if (status == -1) return -1;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
-}
-
 void writeError(const std::wstring& text) {
   std::string bytes = encodeUtf8(text);
   fwrite(bytes.data(), 1, bytes.size(), stderr);
 }
 
-FILE* openForAppend(const std::wstring& path) {
-  return fopen(encodeUtf8(path).c_str(), "ab");
+bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason) {
+  int fd = open(encodeUtf8(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    reason = decodeUtf8(strerror(errno));
+    return false;
+  }
+  struct stat before;
+  int error = fstat(fd, &before) == 0 ? 0 : errno;
+  if (error == 0) {
+    ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      error = errno;
+    } else if (static_cast<size_t>(written) < bytes.size()) {
+      // A file takes less than it is given only when its device is full.
+      error = ENOSPC;
+      if (ftruncate(fd, before.st_size) != 0) error = errno;
+    }
+  }
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) reason = decodeUtf8(strerror(error));
+  return error == 0;
 }
 
 std::string utf16leBytes(const std::wstring& text) { return encodeUtf16le(text); }

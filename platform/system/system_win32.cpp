@@ -3,6 +3,12 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 // The C runtime's own splitting of the command line into wide arguments,
@@ -68,7 +74,15 @@ unsigned long long systemTimeNow() {
 
 std::wstring quotePath(const std::wstring& path) { return L"\"" + path + L"\""; }
 
-int runCommandLine(const std::wstring& commandLine) {
+// Windows keeps the command interpreter for every line; Ctrl-C reaches
+// every process of the console, so it ends us together with the command.
+struct CommandRunner::State {};
+
+CommandRunner::CommandRunner() : state_(new State) {}
+
+CommandRunner::~CommandRunner() = default;
+
+int CommandRunner::run(const std::wstring& commandLine) {
   fflush(stdout);
   fflush(stderr);
   return _wsystem(commandLine.c_str());
@@ -76,7 +90,28 @@ int runCommandLine(const std::wstring& commandLine) {
 
 void writeError(const std::wstring& text) { fputws(text.c_str(), stderr); }
 
-FILE* openForAppend(const std::wstring& path) { return _wfopen(path.c_str(), L"ab"); }
+bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason) {
+  int fd = _wopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) {
+    reason = _wcserror(errno);
+    return false;
+  }
+  long long before = _filelengthi64(fd);
+  int error = before < 0 ? errno : 0;
+  if (error == 0) {
+    int written = _write(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
+    if (written < 0) {
+      error = errno;
+    } else if (static_cast<size_t>(written) < bytes.size()) {
+      // A file takes less than it is given only when its disk is full.
+      error = ENOSPC;
+    }
+    if (error != 0 && _chsize_s(fd, before) != 0) error = errno;
+  }
+  if (_close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) reason = _wcserror(error);
+  return error == 0;
+}
 
 std::string utf16leBytes(const std::wstring& text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));

@@ -1,15 +1,12 @@
 #include "command.h"
 
-#include <cstdio>
-
 #include <boost/format.hpp>
 
-#include "system.h"
-
-int runCommandForFile(const std::wstring& path, const std::wstring& command) {
+int runCommandForFile(platform::CommandRunner& runner, const std::wstring& path,
+                      const std::wstring& command) {
   std::wstring line = command;
   replaceAll(line, L"@path", platform::quotePath(path));
-  return platform::runCommandLine(line);
+  return runner.run(line);
 }
 
 void replaceAll(std::wstring& text, const std::wstring& token, const std::wstring& replacement) {
@@ -20,10 +17,15 @@ void replaceAll(std::wstring& text, const std::wstring& token, const std::wstrin
   }
 }
 
-void logFailure(const std::wstring& errorLog, int exitCode, const std::wstring& path) {
-  FILE* log = platform::openForAppend(errorLog);
-  if (!log) return;
-  std::string bytes = platform::utf16leBytes((boost::wformat(L"%d,%s\r\n") % exitCode % path).str());
-  fwrite(bytes.data(), 1, bytes.size(), log);
-  fclose(log);
+FailureLog::FailureLog(const std::wstring& path) : path_(path) {}
+
+void FailureLog::logFailure(int exitCode, const std::wstring& path) {
+  if (path_.empty()) return;
+  std::string line = platform::utf16leBytes((boost::wformat(L"%d,%s\r\n") % exitCode % path).str());
+  std::wstring reason;
+  if (platform::appendWhole(path_, line, reason)) return;
+  if (!lost_)
+    platform::writeError(
+        (boost::wformat(L"walkexec: cannot write the failure log %s: %s\n") % path_ % reason).str());
+  lost_ = true;
 }

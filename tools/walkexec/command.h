@@ -4,16 +4,32 @@
 
 #include <string>
 
+#include "system.h"
+
 // Runs the template with every "@path" replaced by the quoted path; returns
 // the command's exit code.
-int runCommandForFile(const std::wstring& path, const std::wstring& command);
+int runCommandForFile(platform::CommandRunner& runner, const std::wstring& path,
+                      const std::wstring& command);
 
 // Replaces every occurrence of `token`, left to right; text brought in by a
 // replacement is not searched again.
 void replaceAll(std::wstring& text, const std::wstring& token, const std::wstring& replacement);
 
-// Appends "<exit code>,<path>\r\n" in UTF-16LE to the log; a log that cannot
-// be opened loses the line.
-void logFailure(const std::wstring& errorLog, int exitCode, const std::wstring& path);
+// The failure log of a run, named by -e (empty: none). A line that cannot be
+// written is lost, and the first loss is told on standard error, so that a
+// run that lost some can end with a failure.
+class FailureLog {
+ public:
+  explicit FailureLog(const std::wstring& path);
+
+  // Appends "<exit code>,<path>\r\n" in UTF-16LE, whole or not at all.
+  void logFailure(int exitCode, const std::wstring& path);
+
+  bool lostLines() const { return lost_; }
+
+ private:
+  std::wstring path_;
+  bool lost_ = false;
+};
 
 #endif

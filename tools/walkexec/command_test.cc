@@ -47,9 +47,10 @@ class LogFailure : public ::testing::Test {
 TEST_F(LogFailure, AppendsUtf16leLinesAfterEarlierContent) {
   std::string path = dir_ + "/log";
   std::ofstream(path, std::ios::binary) << "old";
-  std::wstring log(path.begin(), path.end());
-  logFailure(log, 1, L"t/a b");
-  logFailure(log, -2147483647 - 1, L"\u00E9");
+  FailureLog log(std::wstring(path.begin(), path.end()));
+  log.logFailure(1, L"t/a b");
+  log.logFailure(-2147483647 - 1, L"\u00E9");
+  EXPECT_FALSE(log.lostLines());
   EXPECT_EQ(read(path), std::string("old"
                                     "1\0,\0t\0/\0a\0 \0b\0\r\0\n\0"
                                     "-\0" "2\0" "1\0" "4\0" "7\0" "4\0" "8\0" "3\0" "6\0" "4\0" "8\0"

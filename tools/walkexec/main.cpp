@@ -38,6 +38,6 @@ int main(int argc, char* argv[]) {
   if (patterns.empty()) patterns.push_back(L"*");
   if (command.empty()) command = L"echo @path";
 
-  runOverPaths(paths, patterns, command, errorLog);
-  return 0;
+  // A run whose failure log lost a line must not look like a success.
+  return runOverPaths(paths, patterns, command, errorLog) ? 0 : 1;
 }

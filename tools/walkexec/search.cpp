@@ -4,20 +4,24 @@
 
 #include "command.h"
 
-void runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
+bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
                   const std::wstring& command, const std::wstring& errorLog) {
   Timer timer(250);
   ProgressTicker ticker(&timer);
+  platform::CommandRunner runner;
+  FailureLog log(errorLog);
   uint32_t processed = 0;
   for (const std::wstring& path : paths) {
     std::vector<platform::DirectoryId> chain;
-    walkDirectory(ticker, processed, path, patterns, command, errorLog, chain);
+    walkDirectory(ticker, processed, path, patterns, command, runner, log, chain);
   }
+  return !log.lostLines();
 }
 
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
                    const std::vector<std::wstring>& patterns, const std::wstring& command,
-                   const std::wstring& errorLog, std::vector<platform::DirectoryId>& chain) {
+                   platform::CommandRunner& runner, FailureLog& log,
+                   std::vector<platform::DirectoryId>& chain) {
   platform::DirectoryId id;
   bool known = platform::directoryId(directory, id);
   if (known) {
@@ -34,8 +38,8 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
       if (entry.isDirectory) continue;
       ++processed;
       std::wstring path = joinPath(directory, entry.name);
-      int exitCode = runCommandForFile(path, command);
-      if (exitCode != 0 && !errorLog.empty()) logFailure(errorLog, exitCode, path);
+      int exitCode = runCommandForFile(runner, path, command);
+      if (exitCode != 0) log.logFailure(exitCode, path);
     }
   }
 
@@ -50,7 +54,7 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
     }
   }
   for (const std::wstring& subdirectory : subdirectories)
-    walkDirectory(ticker, processed, subdirectory, patterns, command, errorLog, chain);
+    walkDirectory(ticker, processed, subdirectory, patterns, command, runner, log, chain);
 
   if (known) chain.pop_back();
 }

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "command.h"
 #include "progress.h"
 #include "system.h"
 
-void runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
+// Returns false when the failure log lost a line.
+bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
                   const std::wstring& command, const std::wstring& errorLog);
 
 // Files of `directory` first, pattern by pattern, then each subdirectory in
@@ -18,7 +20,8 @@ void runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std:
 // one of them is not walked round again.
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
                    const std::vector<std::wstring>& patterns, const std::wstring& command,
-                   const std::wstring& errorLog, std::vector<platform::DirectoryId>& chain);
+                   platform::CommandRunner& runner, FailureLog& log,
+                   std::vector<platform::DirectoryId>& chain);
 
 // The directory path, a separator unless it already ends in one, the name.
 std::wstring joinPath(const std::wstring& directory, const std::wstring& name);

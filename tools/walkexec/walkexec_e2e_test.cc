@@ -334,15 +334,29 @@ TEST_F(Walkexec, ExitCodesAreLoggedSigned) {
   EXPECT_EQ(read("codes.log"), utf16le(code + "," + native("tree/one.txt") + "\r\n"));
 }
 
-TEST_F(Walkexec, NoLogWithoutFailuresAndNoneInAMissingDirectory) {
+TEST_F(Walkexec, NoLogWithoutFailures) {
   writeSmallTree();
-  run({"-c", "exit 0", "-e", "ok.log", "tree"});
+  Outcome r = run({"-c", "exit 0", "-e", "ok.log", "tree"});
+  EXPECT_EQ(r.status, 0);
   EXPECT_FALSE(exists("ok.log"));
+}
 
-  Outcome r = run({"-c", record("exit 1"), "-e", native("missing/fail.log"), "tree"});
-  EXPECT_EQ(calls().size(), 3u) << "every command still runs";
+// A log that cannot be written is told once, every command still runs, and
+// the run ends with status 1.
+TEST_F(Walkexec, ALogThatCannotBeWrittenIsToldOnceAndFailsTheRun) {
+  writeSmallTree();
+  ASSERT_EQ(mkdir(at("adir").c_str(), 0755), 0);
+  for (const std::string log : {native("missing/fail.log"), std::string("adir")}) {
+    remove(at("calls").c_str());
+    Outcome r = run({"-c", record("exit 1"), "-e", log, "tree"});
+    EXPECT_EQ(r.status, 1) << log;
+    EXPECT_EQ(calls().size(), 3u) << log;
+    std::string told = parseProgress(r.err).rest;
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    EXPECT_NE(told.find("walkexec: cannot write the failure log " + log + ": "), std::string::npos)
+        << told;
+  }
   EXPECT_FALSE(exists("missing"));
-  EXPECT_EQ(parseProgress(r.err).rest, "");
 }
 
 // Each name reaches the command as exactly its own bytes, and nothing in it
