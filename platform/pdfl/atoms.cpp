@@ -1,6 +1,7 @@
 #include "atoms.h"
 
 #include <deque>
+#include <mutex>
 #include <unordered_map>
 
 #include "errors.h"
@@ -9,7 +10,10 @@ namespace pdfl {
 
 namespace {
 
+// Atoms are the process's, like the library's; the lock lets any thread
+// make them.
 struct AtomTable {
+  std::mutex lock;
   std::deque<std::string> names;  // atom n is names[n - 1]; a deque keeps them in place
   std::unordered_map<std::string, ASAtom> atoms;
 };
@@ -23,6 +27,7 @@ AtomTable& Atoms() {
 
 ASAtom Intern(const std::string& name) {
   AtomTable& table = Atoms();
+  std::lock_guard<std::mutex> hold(table.lock);
   auto it = table.atoms.find(name);
   if (it != table.atoms.end())
     return it->second;
@@ -34,6 +39,7 @@ ASAtom Intern(const std::string& name) {
 
 const std::string& AtomName(ASAtom atom) {
   AtomTable& table = Atoms();
+  std::lock_guard<std::mutex> hold(table.lock);
   if (atom == 0 || atom > table.names.size())
     Fail(kPDFLErrBadParameter);
   return table.names[atom - 1];

@@ -19,8 +19,9 @@ struct Frame {
   ASRestoreProc restore;
 };
 
-std::vector<Frame> frames;
-ASErrorCode lastCode = 0;
+// A raise unwinds the raising thread's own frames.
+thread_local std::vector<Frame> frames;
+thread_local ASErrorCode lastCode = 0;
 
 ASErrorCode CodeOfQpdfError(const QPDFExc& e) {
   switch (e.getErrorCode()) {

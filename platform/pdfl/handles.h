@@ -1,10 +1,12 @@
 // The live objects of one kind that the library has handed out. A handle the
-// library does not know raises instead of being followed.
+// library does not know raises instead of being followed. The table is the
+// process's, so every use takes its lock.
 #ifndef PDFL_HANDLES_H
 #define PDFL_HANDLES_H
 
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include "errors.h"
 
@@ -15,11 +17,13 @@ class Handles {
  public:
   T* Add(std::unique_ptr<T> object) {
     T* handle = object.get();
+    std::lock_guard<std::mutex> hold(lock_);
     objects_[handle] = std::move(object);
     return handle;
   }
 
   T& Get(T* handle) const {
+    std::lock_guard<std::mutex> hold(lock_);
     auto it = objects_.find(handle);
     if (it == objects_.end())
       Fail(kPDFLErrBadParameter);
@@ -27,13 +31,25 @@ class Handles {
   }
 
   void Remove(T* handle) {
-    if (objects_.erase(handle) == 0)
-      Fail(kPDFLErrBadParameter);
+    std::unique_ptr<T> object;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      auto it = objects_.find(handle);
+      if (it == objects_.end())
+        Fail(kPDFLErrBadParameter);
+      object = std::move(it->second);
+      objects_.erase(it);
+    }
   }
 
-  void Clear() { objects_.clear(); }
+  void Clear() {
+    std::map<T*, std::unique_ptr<T>> objects;
+    std::lock_guard<std::mutex> hold(lock_);
+    objects.swap(objects_);
+  }
 
  private:
+  mutable std::mutex lock_;
   std::map<T*, std::unique_ptr<T>> objects_;
 };
 

@@ -1,13 +1,16 @@
 #include "metadata.h"
 
+#include <atomic>
 #include <cctype>
 #include <memory>
+#include <mutex>
 
 #include <exempi/xmp.h>
 #include <exempi/xmpconsts.h>
 
 #include "document.h"
 #include "errors.h"
+#include "packet_cost.h"
 #include "testing_controls.h"
 #include "text.h"
 
@@ -23,7 +26,8 @@ using XmpString = std::unique_ptr<std::remove_pointer_t<XmpStringPtr>, XmpString
 const char kTaggingNamespace[] = "http://ns.vantrel.com/pdf/tagging/";
 const char kTaggingPrefix[] = "vtrlPDF";
 
-bool started = false;
+std::once_flag startOnce;
+std::atomic<bool> started{false};
 
 void CheckStarted() {
   if (!started)
@@ -36,7 +40,7 @@ void RegisterNamespace(const std::string& uri, const std::string& prefix) {
 }
 
 Xmp Parse(const std::string& packet) {
-  if (packet.empty())
+  if (packet.empty() || PacketParseCost(packet) > kMaximumPacketParseCost)
     Fail(kPDFLErrBadXMP);
   Xmp xmp(xmp_new(packet.data(), packet.size()));
   if (!xmp)
@@ -160,14 +164,16 @@ void Store(PDFLDoc& document, const std::string& packet) {
 }  // namespace
 
 void StartMetadata() {
-  if (started)
-    return;
-  if (!xmp_init())
+  std::call_once(startOnce, [] {
+    if (!xmp_init())
+      return;
+    // A packet that binds a namespace before it is registered keeps the
+    // packet's prefix for the process's life, so the tagging one comes first.
+    xmp_register_namespace(kTaggingNamespace, kTaggingPrefix, nullptr);
+    started = true;
+  });
+  if (!started)
     Fail(kPDFLErrGeneral);
-  started = true;
-  // A packet that binds a namespace before it is registered keeps the
-  // packet's prefix for the process's life, so the tagging one comes first.
-  xmp_register_namespace(kTaggingNamespace, kTaggingPrefix, nullptr);
 }
 
 ASText DocGetXAPMetadata(PDDoc doc) {

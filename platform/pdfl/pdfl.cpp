@@ -51,15 +51,23 @@ const NamedTable kTables[] = {
     {"DLExtras", emptyTables[8]},
 };
 
+// One key for the process, made at the first start and never deleted: a
+// thread may be using it while another starts or ends the library. Each
+// thread's block is freed when the library ends on that thread, or when the
+// thread exits.
+pthread_once_t threadKeyOnce = PTHREAD_ONCE_INIT;
 bool haveThreadKey = false;
 pthread_key_t threadKey;
 
-void DeleteThreadKey() {
+void MakeThreadKey() {
+  haveThreadKey = pthread_key_create(&threadKey, std::free) == 0;
+}
+
+void FreeThreadBlock() {
   if (!haveThreadKey)
     return;
   std::free(pthread_getspecific(threadKey));
-  pthread_key_delete(threadKey);
-  haveThreadKey = false;
+  pthread_setspecific(threadKey, nullptr);
 }
 
 HFT ExtensionMgrGetHFT(ASAtom name, uint32_t version) {
@@ -95,7 +103,7 @@ void Term() {
     DestroyAllTexts();
     ReleaseAllPaths();
     DropFrames();
-    DeleteThreadKey();
+    FreeThreadBlock();
   });
 }
 
@@ -185,15 +193,12 @@ int32_t PDFLInit(PDFLInitRecord* record) {
 int32_t PDFLInitThreadLocalData(uint32_t* index, uint32_t blockSize) {
   if (!index || blockSize == 0 || pdfl::Testing().failThreadData)
     return 0;
-  pdfl::DeleteThreadKey();
-  void* block = std::calloc(1, blockSize);
-  if (!block || pthread_key_create(&pdfl::threadKey, std::free) != 0) {
-    std::free(block);
+  pthread_once(&pdfl::threadKeyOnce, pdfl::MakeThreadKey);
+  if (!pdfl::haveThreadKey)
     return 0;
-  }
-  pdfl::haveThreadKey = true;
-  if (pthread_setspecific(pdfl::threadKey, block) != 0) {
-    pdfl::DeleteThreadKey();
+  pdfl::FreeThreadBlock();
+  void* block = std::calloc(1, blockSize);
+  if (!block || pthread_setspecific(pdfl::threadKey, block) != 0) {
     std::free(block);
     return 0;
   }

@@ -203,13 +203,23 @@ class NewFile {
   FILE* file_ = nullptr;
 };
 
+bool HasObjectStreams(QPDF& pdf) {
+  for (const auto& [object, entry] : pdf.getXRefTable()) {
+    if (entry.getType() == 2)
+      return true;
+  }
+  return false;
+}
+
 void Write(QPDF& pdf, const PDDocSaveParams& params, FILE* file) {
   QPDFWriter writer(pdf);
   writer.setOutputFile("new file", file, false);
   writer.setNewlineBeforeEndstream(true);
   writer.setLinearization((params.saveFlags & kPDSaveLinearized) != 0);
+  // Object streams that the document has are kept as they are: packing
+  // every object anew would cost half as much again as the rest of the save.
   if (params.saveFlags2 & kPDSave2Compressed)
-    writer.setObjectStreamMode(qpdf_o_generate);
+    writer.setObjectStreamMode(HasObjectStreams(pdf) ? qpdf_o_preserve : qpdf_o_generate);
   else if (params.saveFlags2 & kPDSave2Uncompressed)
     writer.setObjectStreamMode(qpdf_o_disable);
   if (params.setVersion == 1) {

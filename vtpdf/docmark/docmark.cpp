@@ -16,17 +16,8 @@ int64_t FileSize(const DocmarkPathChar* path) {
   return FindEntry(path, &size) ? size : 0;
 }
 
-}  // namespace
-
-bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
-  PDFSettingsInfo settings;
-  PDFVersionInfo version;
-  int64_t fileSize = 0;
-  return VTPDFTagRead(path, &settings, &fileSize, &version);
-}
-
-bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileSize,
-                  PDFVersionInfo* version) {
+bool Read(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileSize,
+          PDFVersionInfo* version) {
   if (!path || !settings || !fileSize || !version)
     return false;
   VTPDFTag tag;
@@ -38,12 +29,29 @@ bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_
   return true;
 }
 
+}  // namespace
+
+bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
+  PDFSettingsInfo settings;
+  PDFVersionInfo version;
+  int64_t fileSize = 0;
+  ExportLock lock;
+  return Read(path, &settings, &fileSize, &version);
+}
+
+bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileSize,
+                  PDFVersionInfo* version) {
+  ExportLock lock;
+  return Read(path, settings, fileSize, version);
+}
+
 // The tag holds the size the file had just before the last write, so when
 // writing it changed the size, it is written once more with the new size.
 bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
                    bool writerFlag) {
   if (!path)
     return false;
+  ExportLock lock;
   bool done = false;
   for (int passes = 0; !done && passes < 2; ++passes) {
     VTPDFTag tag;

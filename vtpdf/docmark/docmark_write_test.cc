@@ -206,4 +206,30 @@ TEST_F(DocmarkWriteTest, AFileWithA250ByteNameIsTagged) {
   EXPECT_EQ(std::vector<std::string>{name}, Names(scratch_.path()));
 }
 
+// Parsing a packet with hundreds of thousands of properties side by side
+// would take minutes: it is refused at once and the file left alone. A large
+// packet of the usual shape (a big thumbnail) is tagged as any other.
+TEST_F(DocmarkWriteTest, HostileMetadataIsRefusedAndLargeMetadataTagged) {
+  std::string properties;
+  for (int i = 0; i < 300000; ++i)
+    properties += "<ex:p" + std::to_string(i) + ">v</ex:p" + std::to_string(i) + ">\r\n";
+  pdf_maker::PdfOptions options;
+  options.version = "1.4";
+  options.xmp = pdf_maker::SimpleXmp(
+      "<rdf:Description rdf:about=\"\" xmlns:ex=\"http://example.org/ex/\">\r\n" + properties +
+      "</rdf:Description>\r\n");
+  std::string hostile = Make("hostile.pdf", options);
+  std::string before = pdf_maker::ReadFile(hostile);
+  EXPECT_FALSE(Write(hostile));
+  EXPECT_EQ(-1, StoredSize(hostile));
+  EXPECT_EQ(before, pdf_maker::ReadFile(hostile));
+
+  options.xmp = pdf_maker::SimpleXmp(
+      "<rdf:Description rdf:about=\"\" xmlns:ex=\"http://example.org/ex/\">\r\n<ex:thumbnail>" +
+      std::string(20 << 20, 'A') + "</ex:thumbnail>\r\n</rdf:Description>\r\n");
+  std::string large = Make("large.pdf", options);
+  ASSERT_TRUE(Write(large));
+  EXPECT_EQ(static_cast<int64_t>(fs::file_size(large)), StoredSize(large));
+}
+
 }  // namespace

@@ -19,8 +19,17 @@ const PathChar kPathSeparator = u'/';
 namespace {
 
 std::string lastDebugLine;
+pthread_mutex_t exportMutex = PTHREAD_MUTEX_INITIALIZER;
 
 }  // namespace
+
+ExportLock::ExportLock() {
+  pthread_mutex_lock(&exportMutex);
+}
+
+ExportLock::~ExportLock() {
+  pthread_mutex_unlock(&exportMutex);
+}
 
 uint32_t GetExecutablePath(PathString& path) {
   path.clear();

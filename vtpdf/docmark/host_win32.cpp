@@ -8,6 +8,20 @@ const PathChar kPathSeparator = L'\\';
 
 enum { kModulePathLength = 520 };
 
+namespace {
+
+SRWLOCK exportLock = SRWLOCK_INIT;
+
+}  // namespace
+
+ExportLock::ExportLock() {
+  AcquireSRWLockExclusive(&exportLock);
+}
+
+ExportLock::~ExportLock() {
+  ReleaseSRWLockExclusive(&exportLock);
+}
+
 uint32_t GetExecutablePath(PathString& path) {
   path.clear();
   wchar_t buffer[kModulePathLength];
