@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -12,6 +14,9 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -83,7 +88,8 @@ std::string utf16le(const std::string& text) {
 }
 
 struct Outcome {
-  int status = -1;
+  int status = -1;  // -1 when a signal ended it.
+  int signal = 0;
   std::string out;
   std::string err;
 };
@@ -140,35 +146,72 @@ class Walkexec : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  // Runs the binary in the temporary directory with exactly these arguments.
-  Outcome run(const std::vector<std::string>& arguments) {
-    std::vector<std::string> words;
-    if (underWine()) words.push_back("wine");
-    words.push_back(binary());
-    words.insert(words.end(), arguments.begin(), arguments.end());
+  // Starts a program in the temporary directory, in a process group of its
+  // own, with the signal dispositions a shell would give it (a test runner
+  // may start us with some ignored), no core dumps, and stdout and stderr in
+  // files; with `closedErr` stderr is a pipe whose reader has gone.
+  pid_t spawn(std::vector<std::string> words, bool closedErr = false) {
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(&word[0]);
     argv.push_back(nullptr);
-
+    int pipeFds[2] = {-1, -1};
+    if (closedErr && pipe(pipeFds) != 0) return -1;
     pid_t child = fork();
     if (child == 0) {
+      setpgid(0, 0);
+      for (int signo : {SIGINT, SIGQUIT, SIGPIPE}) signal(signo, SIG_DFL);
+      struct rlimit noCore = {0, 0};
+      setrlimit(RLIMIT_CORE, &noCore);
       if (chdir(dir_.c_str()) != 0) _exit(126);
       int in = open("/dev/null", O_RDONLY);
       int out = open(".out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int err = open(".err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int err = closedErr ? pipeFds[1] : open(".err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(in, 0);
       dup2(out, 1);
       dup2(err, 2);
       execvp(argv[0], argv.data());
       _exit(127);
     }
+    if (closedErr) {
+      close(pipeFds[0]);
+      close(pipeFds[1]);
+    }
+    return child;
+  }
+
+  // Starts the binary with exactly these arguments.
+  pid_t start(const std::vector<std::string>& arguments, bool closedErr = false) {
+    std::vector<std::string> words;
+    if (underWine()) words.push_back("wine");
+    words.push_back(binary());
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return spawn(words, closedErr);
+  }
+
+  Outcome finish(pid_t child) {
     Outcome result;
     int status = 0;
     waitpid(child, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.out = read(".out");
     result.err = read(".err");
     return result;
+  }
+
+  Outcome run(const std::vector<std::string>& arguments) { return finish(start(arguments)); }
+
+  // Waits, for at most ten seconds, until `count` commands have recorded
+  // their path.
+  bool waitForCalls(size_t count) const {
+    for (int i = 0; i < 1000 && calls().size() < count; ++i) usleep(10000);
+    return calls().size() >= count;
+  }
+
+  // An executable script in the temporary directory.
+  void script(const std::string& name, const std::string& body) {
+    write(name, body);
+    chmod(at(name).c_str(), 0755);
   }
 
   // A path relative to the temporary directory, with the binary's separator.
@@ -451,6 +494,149 @@ TEST_F(Walkexec, WildcardCharactersInDirectoryNamesAreLiteral) {
   std::vector<std::string> seen = calls();
   std::sort(seen.begin(), seen.end());
   EXPECT_EQ(seen, (std::vector<std::string>{"what?/[z]/c.txt", "what?/a.txt", "what?/x*y/b.txt"}));
+}
+
+// Ctrl-C reaches the whole foreground process group: walkexec ends at once
+// by that signal, whether a shell or walkexec itself started the command.
+TEST_F(Walkexec, AnInterruptToTheProcessGroupEndsTheRunByItsSignal) {
+  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  writeSmallTree();
+  script("recordthen", "#!/bin/sh\nprintf '%s\\000' \"$2\" >>calls\nexec sleep \"$1\"\n");
+  for (int signo : {SIGINT, SIGQUIT}) {
+    for (const std::string command : {record("sleep 10"), std::string("./recordthen 10 @path")}) {
+      remove(at("calls").c_str());
+      pid_t child = start({"-c", command, "tree"});
+      ASSERT_TRUE(waitForCalls(1)) << command;
+      kill(-child, signo);
+      Outcome r = finish(child);
+      EXPECT_EQ(r.signal, signo) << command;
+      EXPECT_EQ(calls().size(), 1u) << command;
+    }
+  }
+}
+
+// An interrupt to walkexec alone lets the command finish and then ends the
+// run by it; a command that exits 130 by itself is an ordinary failure.
+TEST_F(Walkexec, AnInterruptToWalkexecAloneEndsTheRunWhenTheCommandEnds) {
+  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  writeSmallTree();
+  script("recordthen", "#!/bin/sh\nprintf '%s\\000' \"$2\" >>calls\nsleep \"$1\"\n");
+  pid_t child = start({"-c", "./recordthen 1 @path", "-e", "fail.log", "tree"});
+  ASSERT_TRUE(waitForCalls(1));
+  kill(child, SIGINT);
+  Outcome r = finish(child);
+  EXPECT_EQ(r.signal, SIGINT);
+  EXPECT_EQ(calls().size(), 1u);
+  EXPECT_FALSE(exists("fail.log")) << "the command was not interrupted";
+
+  script("exit130", "#!/bin/sh\nexit 130\n");
+  for (const std::string command : {std::string("exit 130"), std::string("./exit130 @path")}) {
+    remove(at("fail.log").c_str());
+    r = run({"-c", command, "-e", "fail.log", "tree"});
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(read("fail.log").size(),
+              utf16le("130,tree/a.txt\r\n130,tree/b.dat\r\n130,tree/sub/c.txt\r\n").size())
+        << command;
+  }
+}
+
+// A progress line that cannot be shown does not stop the work, and the
+// commands start with SIGPIPE at its default and nothing blocked.
+TEST_F(Walkexec, ProgressIntoAClosedPipeDoesNotEndTheRun) {
+  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  for (int i = 0; i < 4; ++i) write("tree/f" + std::to_string(i));
+  Outcome r = finish(start({"-c", record("sleep 0.3"), "tree"}, true));
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(calls().size(), 4u);
+
+  write("one/f");
+  for (const std::string command : {"cat /proc/self/status", "cat /proc/self/status; true"}) {
+    r = run({"-c", command, "one"});
+    std::smatch ignored, blocked;
+    ASSERT_TRUE(std::regex_search(r.out, ignored, std::regex("SigIgn:\\s*([0-9a-f]+)"))) << r.out;
+    ASSERT_TRUE(std::regex_search(r.out, blocked, std::regex("SigBlk:\\s*([0-9a-f]+)"))) << r.out;
+    EXPECT_EQ(std::stoull(ignored[1], nullptr, 16) & (1ULL << (SIGPIPE - 1)), 0u) << command;
+    EXPECT_EQ(std::stoull(blocked[1], nullptr, 16), 0u) << command;
+  }
+}
+
+// On a full disk every line reaches the log whole or not at all; the loss is
+// told once and fails the run.
+TEST_F(Walkexec, OnAFullDiskTheLogKeepsWholeLinesOnly) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  ASSERT_EQ(mkdir(at("full").c_str(), 0755), 0);
+  if (mount("walkexec_test", at("full").c_str(), "tmpfs", 0, "size=4k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs: " << strerror(errno);
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount(path.c_str()); }
+  } unmount{at("full")};
+
+  const std::string longName(100, 'n');
+  for (int i = 0; i < 30; ++i) write("tree/" + std::to_string(i) + longName);
+  Outcome r = run({"-c", record("exit 1"), "-e", native("full/fail.log"), "tree"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(calls().size(), 30u);
+  std::string told = parseProgress(r.err).rest;
+  EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+  EXPECT_NE(told.find("walkexec: cannot write the failure log " + native("full/fail.log")),
+            std::string::npos) << told;
+
+  std::string expected;
+  for (const std::string& path : calls()) {
+    std::string line = utf16le("1," + path + "\r\n");
+    if (expected.size() + line.size() > 4096) break;
+    expected += line;
+  }
+  EXPECT_EQ(read("full/fail.log"), expected);
+}
+
+// A line that needs nothing of the shell runs without one; what it shows
+// must be what /bin/sh -c shows for the same line: output, messages and exit
+// code, for awkward names and for programs that cannot be started.
+TEST_F(Walkexec, LinesRunWithoutAShellShowWhatTheShellShows) {
+  if (underWine()) GTEST_SKIP() << "POSIX shell";
+  const std::vector<std::string> names = {
+      "a b", "it's", "say \"hi\"", "back\\slash", "new\nline", "-n", "bad\xFF\xFE",
+      "ctl\x81\x88", "tab\tx", "$HOME", "*", "x=1"};
+  const std::vector<std::string> templates = {
+      "ls -d @path", "/bin/ls -d -- @path", "/usr/bin/printf %s. '' 'a b' @path",
+      "cat @path", "nosuchcommand @path", "./plain @path", "./script @path", "./binary @path",
+      "./killed @path", "adir @path", "./adir @path", "@path", "env", "printf %s @path",
+      "/usr/bin/printf %s= a=b @path", "A=1 env"};
+  write("plain", "echo plain\n");
+  script("script", "echo script \"$0\" \"$@\"\n");
+  script("binary", std::string("\x7F" "ELF\x01\x02\x00\x00", 8));
+  script("killed", "#!/bin/sh\nkill -TERM $$\n");
+  ASSERT_EQ(mkdir(at("adir").c_str(), 0755), 0);
+
+  // The exit code that walkexec logged, 0 when none.
+  auto logged = [this]() {
+    std::string log = read("fail.log"), digits;
+    for (size_t i = 0; i < log.size() && log[i] != ','; i += 2) digits += log[i];
+    return digits.empty() ? 0 : std::stoi(digits);
+  };
+  for (size_t n = 0; n < names.size(); ++n) {
+    const std::string path = "d" + std::to_string(n) + "/" + names[n];
+    write(path, "<" + names[n] + ">\n");
+    std::string quoted = "'";
+    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    quoted += "'";
+    for (const std::string& command : templates) {
+      std::string line = command;
+      for (size_t at = line.find("@path"); at != std::string::npos;
+           at = line.find("@path", at + quoted.size()))
+        line.replace(at, 5, quoted);
+      // As system() starts it, so the shell's messages begin with "sh: ".
+      Outcome shell = finish(spawn({"sh", "-c", line}));
+      remove(at("fail.log").c_str());
+      Outcome r = run({"-c", command, "-e", "fail.log", "d" + std::to_string(n)});
+      EXPECT_EQ(r.out, shell.out) << line;
+      EXPECT_EQ(parseProgress(r.err).rest, shell.err) << line;
+      EXPECT_EQ(logged(), shell.status) << line;
+    }
+  }
 }
 
 // Wine's first start in a fresh prefix sets the prefix up and talks about
