@@ -4,7 +4,7 @@
 set -e
 
 packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  libqpdf-dev qpdf libexempi-dev libboost-dev python3"
+  libqpdf-dev qpdf libexempi-dev libboost-dev python3 time"
 if [ "$1" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32"
 fi

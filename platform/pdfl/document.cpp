@@ -151,10 +151,10 @@ void ReadDocument(PDFLDoc& document, const std::string& path, bool repair) {
 
 void CheckNoPagesLost(PDFLDoc& document) {
   QPDF& pdf = *document.pdf;
-  size_t pages = pdf.getAllPages().size();
   // Objects that QPDF repairs only when it reaches them count as repairs too.
   if (!document.repaired && !pdf.anyWarnings())
     return;
+  size_t pages = pdf.getAllPages().size();
   // Once the cross-reference table is lost, a page that an earlier revision
   // removed cannot be told from one the damage cut off, so both count.
   size_t pageObjects = 0;

@@ -40,6 +40,7 @@ void ReadDocument(PDFLDoc& document, const std::string& path, bool repair);
 
 // Raises unless saving the document keeps every page the file holds: a
 // repaired document whose page tree lost pages is not written over its file.
+// Call it once the document has been written, when every object was read.
 void CheckNoPagesLost(PDFLDoc& document);
 
 // Whether the document may be changed: not when it is encrypted, was not

@@ -2,7 +2,8 @@
 //
 // Each call stands alone: it starts the PDF library, does its work and ends
 // the library again. Every failure is reported as false; on false the
-// caller's records are left as they were.
+// caller's records are left as they were. Calls may come from any thread;
+// they are serialised, each running whole before the next begins.
 #ifndef DOCMARK_DOCMARK_H
 #define DOCMARK_DOCMARK_H
 
