@@ -2,8 +2,9 @@
 BUILD := build
 WINBUILD := build-win32
 JOBS := $(shell nproc)
+PREFIX := /usr/local
 
-.PHONY: all deps deps-windows build test tsan demo windows bench clean
+.PHONY: all deps deps-windows build test tsan install demo windows bench clean
 
 all: build
 
@@ -34,6 +35,11 @@ tsan: deps
 windows: deps-windows
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINBUILD) -j$(JOBS)
+
+# The kit: walkexec, docmark with its header, the stand-in, the sample host,
+# the man pages, the CMake package and the pkg-config file.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	scripts/demo.sh $(BUILD)

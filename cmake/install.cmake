@@ -1,33 +1,45 @@
-# cmake --install: the developer kit a host builds against. The header, the
-# library and, on Linux, the PDF library stand-in beside it (found through
-# the library's $ORIGIN run path) and the sample host, with a CMake package
-# (find_package(docmark)) and a pkg-config file. The sample host looks for the
-# library in ../lib, so the folders are fixed.
+# cmake --install (or make install PREFIX=<dir>): the developer kit. walkexec
+# with its getopt library; the docmark header and library, the PDF library
+# stand-in beside it (found through the library's $ORIGIN run path) and the
+# sample host; a CMake package (find_package(docmark)), a pkg-config file and
+# the man pages. The folders are GNUInstallDirs', so a multiarch library
+# folder works: the programs find their libraries relative to themselves.
 include(CMakePackageConfigHelpers)
 
 target_include_directories(docmark INTERFACE
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/vtpdf/docmark/include>
-  $<INSTALL_INTERFACE:include>)
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
+install(TARGETS walkexec getopt
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_SKIP
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS docmark EXPORT docmarkTargets
-  RUNTIME DESTINATION bin
-  LIBRARY DESTINATION lib
-  ARCHIVE DESTINATION lib)
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/vtpdf/docmark/include/docmark/docmark.h
-  DESTINATION include/docmark)
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/docmark)
 if(NOT WIN32)
   # In the export set only so that a host's link finds libdocmark's dependency.
-  install(TARGETS pdfl EXPORT docmarkTargets LIBRARY DESTINATION lib)
-  install(TARGETS docmark_host RUNTIME DESTINATION bin)
+  install(TARGETS pdfl EXPORT docmarkTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_SKIP)
+  install(TARGETS docmark_host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/man/walkexec.1 ${PROJECT_SOURCE_DIR}/man/docmark_host.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/man/docmark.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3)
 endif()
 
-install(EXPORT docmarkTargets NAMESPACE docmark:: DESTINATION lib/cmake/docmark)
+set(DOCMARK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/docmark)
+install(EXPORT docmarkTargets NAMESPACE docmark:: DESTINATION ${DOCMARK_CMAKE_DIR})
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/docmarkConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/docmarkConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/docmarkConfigVersion.cmake
-  DESTINATION lib/cmake/docmark)
+  DESTINATION ${DOCMARK_CMAKE_DIR})
 
+# The pkg-config file finds the prefix relative to itself, so the kit can move.
+file(RELATIVE_PATH DOCMARK_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/docmark.pc.in ${CMAKE_CURRENT_BINARY_DIR}/docmark.pc
   @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/docmark.pc DESTINATION lib/pkgconfig)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/docmark.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -36,12 +36,13 @@ const int kDone = 0;
 const int kFileFailed = 1;
 const int kCannotRun = 2;
 
-// The library, opened from ../lib beside this program (build/lib in the build
-// tree, <prefix>/lib once installed), with its three functions.
+// The library, with its three functions. It is found through this program's
+// run path, which names the library folder relative to the program: build/lib
+// in the build tree, the kit's library folder once installed.
 class Docmark {
  public:
   Docmark() {
-    path_ = ProgramDirectory() + "/../lib/libdocmark.so";
+    path_ = "libdocmark.so.7";
     handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
       error_ = dlerror();
@@ -66,15 +67,6 @@ class Docmark {
   decltype(&VTPDFTagWrite) write = nullptr;
 
  private:
-  static std::string ProgramDirectory() {
-    char buffer[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-      return ".";
-    std::string path(buffer, length);
-    return path.substr(0, path.rfind('/'));
-  }
-
   template <class Function>
   void Bind(Function& function, const char* name) {
     function = reinterpret_cast<Function>(dlsym(handle_, name));

@@ -86,6 +86,11 @@ ASErrorCode CodeOfCurrentException() {
   }
 }
 
+void TakeTestingThrow(const char* operation) {
+  if (Testing().throwIn.erase(operation) != 0)
+    throw std::bad_alloc();
+}
+
 void TakeTestingRaise(const char* operation) {
   ASErrorCode code = TestingRaiseFor(operation);
   if (code != 0)

@@ -30,6 +30,9 @@ ASErrorCode CodeOfCurrentException();
 
 // Throws when the testing controls ask this operation to raise now.
 void TakeTestingRaise(const char* operation);
+// Throws past the operation's own handler when the testing controls ask it
+// to let an exception out.
+void TakeTestingThrow(const char* operation);
 
 // Runs one operation: the body's exceptions end inside here, and the raise
 // happens only after the try block is left. The body may capture only by
@@ -39,6 +42,8 @@ template <typename Body>
 auto Entry(const char* operation, Body body) -> decltype(body()) {
   static_assert(std::is_trivially_destructible_v<Body>, "the raise skips destructors");
   using Result = decltype(body());
+  if (operation)
+    TakeTestingThrow(operation);
   ASErrorCode code = 0;
   if constexpr (std::is_void_v<Result>) {
     try {

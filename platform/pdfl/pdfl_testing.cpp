@@ -92,6 +92,10 @@ void RaiseIn(const std::string& operation, int skip, ASErrorCode code) {
   pdfl::PendingRaises()[operation] = {skip, code};
 }
 
+void ThrowIn(const std::string& operation) {
+  pdfl::Testing().throwIn.insert(operation);
+}
+
 void DeliverEmptyPacket(bool empty) {
   pdfl::Testing().emptyPacket = empty;
 }

@@ -15,6 +15,7 @@ struct TestingControls {
   bool failThreadData = false;
   bool emptyPacket = false;
   std::set<int32_t> deniedPermissions;
+  std::set<std::string> throwIn;
   pdfl_testing::InitRecordCopy lastInitRecord;
   pdfl_testing::Counts counts;
 };

@@ -29,29 +29,9 @@ bool Read(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileS
   return true;
 }
 
-}  // namespace
-
-bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
-  PDFSettingsInfo settings;
-  PDFVersionInfo version;
-  int64_t fileSize = 0;
-  ExportLock lock;
-  return Read(path, &settings, &fileSize, &version);
-}
-
-bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileSize,
-                  PDFVersionInfo* version) {
-  ExportLock lock;
-  return Read(path, settings, fileSize, version);
-}
-
 // The tag holds the size the file had just before the last write, so when
 // writing it changed the size, it is written once more with the new size.
-bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
-                   bool writerFlag) {
-  if (!path)
-    return false;
-  ExportLock lock;
+bool Write(const DocmarkPathChar* path, const PDFSettingsInfo& settings, bool writerFlag) {
   bool done = false;
   for (int passes = 0; !done && passes < 2; ++passes) {
     VTPDFTag tag;
@@ -66,4 +46,44 @@ bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
     done = FileSize(path) == sizeBefore;
   }
   return true;
+}
+
+}  // namespace
+
+// Hosts in C and other languages cannot catch a C++ exception (memory
+// exhausted, a length error), so none leaves an export: it ends the call as a
+// failure once the call's objects, and with them the library, have ended.
+
+bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
+  PDFSettingsInfo settings;
+  PDFVersionInfo version;
+  int64_t fileSize = 0;
+  ExportLock lock;
+  try {
+    return Read(path, &settings, &fileSize, &version);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileSize,
+                  PDFVersionInfo* version) {
+  ExportLock lock;
+  try {
+    return Read(path, settings, fileSize, version);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
+                   bool writerFlag) {
+  if (!path)
+    return false;
+  ExportLock lock;
+  try {
+    return Write(path, settings, writerFlag);
+  } catch (...) {
+    return false;
+  }
 }

@@ -218,6 +218,26 @@ TEST_F(DocmarkTest, NothingIsTouchedWhenTheLibraryCannotStart) {
   EXPECT_EQ(before, pdf_maker::ReadFile(path));
 }
 
+// A C++ exception from below ends the call as false, with the library ended,
+// instead of reaching a host that cannot catch it.
+TEST_F(DocmarkTest, AnExceptionFromTheLibraryEndsTheCallAsAFailure) {
+  std::string path = MakeTagged("tagged.pdf");
+  std::string before = pdf_maker::ReadFile(path);
+  pdfl_testing::ThrowIn("PDDocOpen");
+  ReadResult result;
+  EXPECT_FALSE(Read(path, result));
+  EXPECT_TRUE(result.Untouched());
+  pdfl_testing::ThrowIn("PDDocSetXAPMetadataProperty");
+  EXPECT_FALSE(Write(path, kSettings629600, true));
+  EXPECT_EQ(before, pdf_maker::ReadFile(path));
+  EXPECT_EQ(2, pdfl_testing::GetCounts().starts);
+  EXPECT_EQ(2, pdfl_testing::GetCounts().ends);
+
+  // The library works as before.
+  ASSERT_TRUE(Write(path, kSettings629600, true));
+  EXPECT_TRUE(IsTagged(path));
+}
+
 TEST_F(DocmarkTest, FilesWithoutATagLeaveTheRecordsUntouched) {
   pdf_maker::PdfOptions options;
   options.info = {{"Title", "T"}};

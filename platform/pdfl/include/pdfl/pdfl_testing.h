@@ -47,6 +47,10 @@ InitRecordCopy LastInitRecord();
 // the "Proc" suffix: "PDDocOpen", "PDDocSaveWithParams", "ASTextFromUnicode", ...
 void RaiseIn(const std::string& operation, int skip = 0, ASErrorCode code = kPDFLErrTesting);
 
+// The named operation lets a std::bad_alloc out to its caller on its next
+// call, as memory exhausted in a C++ runtime would, instead of raising.
+void ThrowIn(const std::string& operation);
+
 // PDDocGetXAPMetadata delivers an empty packet when set.
 void DeliverEmptyPacket(bool empty);
 

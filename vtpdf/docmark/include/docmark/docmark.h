@@ -7,14 +7,19 @@
 #ifndef DOCMARK_DOCMARK_H
 #define DOCMARK_DOCMARK_H
 
-#include <cstdint>
+#include <stdbool.h>
+#include <stdint.h>
 
 // File paths are NUL-terminated UTF-16. On POSIX, where names are bytes, a
 // byte b of a name that is not UTF-8 is passed as the lone surrogate U+DC00+b
 // (Python's "surrogateescape", PEP 383).
 #ifdef _WIN32
+#include <wchar.h>
 typedef wchar_t DocmarkPathChar;
+#elif defined(__cplusplus)
+typedef char16_t DocmarkPathChar;
 #else
+#include <uchar.h>
 typedef char16_t DocmarkPathChar;
 #endif
 
@@ -28,26 +33,30 @@ typedef char16_t DocmarkPathChar;
 
 // The optimisation settings the tag keeps. They belong to the host: the
 // library stores and returns them and never interprets them.
-struct PDFSettingsInfo {
+typedef struct PDFSettingsInfo {
   int32_t mode;    // the low 4 bits are kept
   int32_t amount;  // the low 16 bits are kept
   bool optionA;
   bool optionB;
   bool optionC;
-};
+} PDFSettingsInfo;
 
 // The version of the library that wrote the tag (7.9.9), and the host's flag.
-struct PDFVersionInfo {
+typedef struct PDFVersionInfo {
   int32_t major;
   int32_t minor;
   int32_t build;
   bool writerFlag;
-};
+} PDFVersionInfo;
 
+#ifdef __cplusplus
 static_assert(sizeof(PDFSettingsInfo) == 12, "PDFSettingsInfo is part of the interface");
 static_assert(sizeof(PDFVersionInfo) == 16, "PDFVersionInfo is part of the interface");
-
 extern "C" {
+#else
+_Static_assert(sizeof(PDFSettingsInfo) == 12, "PDFSettingsInfo is part of the interface");
+_Static_assert(sizeof(PDFVersionInfo) == 16, "PDFVersionInfo is part of the interface");
+#endif
 
 // True when the file carries a tag that can be decoded.
 DOCMARK_API bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path);
@@ -58,9 +67,15 @@ DOCMARK_API bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* sett
 
 // Writes the tag with these settings, version 7.9.9 and the flag, and saves the
 // file over itself. The stored size is that of the file just before the last
-// write.
+// write. C++ passes the settings by reference and C by address: the same call
+// on every target.
+#ifdef __cplusplus
 DOCMARK_API bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
                                bool writerFlag);
 }
+#else
+DOCMARK_API bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo* settings,
+                               bool writerFlag);
+#endif
 
 #endif
