@@ -3,8 +3,10 @@ BUILD := build
 WINBUILD := build-win32
 JOBS := $(shell nproc)
 PREFIX := /usr/local
+FUZZ_SECONDS := 60
+FUZZERS := fuzz_tag_value fuzz_packet_edit fuzz_wildcard fuzz_getopt fuzz_codec fuzz_document_open
 
-.PHONY: all deps deps-windows build test tsan install demo windows bench clean
+.PHONY: all deps deps-windows build test tsan sanitize fuzz install demo windows bench clean
 
 all: build
 
@@ -36,6 +38,30 @@ windows: deps-windows
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINBUILD) -j$(JOBS)
 
+# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer, in a
+# build of its own.
+sanitize: deps
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all" \
+	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined \
+	  -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined
+	cmake --build build-sanitize -j$(JOBS)
+	cd build-sanitize && ctest --output-on-failure -LE install
+
+# Each fuzzer runs for FUZZ_SECONDS from its seed corpus in fuzz/corpus; what it
+# finds new goes to build-fuzz/corpus, not into the repository.
+fuzz: deps
+	scripts/install-deps.sh --fuzz
+	cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEVKIT_FUZZ=ON \
+	  -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined \
+	  -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined
+	cmake --build build-fuzz -j$(JOBS) --target $(FUZZERS)
+	for f in $(FUZZERS); do mkdir -p build-fuzz/corpus/$$f && \
+	  build-fuzz/bin/$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/ \
+	    build-fuzz/corpus/$$f fuzz/corpus/$$f || exit 1; done
+
 # The kit: walkexec, docmark with its header, the stand-in, the sample host,
 # the man pages, the CMake package and the pkg-config file.
 install: build
@@ -50,4 +76,4 @@ bench: build
 	bench/docmark_vs_qpdf.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) build-tsan
+	rm -rf $(BUILD) $(WINBUILD) build-tsan build-sanitize build-fuzz

@@ -1,12 +1,18 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, only those missing.
-# Usage: install-deps.sh [--windows]   (--windows adds the cross compiler and Wine)
+# Usage: install-deps.sh [--windows]   (--windows adds the cross compiler, Wine and what
+# scripts/build-windows-deps.sh needs to build QPDF and Exempi for Windows)
 set -e
 
 packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libqpdf-dev qpdf libexempi-dev libboost-dev python3 time"
 if [ "$1" = "--windows" ]; then
-  packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32"
+  packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev nasm dpkg-dev
+    wine wine32"
+fi
+# --fuzz: clang with libFuzzer, for make fuzz.
+if [ "$1" = "--fuzz" ]; then
+  packages="$packages clang libclang-rt-dev"
 fi
 
 missing=""
@@ -21,4 +27,5 @@ case "$missing" in
 esac
 echo "Installing:$missing"
 $sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+# --no-upgrade: dpkg-dev would otherwise upgrade dpkg itself.
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends --no-upgrade $missing

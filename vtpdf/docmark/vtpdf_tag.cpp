@@ -56,9 +56,12 @@ bool VTPDFTag::ReadTag(const PathChar* path) {
     return false;
   std::string value = VTPDFMetadataReader(document).GetTag();
   CloseDocument(document);
+  return DecodeTagValue(value);
+}
+
+bool VTPDFTag::DecodeTagValue(const std::string& value) {
   if (value.empty())
     return false;
-
   size_t first = value.find('-');
   if (first == std::string::npos)
     return false;

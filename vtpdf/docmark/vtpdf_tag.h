@@ -20,6 +20,9 @@ class VTPDFTag : public VTPDF {
   bool WriteTag(const PathChar* path);
   bool StoreTagValue(const PathChar* path, const char* value);
 
+  // Splits the tag text at its two '-' and decodes the three fields.
+  bool DecodeTagValue(const std::string& value);
+
   bool ParseVersion(const std::string& field);
   bool ParseSettings(const std::string& field);
   bool ParseFileSize(const std::string& field);
