@@ -1,9 +1,8 @@
 #include "document.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/BufferInputSource.hh>
@@ -96,16 +95,21 @@ std::unique_ptr<QPDF> NewPdf(bool repair) {
   return pdf;
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+std::string ReadAll(const NativePath& path) {
+  std::string bytes;
+  FILE* file = OpenForReading(path);
+  if (!file)
+    return bytes;
+  char block[1 << 16];
+  for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+    bytes.append(block, got);
+  std::fclose(file);
+  return bytes;
 }
 
 // The file with a trailer that names its catalog appended, for QPDF's own
 // recovery to find; null when the file has no catalog.
-std::unique_ptr<QPDF> ReadWithFoundCatalog(const std::string& path) {
+std::unique_ptr<QPDF> ReadWithFoundCatalog(const NativePath& path) {
   std::string bytes = ReadAll(path);
   std::string catalog = FindCatalog(bytes);
   if (catalog.empty())
@@ -114,7 +118,7 @@ std::unique_ptr<QPDF> ReadWithFoundCatalog(const std::string& path) {
   auto buffer = new Buffer(bytes.size());
   std::memcpy(buffer->getBuffer(), bytes.data(), bytes.size());
   auto pdf = NewPdf(true);
-  pdf->processInputSource(std::make_shared<BufferInputSource>(path, buffer, true));
+  pdf->processInputSource(std::make_shared<BufferInputSource>("document", buffer, true));
   // A saved file's trailer gets its /Size only where the old one had one.
   pdf->getTrailer().replaceKey("/Size",
                                QPDFObjectHandle::newInteger(pdf->getObjectCount() + 1));
@@ -131,10 +135,15 @@ void CloseAllDocuments() {
   Documents().Clear();
 }
 
-void ReadDocument(PDFLDoc& document, const std::string& path, bool repair) {
+void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
   auto pdf = NewPdf(repair);
   try {
-    pdf->processFile(path.c_str(), "");
+    // Opened here, not by QPDF: on Windows as the UTF-16 it is, and shared
+    // so that a save can replace the file while the document reads it.
+    FILE* file = OpenForReading(path);
+    if (!file)
+      Fail(kPDFLErrFileOpen);
+    pdf->processFile("document", file, true);
   } catch (const QPDFExc& e) {
     if (!repair || e.getErrorCode() != qpdf_e_damaged_pdf)
       throw;

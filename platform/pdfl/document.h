@@ -9,6 +9,7 @@
 #include <exempi/xmp.h>
 #include <qpdf/QPDF.hh>
 
+#include "native.h"
 #include "pdfl/pdfl.h"
 
 namespace pdfl {
@@ -36,7 +37,7 @@ void CloseAllDocuments();
 // Reads a PDF with QPDF and makes sure its catalog can be read; throws when
 // it cannot. With repair, a damaged file is recovered, its catalog found by a
 // scan of the file when not even a trailer is left.
-void ReadDocument(PDFLDoc& document, const std::string& path, bool repair);
+void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair);
 
 // Raises unless saving the document keeps every page the file holds: a
 // repaired document whose page tree lost pages is not written over its file.

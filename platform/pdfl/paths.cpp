@@ -3,7 +3,6 @@
 #include "atoms.h"
 #include "errors.h"
 #include "handles.h"
-#include "utf8.h"
 
 struct PDFLFileSys {};
 
@@ -20,7 +19,7 @@ Handles<PDFLPathName>& Paths() {
 
 }  // namespace
 
-const std::string& PathOf(ASPathName path) {
+const NativePath& PathOf(ASPathName path) {
   return Paths().Get(path).path;
 }
 
@@ -43,15 +42,11 @@ ASPathName FileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void*
     if (fileSys != &defaultFileSys || pathType != Intern("WinUnicodePath") || !pathSpec ||
         mustBeZero)
       Fail(kPDFLErrBadParameter);
-    std::u16string units = static_cast<const PDFLPathChar*>(pathSpec);
-    if (units.empty())
-      Fail(kPDFLErrBadParameter);
+    const auto* spec = static_cast<const PDFLPathChar*>(pathSpec);
+    std::u16string units(spec, spec + std::char_traits<PDFLPathChar>::length(spec));
     auto path = std::make_unique<PDFLPathName>();
-    // A host on POSIX passes each byte of a name that is not UTF-8 as
-    // U+DC00 + byte (PEP 383); any other unpaired surrogate names no file.
-    if (!utf8::HasByteForm(units))
+    if (units.empty() || !ToNativePath(units, path->path))
       Fail(kPDFLErrBadParameter);
-    path->path = utf8::EncodeLossless(units);
     return Paths().Add(std::move(path));
   });
 }

@@ -1,20 +1,22 @@
 // The file system and its path objects. The one file system is the native
-// one; paths come in as UTF-16 ("WinUnicodePath") and are kept as UTF-8.
+// one; paths come in as UTF-16 ("WinUnicodePath") and are kept in the native
+// form.
 #ifndef PDFL_PATHS_H
 #define PDFL_PATHS_H
 
 #include <string>
 
+#include "native.h"
 #include "pdfl/pdfl.h"
 
 struct PDFLPathName {
-  std::string path;  // UTF-8, for the native file system
+  pdfl::NativePath path;
 };
 
 namespace pdfl {
 
 // The path of a caller's path object; raises on an unknown handle.
-const std::string& PathOf(ASPathName path);
+const NativePath& PathOf(ASPathName path);
 // A null file system stands for the default one; any other raises.
 void CheckFileSys(ASFileSys fileSys);
 void ReleaseAllPaths();

@@ -1,15 +1,13 @@
 // The entry points, the library's start and end, and its function tables.
 #include "pdfl/pdfl.h"
 
-#include <pthread.h>
-
-#include <cstdlib>
 #include <string>
 
 #include "atoms.h"
 #include "document.h"
 #include "errors.h"
 #include "metadata.h"
+#include "native.h"
 #include "paths.h"
 #include "save.h"
 #include "testing_controls.h"
@@ -18,8 +16,6 @@
 namespace pdfl {
 
 namespace {
-
-static_assert(sizeof(pthread_key_t) <= sizeof(uint32_t), "the thread key fits the index");
 
 template <typename F>
 HFTEntry At(F function) {
@@ -50,25 +46,6 @@ const NamedTable kTables[] = {
     {"PDMetadata", pdMetadataTable}, {"AcroColorHFT", emptyTables[7]},
     {"DLExtras", emptyTables[8]},
 };
-
-// One key for the process, made at the first start and never deleted: a
-// thread may be using it while another starts or ends the library. Each
-// thread's block is freed when the library ends on that thread, or when the
-// thread exits.
-pthread_once_t threadKeyOnce = PTHREAD_ONCE_INIT;
-bool haveThreadKey = false;
-pthread_key_t threadKey;
-
-void MakeThreadKey() {
-  haveThreadKey = pthread_key_create(&threadKey, std::free) == 0;
-}
-
-void FreeThreadBlock() {
-  if (!haveThreadKey)
-    return;
-  std::free(pthread_getspecific(threadKey));
-  pthread_setspecific(threadKey, nullptr);
-}
 
 HFT ExtensionMgrGetHFT(ASAtom name, uint32_t version) {
   return Entry("ASExtensionMgrGetHFT", [&] {
@@ -150,7 +127,9 @@ void FillTables() {
 [[maybe_unused]] const bool tablesFilled = (FillTables(), true);
 
 std::u16string CopyPath(const PDFLPathChar* path) {
-  return path ? std::u16string(path) : std::u16string();
+  if (!path)
+    return std::u16string();
+  return std::u16string(path, path + std::char_traits<PDFLPathChar>::length(path));
 }
 
 void KeepInitRecord(const PDFLInitRecord& record) {
@@ -193,17 +172,7 @@ int32_t PDFLInit(PDFLInitRecord* record) {
 int32_t PDFLInitThreadLocalData(uint32_t* index, uint32_t blockSize) {
   if (!index || blockSize == 0 || pdfl::Testing().failThreadData)
     return 0;
-  pthread_once(&pdfl::threadKeyOnce, pdfl::MakeThreadKey);
-  if (!pdfl::haveThreadKey)
-    return 0;
-  pdfl::FreeThreadBlock();
-  void* block = std::calloc(1, blockSize);
-  if (!block || pthread_setspecific(pdfl::threadKey, block) != 0) {
-    std::free(block);
-    return 0;
-  }
-  *index = static_cast<uint32_t>(pdfl::threadKey);
-  return 1;
+  return pdfl::NewThreadBlock(blockSize, index) ? 1 : 0;
 }
 
 HFT PDFLGetCoreHFT(void) {

@@ -1,0 +1,67 @@
+// The stand-in's platform layer: native paths, reading and replacing files,
+// and the calling thread's table block. One implementation per target:
+// native_posix.cpp and native_win32.cpp.
+#ifndef PDFL_NATIVE_H
+#define PDFL_NATIVE_H
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace pdfl {
+
+// A path as the file system takes it: on Windows the caller's UTF-16 as it
+// is; on POSIX bytes, UTF-8 with each escaped byte (U+DC80 to U+DCFF) restored.
+#ifdef _WIN32
+using NativePath = std::wstring;
+#else
+using NativePath = std::string;
+#endif
+
+// False when the units name no file.
+bool ToNativePath(const std::u16string& units, NativePath& path);
+
+// Opens a file for reading in binary, shared so that a save can replace it
+// while it is open; null when it cannot be opened.
+FILE* OpenForReading(const NativePath& path);
+
+// Makes a zero-filled block of `size` bytes the calling thread's table block,
+// freeing the one it had, and stores the thread-local index into *index.
+bool NewThreadBlock(uint32_t size, uint32_t* index);
+// Frees the calling thread's table block, if it has one.
+void FreeThreadBlock();
+
+// A new file in the target's directory that takes the target's place at the
+// end, so that the target is either the old file or the new one, never a mix.
+// A symbolic link is written through and stays a link; the new file keeps
+// the old one's owner, mode and other attributes where the caller may set
+// them. Every failure raises kPDFLErrFileWrite, and the new file goes away
+// unless it replaced the target.
+class NewFile {
+ public:
+  // Refuses a target that the caller may not write or that is read-only,
+  // as writing over it in place would fail.
+  explicit NewFile(const NativePath& target);
+  ~NewFile();
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  // Open for writing.
+  FILE* file() const;
+  // Gives it the target's attributes and flushes it to disk.
+  void Finish();
+  // A second stream that reads the new file; it stays valid after the
+  // replace.
+  FILE* OpenCopy();
+  // Puts the new file in the target's place.
+  void ReplaceTarget();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace pdfl
+
+#endif

@@ -1,0 +1,247 @@
+#include "native.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "errors.h"
+#include "utf8.h"
+
+namespace pdfl {
+
+namespace {
+
+static_assert(sizeof(pthread_key_t) <= sizeof(uint32_t), "the thread key fits the index");
+
+// One key for the process, made at the first start and never deleted: a
+// thread may be using it while another starts or ends the library. Each
+// thread's block is freed when the library ends on that thread, or when the
+// thread exits.
+pthread_once_t threadKeyOnce = PTHREAD_ONCE_INIT;
+bool haveThreadKey = false;
+pthread_key_t threadKey;
+
+void MakeThreadKey() {
+  haveThreadKey = pthread_key_create(&threadKey, std::free) == 0;
+}
+
+// The file a save replaces: a symbolic link is written through to the file
+// it names, and stays a link.
+std::string RealTarget(const std::string& path) {
+  struct stat link;
+  if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+    return path;
+  char resolved[PATH_MAX];
+  if (!realpath(path.c_str(), resolved))
+    Fail(kPDFLErrFileWrite);
+  return resolved;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// What the new file takes over from the one it replaces. A rename would
+// replace a file whatever its permissions, so a file that the caller may not
+// write, or that no one may (the read-only attribute of Windows), is refused
+// as writing over it in place would be.
+struct Attributes {
+  bool existed = false;
+  struct stat status = {};
+  std::vector<std::pair<std::string, std::string>> extended;  // ACLs and labels too
+};
+
+Attributes AttributesOf(const std::string& target) {
+  Attributes attributes;
+  if (stat(target.c_str(), &attributes.status) != 0) {
+    if (errno != ENOENT)
+      Fail(kPDFLErrFileWrite);
+    return attributes;
+  }
+  attributes.existed = true;
+  if (access(target.c_str(), W_OK) != 0 || (attributes.status.st_mode & 0222) == 0)
+    Fail(kPDFLErrFileWrite);
+  ssize_t size = listxattr(target.c_str(), nullptr, 0);
+  std::string names(size > 0 ? size : 0, '\0');
+  size = size > 0 ? listxattr(target.c_str(), names.data(), names.size()) : 0;
+  for (size_t at = 0; size > 0 && at < static_cast<size_t>(size); at = names.find('\0', at) + 1) {
+    const char* name = names.c_str() + at;
+    ssize_t length = getxattr(target.c_str(), name, nullptr, 0);
+    std::string value(length > 0 ? length : 0, '\0');
+    if (length >= 0 && getxattr(target.c_str(), name, value.data(), value.size()) == length)
+      attributes.extended.emplace_back(name, value);
+  }
+  return attributes;
+}
+
+// Owner and group first, since changing them clears the set-id bits of the
+// mode. Each is kept where the caller may set it, and dropped otherwise, as
+// a copy would drop it.
+void Apply(const Attributes& attributes, int fd) {
+  mode_t mode;
+  if (attributes.existed) {
+    if (fchown(fd, attributes.status.st_uid, attributes.status.st_gid) != 0)
+      (void)!fchown(fd, -1, attributes.status.st_gid);
+    mode = attributes.status.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (fchmod(fd, mode) != 0)
+    Fail(kPDFLErrFileWrite);
+  for (const auto& [name, value] : attributes.extended)
+    fsetxattr(fd, name.c_str(), value.data(), value.size(), 0);
+}
+
+}  // namespace
+
+bool ToNativePath(const std::u16string& units, NativePath& path) {
+  // A host passes each byte of a name that is not UTF-8 as U+DC00 + byte
+  // (PEP 383); any other unpaired surrogate names no file.
+  if (!utf8::HasByteForm(units))
+    return false;
+  path = utf8::EncodeLossless(units);
+  return true;
+}
+
+FILE* OpenForReading(const NativePath& path) {
+  return std::fopen(path.c_str(), "rbe");
+}
+
+bool NewThreadBlock(uint32_t size, uint32_t* index) {
+  pthread_once(&threadKeyOnce, MakeThreadKey);
+  if (!haveThreadKey)
+    return false;
+  FreeThreadBlock();
+  void* block = std::calloc(1, size);
+  if (!block || pthread_setspecific(threadKey, block) != 0) {
+    std::free(block);
+    return false;
+  }
+  *index = static_cast<uint32_t>(threadKey);
+  return true;
+}
+
+void FreeThreadBlock() {
+  if (!haveThreadKey)
+    return;
+  std::free(pthread_getspecific(threadKey));
+  pthread_setspecific(threadKey, nullptr);
+}
+
+// The new file has no name until the end (O_TMPFILE), so a save killed midway
+// leaves nothing behind; where the file system cannot do that, it has a short
+// name from the start, so that any name the target may have can be saved over.
+struct NewFile::State {
+  std::string target;
+  std::string directory;
+  Attributes attributes;
+  std::string name;  // empty while the file has no name
+  FILE* file = nullptr;
+
+  // A short name for the unnamed file, unique among this process's saves and
+  // any other process's.
+  void Link() {
+    static std::atomic<unsigned> serial{0};
+    std::string self = "/proc/self/fd/" + std::to_string(fileno(file));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string candidate = directory + "/.pdfl-" + std::to_string(getpid()) + "-" +
+                              std::to_string(serial++);
+      if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+          linkat(fileno(file), "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH) == 0) {
+        name = candidate;
+        return;
+      }
+      if (errno != EEXIST)
+        break;
+    }
+    Fail(kPDFLErrFileWrite);
+  }
+
+  void Remove() {
+    if (!name.empty())
+      unlink(name.c_str());
+    name.clear();
+  }
+};
+
+NewFile::NewFile(const NativePath& target) : state_(new State) {
+  State& s = *state_;
+  s.target = RealTarget(target);
+  s.attributes = AttributesOf(s.target);
+  s.directory = DirectoryOf(s.target);
+  int fd = open(s.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    s.name = s.directory + "/.pdfl-XXXXXX";
+    fd = mkostemp(s.name.data(), O_CLOEXEC);
+    if (fd < 0)
+      s.name.clear();
+  }
+  if (fd < 0)
+    Fail(kPDFLErrFileWrite);
+  s.file = fdopen(fd, "w+b");
+  if (!s.file) {
+    close(fd);
+    s.Remove();
+    Fail(kPDFLErrFileWrite);
+  }
+  // Large writes: the document goes out in a few hundred calls, not
+  // thousands.
+  std::setvbuf(s.file, nullptr, _IOFBF, 1 << 20);
+}
+
+NewFile::~NewFile() {
+  if (state_->file)
+    std::fclose(state_->file);
+  state_->Remove();
+}
+
+FILE* NewFile::file() const {
+  return state_->file;
+}
+
+void NewFile::Finish() {
+  if (std::fflush(state_->file) != 0)
+    Fail(kPDFLErrFileWrite);
+  int fd = fileno(state_->file);
+  Apply(state_->attributes, fd);
+  if (fsync(fd) != 0)
+    Fail(kPDFLErrFileWrite);
+}
+
+FILE* NewFile::OpenCopy() {
+  int fd = dup(fileno(state_->file));
+  FILE* copy = fd < 0 ? nullptr : fdopen(fd, "rb");
+  if (!copy && fd >= 0)
+    close(fd);
+  return copy;
+}
+
+void NewFile::ReplaceTarget() {
+  State& s = *state_;
+  if (s.name.empty())
+    s.Link();
+  if (std::rename(s.name.c_str(), s.target.c_str()) != 0)
+    Fail(kPDFLErrFileWrite);
+  s.name.clear();
+  int dir = open(s.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+}
+
+}  // namespace pdfl
