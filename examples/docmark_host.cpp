@@ -1,10 +1,7 @@
 // docmark_host: a sample host program for docmark. It loads the library at
 // run time, as a host does, binds its three functions by name, and checks,
 // reads or writes the optimisation tag of the PDF files on its command line.
-#include <dlfcn.h>
 #include <getopt.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -14,7 +11,7 @@
 #include <string>
 
 #include "docmark/docmark.h"
-#include "utf8.h"
+#include "host_platform.h"
 
 namespace {
 
@@ -36,25 +33,20 @@ const int kDone = 0;
 const int kFileFailed = 1;
 const int kCannotRun = 2;
 
-// The library, with its three functions. It is found through this program's
-// run path, which names the library folder relative to the program: build/lib
-// in the build tree, the kit's library folder once installed.
+// The library, with its three functions.
 class Docmark {
  public:
   Docmark() {
-    path_ = "libdocmark.so.7";
-    handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) {
-      error_ = dlerror();
+    handle_ = OpenDocmark(error_);
+    if (!handle_)
       return;
-    }
     Bind(isAlreadyOptimized, "VTPDFTagIsAlreadyOptimized");
     Bind(read, "VTPDFTagRead");
     Bind(write, "VTPDFTagWrite");
   }
   ~Docmark() {
     if (handle_)
-      dlclose(handle_);
+      CloseDocmark(handle_);
   }
   Docmark(const Docmark&) = delete;
   Docmark& operator=(const Docmark&) = delete;
@@ -69,25 +61,21 @@ class Docmark {
  private:
   template <class Function>
   void Bind(Function& function, const char* name) {
-    function = reinterpret_cast<Function>(dlsym(handle_, name));
+    function = reinterpret_cast<Function>(FindFunction(handle_, name));
     if (!function)
-      error_ = path_ + " has no function " + name;
+      error_ = std::string(kDocmarkName) + " has no function " + name;
   }
 
-  std::string path_;
   void* handle_ = nullptr;
   std::string error_;
 };
 
-// The library takes UTF-16 paths; names that are not UTF-8 still reach it intact.
-std::u16string WidePath(const char* path) { return utf8::DecodeLossless<std::u16string>(path); }
-
 // The library answers only true or false; a missing file is told apart here.
 bool Exists(const char* path) {
-  struct stat status;
-  if (stat(path, &status) == 0)
+  int error = FileError(path);
+  if (error == 0)
     return true;
-  fprintf(stderr, "docmark_host: %s: %s\n", path, strerror(errno));
+  fprintf(stderr, "docmark_host: %s: %s\n", path, strerror(error));
   return false;
 }
 
@@ -108,7 +96,7 @@ int Check(Docmark& docmark, int count, char** files) {
       result = kFileFailed;
       continue;
     }
-    bool tagged = docmark.isAlreadyOptimized(WidePath(files[i]).c_str());
+    bool tagged = docmark.isAlreadyOptimized(LibraryPath(files[i]).c_str());
     printf("%s: %s\n", files[i], tagged ? "tagged" : "not tagged");
     if (!tagged)
       result = kFileFailed;
@@ -122,7 +110,7 @@ int Read(Docmark& docmark, const char* file) {
   PDFSettingsInfo settings = {};
   PDFVersionInfo version = {};
   int64_t fileSize = 0;
-  if (!docmark.read(WidePath(file).c_str(), &settings, &fileSize, &version)) {
+  if (!docmark.read(LibraryPath(file).c_str(), &settings, &fileSize, &version)) {
     fprintf(stderr, "docmark_host: %s: no valid tag, or not a PDF that can be read\n", file);
     return kFileFailed;
   }
@@ -143,7 +131,7 @@ int Write(Docmark& docmark, const PDFSettingsInfo& settings, bool writerFlag, in
   for (int i = 0; i < count; ++i) {
     if (!Exists(files[i])) {
       result = kFileFailed;
-    } else if (docmark.write(WidePath(files[i]).c_str(), settings, writerFlag)) {
+    } else if (docmark.write(LibraryPath(files[i]).c_str(), settings, writerFlag)) {
       printf("%s: tagged\n", files[i]);
     } else {
       fprintf(stderr,
@@ -163,7 +151,7 @@ int Usage() {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
+int HostMain(int argc, char* argv[]) {
   if (argc < 2)
     return Usage();
   std::string command = argv[1];

@@ -1,11 +1,16 @@
 // docmark_host end to end: the real program, loading the real libdocmark,
 // on real PDF files in a temporary directory. DOCMARK_HOST names the program.
+// With DOCMARK_WINE set it is docmark_host.exe, run under Wine with docmark.dll
+// and DL100PDFL.dll beside it; DOCMARK_LINUX_HOST then names the Linux
+// program, and DOCMARK_STARTUP_PROBE the Windows program that shows the
+// library's start-up record.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -20,6 +25,22 @@ struct Result {
   std::string out;
   std::string err;
 };
+
+bool UnderWine() { return getenv("DOCMARK_WINE") != nullptr; }
+
+// A path as the program takes and prints it: under Wine, / is drive Z:.
+std::string Native(const std::string& path) {
+  if (!UnderWine() || path.empty() || path[0] != '/')
+    return path;
+  std::string native = "Z:" + path;
+  std::replace(native.begin(), native.end(), '/', '\\');
+  return native;
+}
+
+std::string WithoutCarriageReturns(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
 
 std::string Quote(const std::string& word) {
   std::string quoted = "'";
@@ -43,14 +64,19 @@ class DocmarkHostTest : public testing::Test {
     return path;
   }
 
+  // Runs the program (a .exe under Wine) with the paths among the arguments
+  // in its form; its output comes back with Unix line ends.
   Result Run(const std::vector<std::string>& arguments, std::string program = "") {
-    std::string line = Quote(program.empty() ? host_ : program);
+    program = program.empty() ? host_ : program;
+    bool wine = program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+    std::string line = (wine ? "wine " : "") + Quote(program);
     for (const std::string& argument : arguments)
-      line += " " + Quote(argument);
+      line += " " + Quote(wine ? Native(argument) : argument);
     line += " >" + Quote(Path("out")) + " 2>" + Quote(Path("err"));
     int status = system(line.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, pdf_maker::ReadFile(Path("out")),
-            pdf_maker::ReadFile(Path("err"))};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            WithoutCarriageReturns(pdf_maker::ReadFile(Path("out"))),
+            WithoutCarriageReturns(pdf_maker::ReadFile(Path("err")))};
   }
 
   pdf_maker::ScratchDirectory scratch_;
@@ -62,19 +88,31 @@ TEST_F(DocmarkHostTest, WriteThenReadAndCheck) {
   linearized.linearize = true;
   pdf_maker::PdfOptions withXmp;
   withXmp.xmp = pdf_maker::SimpleXmp();
+  pdf_maker::PdfOptions packed;
+  packed.objectStreams = true;
+  pdf_maker::PdfOptions old;
+  old.version = "1.4";
   std::string plain = MakePdf("plain.pdf");
   std::string fast = MakePdf("fast web.pdf", linearized);
   std::string xmp = MakePdf("it's xmp.pdf", withXmp);
+  std::string streams = MakePdf("streams-1.7.pdf", packed);
+  std::string pdf14 = MakePdf("old-1.4.pdf", old);
 
   Result check = Run({"check", plain});
   EXPECT_EQ(1, check.exitCode);
-  EXPECT_EQ(plain + ": not tagged\n", check.out);
+  EXPECT_EQ(Native(plain) + ": not tagged\n", check.out);
 
-  Result write = Run({"write", "-m", "17", "-a", "70000", "-B", "-S", plain, fast, xmp});
+  Result write = Run({"write", "-m", "17", "-a", "70000", "-B", "-S", plain, fast, xmp, streams,
+                      pdf14});
   EXPECT_EQ(0, write.exitCode) << write.err;
-  EXPECT_EQ(plain + ": tagged\n" + fast + ": tagged\n" + xmp + ": tagged\n", write.out);
-  EXPECT_TRUE(pdf_maker::CheckOk(fast));
+  EXPECT_EQ(Native(plain) + ": tagged\n" + Native(fast) + ": tagged\n" + Native(xmp) +
+                ": tagged\n" + Native(streams) + ": tagged\n" + Native(pdf14) + ": tagged\n",
+            write.out);
+  for (const std::string& file : {plain, fast, xmp, streams, pdf14})
+    EXPECT_TRUE(pdf_maker::CheckOk(file)) << file;
   EXPECT_TRUE(pdf_maker::IsLinearized(fast));
+  EXPECT_TRUE(pdf_maker::HasObjectStreams(streams));
+  EXPECT_EQ("1.4", pdf_maker::PdfVersion(pdf14));
 
   Result read = Run({"read", xmp});
   EXPECT_EQ(0, read.exitCode) << read.err;
@@ -87,7 +125,8 @@ TEST_F(DocmarkHostTest, WriteThenReadAndCheck) {
 
   Result all = Run({"check", plain, fast, xmp});
   EXPECT_EQ(0, all.exitCode);
-  EXPECT_EQ(plain + ": tagged\n" + fast + ": tagged\n" + xmp + ": tagged\n", all.out);
+  EXPECT_EQ(Native(plain) + ": tagged\n" + Native(fast) + ": tagged\n" + Native(xmp) + ": tagged\n",
+            all.out);
 }
 
 TEST_F(DocmarkHostTest, DefaultsWriteZeroSettingsAndTheDFlag) {
@@ -109,10 +148,21 @@ TEST_F(DocmarkHostTest, OptionsMayFollowTheFiles) {
 
 // A name that is not UTF-8 reaches the file system byte for byte.
 TEST_F(DocmarkHostTest, NameThatIsNotUtf8) {
+  if (UnderWine())
+    GTEST_SKIP() << "Windows names are UTF-16";
   std::string file = MakePdf("caf\xe9 $(x).pdf");
   Result write = Run({"write", "-A", file});
   EXPECT_EQ(0, write.exitCode) << write.err;
   EXPECT_EQ(0, Run({"check", file}).exitCode);
+}
+
+TEST_F(DocmarkHostTest, NonAsciiName) {
+  std::string file = MakePdf("caf\xc3\xa9 \xe2\x82\xac \xe6\x97\xa5\xe6\x9c\xac.pdf");
+  Result write = Run({"write", "-m", "5", file});
+  EXPECT_EQ(0, write.exitCode) << write.err;
+  EXPECT_EQ(Native(file) + ": tagged\n", write.out);
+  Result read = Run({"read", file});
+  EXPECT_NE(std::string::npos, read.out.find("mode: 5\n")) << read.out << read.err;
 }
 
 TEST_F(DocmarkHostTest, FailuresSayWhatWentWrong) {
@@ -123,19 +173,20 @@ TEST_F(DocmarkHostTest, FailuresSayWhatWentWrong) {
 
   Result check = Run({"check", missing, plain});
   EXPECT_EQ(1, check.exitCode);
-  EXPECT_EQ(plain + ": not tagged\n", check.out);
-  EXPECT_EQ("docmark_host: " + missing + ": No such file or directory\n", check.err);
+  EXPECT_EQ(Native(plain) + ": not tagged\n", check.out);
+  EXPECT_EQ("docmark_host: " + Native(missing) + ": No such file or directory\n", check.err);
 
   Result read = Run({"read", text});
   EXPECT_EQ(1, read.exitCode);
   EXPECT_EQ("", read.out);
-  EXPECT_EQ("docmark_host: " + text + ": no valid tag, or not a PDF that can be read\n", read.err);
+  EXPECT_EQ("docmark_host: " + Native(text) + ": no valid tag, or not a PDF that can be read\n",
+            read.err);
 
   Result write = Run({"write", text, missing});
   EXPECT_EQ(1, write.exitCode);
   EXPECT_EQ("not a PDF\n", pdf_maker::ReadFile(text));
-  EXPECT_NE(std::string::npos, write.err.find(text + ": the tag could not be written"));
-  EXPECT_NE(std::string::npos, write.err.find(missing + ": No such file or directory"));
+  EXPECT_NE(std::string::npos, write.err.find(Native(text) + ": the tag could not be written"));
+  EXPECT_NE(std::string::npos, write.err.find(Native(missing) + ": No such file or directory"));
 
   pdf_maker::PdfOptions locked;
   locked.encryptNoModify = true;
@@ -168,11 +219,62 @@ TEST_F(DocmarkHostTest, BadCommandLinesShowTheUsage) {
 // The library is looked for in ../lib beside the program, as once installed.
 TEST_F(DocmarkHostTest, SaysWhenTheLibraryIsMissing) {
   ASSERT_EQ(0, mkdir(Path("bin").c_str(), 0755));
-  std::string copy = Path("bin/docmark_host");
+  std::string copy = Path(UnderWine() ? "bin/docmark_host.exe" : "bin/docmark_host");
   ASSERT_EQ(0, system(("cp " + Quote(host_) + " " + Quote(copy)).c_str()));
   Result result = Run({"check", MakePdf("a.pdf")}, copy);
   EXPECT_EQ(2, result.exitCode);
   EXPECT_EQ(0u, result.err.find("docmark_host: cannot load docmark: ")) << result.err;
 }
+
+// Under Wine: a file tagged by one system reads back the same on the other.
+TEST_F(DocmarkHostTest, TagsReadTheSameOnLinuxAndWindows) {
+  const char* posixHost = getenv("DOCMARK_LINUX_HOST");
+  if (!UnderWine() || !posixHost)
+    GTEST_SKIP() << "needs both programs";
+  std::string byWindows = MakePdf("by windows.pdf");
+  std::string byLinux = MakePdf("by linux.pdf");
+  ASSERT_EQ(0, Run({"write", "-m", "9", "-a", "1200", "-C", byWindows}).exitCode);
+  ASSERT_EQ(0, Run({"write", "-a", "77", "-A", "-S", byLinux}, posixHost).exitCode);
+  for (const std::string& file : {byWindows, byLinux}) {
+    Result windows = Run({"read", file});
+    Result posix = Run({"read", file}, posixHost);
+    EXPECT_EQ(0, windows.exitCode) << windows.err;
+    EXPECT_EQ(posix.out, windows.out);
+  }
+}
+
+// The start-up record lists the Resource\Font folder beside the host's
+// program when there is one, and then the CMap folder.
+TEST_F(DocmarkHostTest, FontFolderBesideTheProgram) {
+  const char* probe = getenv("DOCMARK_STARTUP_PROBE");
+  if (!probe)
+    GTEST_SKIP() << "DOCMARK_STARTUP_PROBE names the Windows start-up probe";
+  ASSERT_EQ(0, mkdir(Path("kit").c_str(), 0755));
+  std::string copy = Path("kit/docmark_startup_probe.exe");
+  ASSERT_EQ(0, system(("cp " + Quote(probe) + " " + Quote(copy)).c_str()));
+  std::string file = MakePdf("a.pdf");
+  std::string kit = Native(Path("kit"));
+
+  Result without = Run({file}, copy);
+  EXPECT_EQ("font folders: 1\n" + kit + "\\Resource\\CMap\n", without.out) << without.err;
+
+  ASSERT_EQ(0, mkdir(Path("kit/Resource").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Path("kit/Resource/Font").c_str(), 0755));
+  Result with = Run({file}, copy);
+  EXPECT_EQ("font folders: 2\n" + kit + "\\Resource\\Font\n" + kit + "\\Resource\\CMap\n",
+            with.out)
+      << with.err;
+}
+
+// Wine's first start in a fresh prefix sets the prefix up and talks about it.
+class WineStart : public testing::Environment {
+ public:
+  void SetUp() override {
+    if (UnderWine()) {
+      ASSERT_EQ(0, system("wineboot -i >/dev/null 2>&1"));
+    }
+  }
+};
+const auto* const wineStart = testing::AddGlobalTestEnvironment(new WineStart);
 
 }  // namespace
