@@ -1,6 +1,8 @@
 # Front door: `make demo` and `make test` set up everything they need.
 BUILD := build
 WINBUILD := build-win32
+# QPDF and Exempi built for Windows, kept between builds and clones.
+WINDEPS ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/devkit-win32-deps
 JOBS := $(shell nproc)
 PREFIX := /usr/local
 FUZZ_SECONDS := 60
@@ -15,16 +17,19 @@ deps:
 
 deps-windows:
 	@scripts/install-deps.sh --windows
+	@scripts/build-windows-deps.sh $(WINDEPS)
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The Windows leg: walkexec's end-to-end tests run again against walkexec.exe under
-# Wine, and docmark.dll's exports and imports are checked.
+# The Windows leg: the end-to-end tests of walkexec and of the sample host run
+# again against walkexec.exe and docmark_host.exe under Wine, and docmark.dll's
+# exports and imports are checked.
 test: build windows tsan
 	cmake -S . -B $(BUILD) -DWALKEXEC_WINDOWS_EXE=$(abspath $(WINBUILD))/bin/walkexec.exe \
-	  -DDOCMARK_WINDOWS_DLL=$(abspath $(WINBUILD))/bin/docmark.dll
+	  -DDOCMARK_WINDOWS_DLL=$(abspath $(WINBUILD))/bin/docmark.dll \
+	  -DDOCMARK_WINDOWS_HOST=$(abspath $(WINBUILD))/bin/docmark_host.exe
 	cd $(BUILD) && ctest --output-on-failure
 
 # docmark's thread test again under ThreadSanitizer, in a build of its own.
@@ -35,18 +40,20 @@ tsan: deps
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R DocmarkThreads
 
 windows: deps-windows
-	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) \
+	  -DDEVKIT_WIN32_DEPS=$(WINDEPS) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINBUILD) -j$(JOBS)
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer, in a
-# build of its own.
+# build of its own; not the install checks, nor the Python host, whose
+# interpreter cannot load the sanitizers' runtime first.
 sanitize: deps
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all" \
 	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined \
 	  -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined
 	cmake --build build-sanitize -j$(JOBS)
-	cd build-sanitize && ctest --output-on-failure -LE install
+	cd build-sanitize && ctest --output-on-failure -LE install -E docmark_python_host
 
 # Each fuzzer runs for FUZZ_SECONDS from its seed corpus in fuzz/corpus; what it
 # finds new goes to build-fuzz/corpus, not into the repository.
@@ -67,8 +74,9 @@ fuzz: deps
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-demo: build
-	scripts/demo.sh $(BUILD)
+# With Wine, the demo also runs the Windows kit.
+demo: build $(if $(shell command -v wine),windows)
+	scripts/demo.sh $(BUILD) $(WINBUILD)
 
 bench: build
 	bench/walkexec_bench.sh $(BUILD)/bin/walkexec
