@@ -48,8 +48,8 @@ windows: deps-windows
 # build of its own; not the install checks, nor the Python host, whose
 # interpreter cannot load the sanitizers' runtime first.
 sanitize: deps
-	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all" \
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE= \
+	  -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=address,undefined -fno-sanitize-recover=all" \
 	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined \
 	  -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined
 	cmake --build build-sanitize -j$(JOBS)
