@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include <qpdf/InputSource.hh>
+
 namespace pdfl {
 
 // A path as the file system takes it: on Windows the caller's UTF-16 as it
@@ -51,9 +53,8 @@ class NewFile {
   FILE* file() const;
   // Gives it the target's attributes and flushes it to disk.
   void Finish();
-  // A second stream that reads the new file; it stays valid after the
-  // replace.
-  FILE* OpenCopy();
+  // What was written, for QPDF to read; it stays valid after the replace.
+  std::shared_ptr<InputSource> OpenCopy();
   // Puts the new file in the target's place.
   void ReplaceTarget();
 

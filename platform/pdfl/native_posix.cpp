@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include <qpdf/FileInputSource.hh>
+
 #include "errors.h"
 #include "utf8.h"
 
@@ -222,12 +224,17 @@ void NewFile::Finish() {
     Fail(kPDFLErrFileWrite);
 }
 
-FILE* NewFile::OpenCopy() {
+// A second descriptor of the new file, which follows it through the rename.
+std::shared_ptr<InputSource> NewFile::OpenCopy() {
   int fd = dup(fileno(state_->file));
   FILE* copy = fd < 0 ? nullptr : fdopen(fd, "rb");
-  if (!copy && fd >= 0)
-    close(fd);
-  return copy;
+  if (!copy) {
+    if (fd >= 0)
+      close(fd);
+    Fail(kPDFLErrFileWrite);
+  }
+  std::rewind(copy);
+  return std::make_shared<FileInputSource>("saved file", copy, true);
 }
 
 void NewFile::ReplaceTarget() {

@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <mutex>
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+
 #include "errors.h"
 
 namespace pdfl {
@@ -150,10 +153,18 @@ void NewFile::Finish() {
     Fail(kPDFLErrFileWrite);
 }
 
-FILE* NewFile::OpenCopy() {
-  HANDLE handle = CreateFileW(state_->name.c_str(), GENERIC_READ, kShareAll, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return StreamOf(handle, _O_RDONLY, "rb");
+// In memory: ReplaceFileW refuses a replacement that is still open.
+std::shared_ptr<InputSource> NewFile::OpenCopy() {
+  FILE* file = state_->file;
+  if (_fseeki64(file, 0, SEEK_END) != 0)
+    Fail(kPDFLErrFileWrite);
+  auto buffer = new Buffer(static_cast<size_t>(_ftelli64(file)));
+  std::rewind(file);
+  if (std::fread(buffer->getBuffer(), 1, buffer->getSize(), file) != buffer->getSize()) {
+    delete buffer;
+    Fail(kPDFLErrFileWrite);
+  }
+  return std::make_shared<BufferInputSource>("saved file", buffer, true);
 }
 
 void NewFile::ReplaceTarget() {

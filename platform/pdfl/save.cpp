@@ -16,15 +16,12 @@ namespace pdfl {
 
 namespace {
 
-// Opens what was written, which stays readable after the replace.
-std::unique_ptr<QPDF> ReadBack(FILE* copy) {
-  if (!copy)
-    Fail(kPDFLErrFileWrite);
-  std::rewind(copy);
+// Opens what was written, before it replaces the target.
+std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& copy) {
   auto pdf = std::make_unique<QPDF>();
   pdf->setSuppressWarnings(true);
   pdf->setAttemptRecovery(false);
-  pdf->processFile("saved file", copy, true);
+  pdf->processInputSource(copy);
   if (!pdf->getRoot().isDictionary())
     Fail(kPDFLErrBadPDF);
   return pdf;
