@@ -161,7 +161,9 @@ int HostMain(int argc, char* argv[]) {
   // Options follow the command word.
   optind = 2;
   const char* options = command == "write" ? "m:a:ABCS" : "";
-  for (int option; (option = getopt(argc, argv, options)) != -1;) {
+  // getopt_long, which takes options after the files on every target.
+  const struct option noLongOptions[] = {{nullptr, 0, nullptr, 0}};
+  for (int option; (option = getopt_long(argc, argv, options, noLongOptions, nullptr)) != -1;) {
     switch (option) {
       case 'm':
       case 'a':
