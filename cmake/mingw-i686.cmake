@@ -2,11 +2,16 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
+# The posix thread model, which has std::mutex and std::call_once.
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+# QPDF and Exempi built for Windows by scripts/build-windows-deps.sh.
+set(DEVKIT_WIN32_DEPS "" CACHE PATH "Prefix of QPDF and Exempi built for Windows")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES DEVKIT_WIN32_DEPS)
+set(CMAKE_FIND_ROOT_PATH ${DEVKIT_WIN32_DEPS} /usr/i686-w64-mingw32)
+set(ENV{PKG_CONFIG_LIBDIR} "${DEVKIT_WIN32_DEPS}/lib/pkgconfig:/usr/i686-w64-mingw32/lib/pkgconfig")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -20,6 +25,7 @@ if(NOT EXISTS ${DEVKIT_BOOST_INCLUDE}/boost)
 endif()
 set(CMAKE_CXX_FLAGS_INIT "-isystem ${DEVKIT_BOOST_INCLUDE}")
 
-# The binaries run without the compiler's runtime DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+# The binaries run without the compiler's runtime DLLs, the thread library's
+# among them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
