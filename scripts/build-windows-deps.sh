@@ -38,9 +38,9 @@ if [ -f "$prefix/inputs" ] && [ "$(cat "$prefix/inputs")" = "$inputs" ]; then
 fi
 
 echo "Building QPDF and Exempi for Windows into $prefix (a few minutes, once)"
-rm -rf "$prefix"
-mkdir -p "$(dirname "$prefix")"
-stage=$prefix.new
+# Built in place, since the libraries' pkg-config and CMake files name their
+# prefix; the inputs file, written last, marks a finished build.
+stage=$prefix
 log=$prefix.log
 rm -rf "$stage"
 mkdir -p "$stage"
@@ -190,6 +190,5 @@ make -C exempi -j$jobs libexempi.la >>"$log" 2>&1
 make -C exempi install-libLTLIBRARIES install-exempiHEADERS install-pkgconfigDATA >>"$log" 2>&1
 cd /
 
-echo "$inputs" >"$stage/inputs"
-mv "$stage" "$prefix"
+echo "$inputs" >"$prefix/inputs"
 echo "QPDF and Exempi for Windows are in $prefix"
