@@ -36,10 +36,11 @@ void FreeThreadBlock();
 
 // A new file in the target's directory that takes the target's place at the
 // end, so that the target is either the old file or the new one, never a mix.
-// A symbolic link is written through and stays a link; the new file keeps
-// the old one's owner, mode and other attributes where the caller may set
-// them. Every failure raises kPDFLErrFileWrite, and the new file goes away
-// unless it replaced the target.
+// The new file keeps what the system lets it keep of the old one: owner,
+// mode and extended attributes on POSIX, where a symbolic link is written
+// through and stays a link; attributes and ACLs on Windows. Every failure
+// raises kPDFLErrFileWrite, and the new file goes away unless it replaced
+// the target.
 class NewFile {
  public:
   // Refuses a target that the caller may not write or that is read-only,
