@@ -151,13 +151,20 @@ XmpPtr CurrentXmp(PDFLDoc& document) {
   return document.xmp.get();
 }
 
-// Stores the packet as the catalog's /Metadata, uncompressed.
+// Stores the packet as the catalog's /Metadata, uncompressed. A stream the
+// catalog has already takes the new data: a new object would make QPDF read
+// every object of the document to find a free number.
 void Store(PDFLDoc& document, const std::string& packet) {
   QPDF& pdf = *document.pdf;
-  QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, packet);
+  QPDFObjectHandle stream = pdf.getRoot().getKey("/Metadata");
+  if (stream.isStream()) {
+    stream.replaceStreamData(packet, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+  } else {
+    stream = QPDFObjectHandle::newStream(&pdf, packet);
+    pdf.getRoot().replaceKey("/Metadata", stream);
+  }
   stream.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
   stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
-  pdf.getRoot().replaceKey("/Metadata", stream);
   document.paddedLength = PaddedLength(packet);
 }
 
