@@ -9,15 +9,23 @@
 
 #include "document.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = [] {
+// The file each input is written to, removed when the fuzzer ends.
+struct InputFile {
+  InputFile() {
     char name[] = "/tmp/fuzz_document_open.XXXXXX";
     int fd = mkstemp(name);
     if (fd < 0)
       std::abort();
     close(fd);
-    return std::string(name);
-  }();
+    path = name;
+  }
+  ~InputFile() { unlink(path.c_str()); }
+  std::string path;
+};
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static InputFile input;
+  const std::string& path = input.path;
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)
     std::abort();
