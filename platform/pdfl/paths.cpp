@@ -42,8 +42,8 @@ ASPathName FileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void*
     if (fileSys != &defaultFileSys || pathType != Intern("WinUnicodePath") || !pathSpec ||
         mustBeZero)
       Fail(kPDFLErrBadParameter);
-    const auto* spec = static_cast<const PDFLPathChar*>(pathSpec);
-    std::u16string units(spec, spec + std::char_traits<PDFLPathChar>::length(spec));
+    const auto* given = static_cast<const PDFLPathChar*>(pathSpec);
+    std::u16string units(given, given + std::char_traits<PDFLPathChar>::length(given));
     auto path = std::make_unique<PDFLPathName>();
     if (units.empty() || !ToNativePath(units, path->path))
       Fail(kPDFLErrBadParameter);
