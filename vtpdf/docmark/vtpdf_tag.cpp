@@ -75,15 +75,18 @@ bool VTPDFTag::DecodeTagValue(const std::string& value) {
          ParseFileSize(value.substr(second + 1));
 }
 
-bool VTPDFTag::WriteTag(const PathChar* path) {
+std::string VTPDFTag::EncodeTagValue() const {
   char versionField[48];
   std::snprintf(versionField, sizeof versionField, "%c%d.%d.%d",
                 IsSet(version.writerFlag) ? 'S' : 'D', version.major, version.minor,
                 version.build);
   std::array<uint8_t, 3> bytes = PackSettings(settings);
-  std::string value = std::string(versionField) + "-" + HexEncode(bytes.data(), bytes.size()) +
-                      "-" + std::to_string(fileSize);
-  return StoreTagValue(path, value.c_str());
+  return std::string(versionField) + "-" + HexEncode(bytes.data(), bytes.size()) + "-" +
+         std::to_string(fileSize);
+}
+
+bool VTPDFTag::WriteTag(const PathChar* path) {
+  return StoreTagValue(path, EncodeTagValue().c_str());
 }
 
 bool VTPDFTag::StoreTagValue(const PathChar* path, const char* value) {

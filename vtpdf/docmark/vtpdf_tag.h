@@ -20,7 +20,9 @@ class VTPDFTag : public VTPDF {
   bool WriteTag(const PathChar* path);
   bool StoreTagValue(const PathChar* path, const char* value);
 
-  // Splits the tag text at its two '-' and decodes the three fields.
+  // The tag text of the members, and its reverse: splits the text at its
+  // two '-' and decodes the three fields into them.
+  std::string EncodeTagValue() const;
   bool DecodeTagValue(const std::string& value);
 
   bool ParseVersion(const std::string& field);
