@@ -154,14 +154,14 @@ void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
   }
   if (!pdf->getRoot().isDictionary())
     Fail(kPDFLErrBadPDF);
-  document.repaired = pdf->anyWarnings();
   document.pdf = std::move(pdf);
 }
 
 void CheckNoPagesLost(PDFLDoc& document) {
   QPDF& pdf = *document.pdf;
-  // Objects that QPDF repairs only when it reaches them count as repairs too.
-  if (!document.repaired && !pdf.anyWarnings())
+  // Every repair leaves a warning, those of objects QPDF repairs only when it
+  // reaches them too.
+  if (!pdf.anyWarnings())
     return;
   size_t pages = pdf.getAllPages().size();
   // Once the cross-reference table is lost, a page that an earlier revision

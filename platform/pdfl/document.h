@@ -20,8 +20,8 @@ using Xmp = std::unique_ptr<std::remove_pointer_t<XmpPtr>, XmpFree>;
 }  // namespace pdfl
 
 struct PDFLDoc {
+  // Read with repair: QPDF's warnings tell whether anything was repaired.
   std::unique_ptr<QPDF> pdf;
-  bool repaired = false;  // it could be read only by repairing it
   // The packet, parsed at its first use, and the length a new packet keeps
   // (the stored one's, when that has padding; 0 otherwise).
   pdfl::Xmp xmp;

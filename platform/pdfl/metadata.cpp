@@ -50,17 +50,16 @@ Xmp Parse(const std::string& packet) {
 
 // One space per level, from level 0, CR LF line ends: the layout callers
 // that edit the packet text rely on. The packet carries Exempi's padding
-// (2 KB of white space); given a length, it keeps exactly that length when
-// its content fits, and is empty when it does not.
+// (2 KB of white space); given the length of the packet it replaces, it keeps
+// exactly that length whenever its content fits.
 std::string Serialize(XmpPtr xmp, size_t length = 0) {
   XmpString text(xmp_string_new());
-  uint32_t options = length > 0 ? XMP_SERIAL_EXACTPACKETLENGTH : 0;
-  if (!xmp_serialize_and_format(xmp, text.get(), options, static_cast<uint32_t>(length), "\r\n",
-                                " ", 0)) {
-    if (length > 0)
-      return std::string();
+  auto serialize = [&](uint32_t options, size_t padding) {
+    return xmp_serialize_and_format(xmp, text.get(), options, static_cast<uint32_t>(padding),
+                                    "\r\n", " ", 0);
+  };
+  if (!(length > 0 && serialize(XMP_SERIAL_EXACTPACKETLENGTH, length)) && !serialize(0, 0))
     Fail(kPDFLErrGeneral);
-  }
   return std::string(xmp_string_cstr(text.get()), xmp_string_len(text.get()));
 }
 
@@ -232,10 +231,7 @@ void DocSetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText prefix, AS
       document.xmp.reset();
       Fail(kPDFLErrBadParameter);
     }
-    std::string packet = Serialize(xmp, document.paddedLength);
-    if (packet.empty())
-      packet = Serialize(xmp);
-    Store(document, packet);
+    Store(document, Serialize(xmp, document.paddedLength));
   });
 }
 

@@ -82,7 +82,6 @@ void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
     std::unique_ptr<QPDF> saved = ReadBack(file.OpenCopy());
     file.ReplaceTarget();
     document.pdf = std::move(saved);
-    document.repaired = false;
     ++Testing().counts.saves;
   });
 }
