@@ -241,6 +241,13 @@ class Walkexec : public ::testing::Test {
     return paths;
   }
 
+  // The calls in name order, for runs whose order is not the point.
+  std::vector<std::string> sortedCalls() const {
+    std::vector<std::string> paths = calls();
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  }
+
   // What the default command prints for one path.
   static std::string echoed(const std::string& path) {
     return underWine() ? "\"" + native(path) + "\"\r\n" : path + "\n";
@@ -321,8 +328,7 @@ TEST_F(Walkexec, PatternDefaults) {
   EXPECT_FALSE(exists("calls")) << "an empty pattern matches nothing";
 
   run({"-p", "", "-c", record(), "tree"});
-  std::vector<std::string> seen = calls();
-  std::sort(seen.begin(), seen.end());
+  std::vector<std::string> seen = sortedCalls();
   EXPECT_EQ(seen, (std::vector<std::string>{native("tree/a.txt"), native("tree/b.dat"),
                                             native("tree/sub/c.txt")}));
 }
@@ -389,7 +395,7 @@ TEST_F(Walkexec, NoLogWithoutFailures) {
 TEST_F(Walkexec, ALogThatCannotBeWrittenIsToldOnceAndFailsTheRun) {
   writeSmallTree();
   ASSERT_EQ(mkdir(at("adir").c_str(), 0755), 0);
-  for (const std::string log : {native("missing/fail.log"), std::string("adir")}) {
+  for (const std::string& log : {native("missing/fail.log"), std::string("adir")}) {
     remove(at("calls").c_str());
     Outcome r = run({"-c", record("exit 1"), "-e", log, "tree"});
     EXPECT_EQ(r.status, 1) << log;
@@ -476,8 +482,7 @@ TEST_F(Walkexec, DirectoryLinkCyclesAreNotWalkedRound) {
   ASSERT_EQ(symlink("sub", at("tree/link").c_str()), 0);
   Outcome r = run({"-p", "*.txt", "-c", record(), "tree"});
   EXPECT_EQ(r.status, 0);
-  std::vector<std::string> seen = calls();
-  std::sort(seen.begin(), seen.end());
+  std::vector<std::string> seen = sortedCalls();
   EXPECT_EQ(seen, (std::vector<std::string>{"tree/a.txt", "tree/link/c.txt", "tree/sub/c.txt"}));
 }
 
@@ -491,8 +496,7 @@ TEST_F(Walkexec, WildcardCharactersInDirectoryNamesAreLiteral) {
   write("whatX/d.txt");
   Outcome r = run({"-p", "*.txt", "-c", record(), "what?"});
   EXPECT_EQ(r.status, 0);
-  std::vector<std::string> seen = calls();
-  std::sort(seen.begin(), seen.end());
+  std::vector<std::string> seen = sortedCalls();
   EXPECT_EQ(seen, (std::vector<std::string>{"what?/[z]/c.txt", "what?/a.txt", "what?/x*y/b.txt"}));
 }
 
@@ -503,7 +507,7 @@ TEST_F(Walkexec, AnInterruptToTheProcessGroupEndsTheRunByItsSignal) {
   writeSmallTree();
   script("recordthen", "#!/bin/sh\nprintf '%s\\000' \"$2\" >>calls\nexec sleep \"$1\"\n");
   for (int signo : {SIGINT, SIGQUIT}) {
-    for (const std::string command : {record("sleep 10"), std::string("./recordthen 10 @path")}) {
+    for (const std::string& command : {record("sleep 10"), std::string("./recordthen 10 @path")}) {
       remove(at("calls").c_str());
       pid_t child = start({"-c", command, "tree"});
       ASSERT_TRUE(waitForCalls(1)) << command;
@@ -530,7 +534,7 @@ TEST_F(Walkexec, AnInterruptToWalkexecAloneEndsTheRunWhenTheCommandEnds) {
   EXPECT_FALSE(exists("fail.log")) << "the command was not interrupted";
 
   script("exit130", "#!/bin/sh\nexit 130\n");
-  for (const std::string command : {std::string("exit 130"), std::string("./exit130 @path")}) {
+  for (const std::string& command : {std::string("exit 130"), std::string("./exit130 @path")}) {
     remove(at("fail.log").c_str());
     r = run({"-c", command, "-e", "fail.log", "tree"});
     EXPECT_EQ(r.status, 0) << command;
@@ -551,7 +555,7 @@ TEST_F(Walkexec, ProgressIntoAClosedPipeDoesNotEndTheRun) {
   EXPECT_EQ(calls().size(), 4u);
 
   write("one/f");
-  for (const std::string command : {"cat /proc/self/status", "cat /proc/self/status; true"}) {
+  for (const std::string& command : {"cat /proc/self/status", "cat /proc/self/status; true"}) {
     r = run({"-c", command, "one"});
     std::smatch ignored, blocked;
     ASSERT_TRUE(std::regex_search(r.out, ignored, std::regex("SigIgn:\\s*([0-9a-f]+)"))) << r.out;
