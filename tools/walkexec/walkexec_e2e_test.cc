@@ -555,7 +555,7 @@ TEST_F(Walkexec, ProgressIntoAClosedPipeDoesNotEndTheRun) {
   EXPECT_EQ(calls().size(), 4u);
 
   write("one/f");
-  for (const std::string& command : {"cat /proc/self/status", "cat /proc/self/status; true"}) {
+  for (const char* command : {"cat /proc/self/status", "cat /proc/self/status; true"}) {
     r = run({"-c", command, "one"});
     std::smatch ignored, blocked;
     ASSERT_TRUE(std::regex_search(r.out, ignored, std::regex("SigIgn:\\s*([0-9a-f]+)"))) << r.out;
