@@ -6,6 +6,7 @@
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/BufferInputSource.hh>
+#include <qpdf/FileInputSource.hh>
 #include <qpdf/QPDFExc.hh>
 
 #include "atoms.h"
@@ -109,7 +110,7 @@ std::string ReadAll(const NativePath& path) {
 
 // The file with a trailer that names its catalog appended, for QPDF's own
 // recovery to find; null when the file has no catalog.
-std::unique_ptr<QPDF> ReadWithFoundCatalog(const NativePath& path) {
+std::unique_ptr<QPDF> ReadWithFoundCatalog(PDFLDoc& document, const NativePath& path) {
   std::string bytes = ReadAll(path);
   std::string catalog = FindCatalog(bytes);
   if (catalog.empty())
@@ -118,7 +119,8 @@ std::unique_ptr<QPDF> ReadWithFoundCatalog(const NativePath& path) {
   auto buffer = new Buffer(bytes.size());
   std::memcpy(buffer->getBuffer(), bytes.data(), bytes.size());
   auto pdf = NewPdf(true);
-  pdf->processInputSource(std::make_shared<BufferInputSource>("document", buffer, true));
+  document.source = std::make_shared<BufferInputSource>("document", buffer, true);
+  pdf->processInputSource(document.source);
   // A saved file's trailer gets its /Size only where the old one had one.
   pdf->getTrailer().replaceKey("/Size",
                                QPDFObjectHandle::newInteger(pdf->getObjectCount() + 1));
@@ -143,11 +145,12 @@ void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
     FILE* file = OpenForReading(path);
     if (!file)
       Fail(kPDFLErrFileOpen);
-    pdf->processFile("document", file, true);
+    document.source = std::make_shared<FileInputSource>("document", file, true);
+    pdf->processInputSource(document.source);
   } catch (const QPDFExc& e) {
     if (!repair || e.getErrorCode() != qpdf_e_damaged_pdf)
       throw;
-    auto recovered = ReadWithFoundCatalog(path);
+    auto recovered = ReadWithFoundCatalog(document, path);
     if (!recovered)
       throw;
     pdf = std::move(recovered);
@@ -255,10 +258,14 @@ void DocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length) {
     if (length < 0 || (length > 0 && !value))
       Fail(kPDFLErrBadParameter);
     CheckMayModify(pdf);
-    InfoDictionary(pdf, true).replaceKey(
-        name, QPDFObjectHandle::newString(std::string(value ? value : "", length)));
+    std::string bytes(value ? value : "", length);
+    QPDFObjectHandle old = InfoEntry(pdf, name);
+    if (old.isString() && old.getStringValue() == bytes)
+      return;
+    InfoDictionary(pdf, true).replaceKey(name, QPDFObjectHandle::newString(bytes));
     // A packet built from the document information is out of date now.
     DocumentOf(doc).xmp.reset();
+    DocumentOf(doc).changedBeyondMetadata = true;
   });
 }
 
@@ -286,6 +293,9 @@ void DocSetTrapped(PDDoc doc, ASAtom value) {
     QPDF& pdf = *DocumentOf(doc).pdf;
     std::string name = value == 0 ? std::string() : AtomName(value);
     CheckMayModify(pdf);
+    QPDFObjectHandle old = InfoEntry(pdf, "/Trapped");
+    if (name.empty() ? old.isNull() : old.isNameAndEquals("/" + name))
+      return;
     if (name.empty()) {
       QPDFObjectHandle info = InfoDictionary(pdf, false);
       if (info.isDictionary())
@@ -294,6 +304,7 @@ void DocSetTrapped(PDDoc doc, ASAtom value) {
       InfoDictionary(pdf, true).replaceKey("/Trapped", QPDFObjectHandle::newName("/" + name));
     }
     DocumentOf(doc).xmp.reset();
+    DocumentOf(doc).changedBeyondMetadata = true;
   });
 }
 

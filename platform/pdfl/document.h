@@ -22,6 +22,11 @@ using Xmp = std::unique_ptr<std::remove_pointer_t<XmpPtr>, XmpFree>;
 struct PDFLDoc {
   // Read with repair: QPDF's warnings tell whether anything was repaired.
   std::unique_ptr<QPDF> pdf;
+  // The bytes QPDF reads, which a save may copy.
+  std::shared_ptr<InputSource> source;
+  // Set by any change but new data for an existing metadata stream: such a
+  // document is saved by a rewrite, never by a copy.
+  bool changedBeyondMetadata = false;
   // The packet, parsed at its first use, and the length a new packet keeps
   // (the stored one's, when that has padding; 0 otherwise).
   pdfl::Xmp xmp;

@@ -161,9 +161,14 @@ void Store(PDFLDoc& document, const std::string& packet) {
   } else {
     stream = QPDFObjectHandle::newStream(&pdf, packet);
     pdf.getRoot().replaceKey("/Metadata", stream);
+    document.changedBeyondMetadata = true;
   }
-  stream.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
-  stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+  for (const auto& [key, value] : {std::pair("/Type", "/Metadata"), std::pair("/Subtype", "/XML")}) {
+    if (!stream.getDict().getKey(key).isNameAndEquals(value)) {
+      stream.getDict().replaceKey(key, QPDFObjectHandle::newName(value));
+      document.changedBeyondMetadata = true;
+    }
+  }
   document.paddedLength = PaddedLength(packet);
 }
 

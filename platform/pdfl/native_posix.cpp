@@ -153,6 +153,7 @@ struct NewFile::State {
   Attributes attributes;
   std::string name;  // empty while the file has no name
   FILE* file = nullptr;
+  bool inPlace = false;  // the target itself, which has no name
 
   // A short name for the unnamed file, unique among this process's saves and
   // any other process's.
@@ -182,6 +183,22 @@ struct NewFile::State {
 
 NewFile::NewFile(const NativePath& target) : state_(new State) {
   State& s = *state_;
+  // A file with no name (a caller's scratch file, reached through
+  // /proc/self/fd) cannot be replaced, and no one else can see it half
+  // written: it is written in place.
+  struct stat status;
+  if (stat(target.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 0) {
+    int fd = open(target.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC);
+    s.file = fd < 0 ? nullptr : fdopen(fd, "w+b");
+    if (!s.file) {
+      if (fd >= 0)
+        close(fd);
+      Fail(kPDFLErrFileWrite);
+    }
+    s.inPlace = true;
+    std::setvbuf(s.file, nullptr, _IOFBF, 1 << 20);
+    return;
+  }
   s.target = RealTarget(target);
   s.attributes = AttributesOf(s.target);
   s.directory = DirectoryOf(s.target);
@@ -218,6 +235,9 @@ FILE* NewFile::file() const {
 void NewFile::Finish() {
   if (std::fflush(state_->file) != 0)
     Fail(kPDFLErrFileWrite);
+  // A file with no name does not outlive the process: it needs no flush.
+  if (state_->inPlace)
+    return;
   int fd = fileno(state_->file);
   Apply(state_->attributes, fd);
   if (fsync(fd) != 0)
@@ -239,6 +259,8 @@ std::shared_ptr<InputSource> NewFile::OpenCopy() {
 
 void NewFile::ReplaceTarget() {
   State& s = *state_;
+  if (s.inPlace)
+    return;
   if (s.name.empty())
     s.Link();
   if (std::rename(s.name.c_str(), s.target.c_str()) != 0)

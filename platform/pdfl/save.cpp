@@ -6,6 +6,7 @@
 
 #include <qpdf/QPDFWriter.hh>
 
+#include "copy_save.h"
 #include "document.h"
 #include "errors.h"
 #include "native.h"
@@ -16,14 +17,25 @@ namespace pdfl {
 
 namespace {
 
-// Opens what was written, before it replaces the target.
-std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& copy) {
+// Opens what was written, before it replaces the target. A copy must also
+// hold the packet it was made for.
+std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& copy,
+                               const CopyPlan* plan) {
   auto pdf = std::make_unique<QPDF>();
   pdf->setSuppressWarnings(true);
   pdf->setAttemptRecovery(false);
   pdf->processInputSource(copy);
   if (!pdf->getRoot().isDictionary())
     Fail(kPDFLErrBadPDF);
+  if (plan && !plan->packet.empty()) {
+    QPDFObjectHandle metadata = pdf->getRoot().getKey("/Metadata");
+    if (!metadata.isStream())
+      Fail(kPDFLErrBadPDF);
+    auto data = metadata.getRawStreamData();
+    if (std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()) !=
+        plan->packet)
+      Fail(kPDFLErrBadPDF);
+  }
   return pdf;
 }
 
@@ -33,6 +45,17 @@ bool HasObjectStreams(QPDF& pdf) {
       return true;
   }
   return false;
+}
+
+// A copy keeps the file's version and layout: a record that changes the
+// version, or asks to unpack object streams the file has, takes the rewrite.
+// Compressed output is what a file with or without object streams already is.
+bool CopyKeepsWhatTheRecordAsks(QPDF& pdf, const PDDocSaveParams& params) {
+  if ((params.saveFlags2 & kPDSave2Uncompressed) && HasObjectStreams(pdf))
+    return false;
+  return params.setVersion != 1 ||
+         pdf.getPDFVersion() ==
+             std::to_string(params.majorVersion) + "." + std::to_string(params.minorVersion);
 }
 
 void Write(QPDF& pdf, const PDDocSaveParams& params, FILE* file) {
@@ -68,9 +91,16 @@ void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
     PDFLDoc& document = DocumentOf(doc);
     if (!params || params->size < sizeof(PDDocSaveParams) || !params->newPath)
       Fail(kPDFLErrBadParameter);
+    bool linearize = (params->saveFlags & kPDSaveLinearized) != 0;
+    CopyPlan plan;
+    bool copy =
+        CopyKeepsWhatTheRecordAsks(*document.pdf, *params) && PlanCopy(document, linearize, plan);
     NewFile file(PathOf(params->newPath));
     try {
-      Write(*document.pdf, *params, file.file());
+      if (copy)
+        WriteCopy(*document.source, plan, file.file());
+      else
+        Write(*document.pdf, *params, file.file());
     } catch (const std::exception&) {
       Fail(kPDFLErrFileWrite);
     }
@@ -79,10 +109,15 @@ void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
     CheckNoPagesLost(document);
     file.Finish();
     TakeTestingRaise("PDDocSaveWithParams");
-    std::unique_ptr<QPDF> saved = ReadBack(file.OpenCopy());
+    std::shared_ptr<InputSource> saved = file.OpenCopy();
+    std::unique_ptr<QPDF> pdf = ReadBack(saved, copy ? &plan : nullptr);
     file.ReplaceTarget();
-    document.pdf = std::move(saved);
+    document.pdf = std::move(pdf);
+    document.source = saved;
+    document.changedBeyondMetadata = false;
     ++Testing().counts.saves;
+    if (copy)
+      ++Testing().counts.copies;
   });
 }
 

@@ -47,6 +47,8 @@ TEST_F(SaveTest, WritesWhatTheRecordAsks) {
     pdf_maker::WritePdf(path, options);
     PDDoc doc = Open(path);
     ASSERT_NE(doc, nullptr);
+    // A change beyond the metadata: the save is a rewrite.
+    Call<PDDocSetInfoProc>(pdModel_, kPDDocSetInfoSel, doc, "Title", "U", 1);
     EXPECT_EQ(Save(doc, path, c.flags, c.flags2, c.major, c.minor), 0);
     Close(doc);
     EXPECT_TRUE(pdf_maker::CheckOk(path));
@@ -54,7 +56,7 @@ TEST_F(SaveTest, WritesWhatTheRecordAsks) {
     EXPECT_EQ(pdf_maker::HasObjectStreams(path), c.objectStreams);
     EXPECT_EQ(pdf_maker::IsLinearized(path), c.linearized);
     EXPECT_EQ(pdf_maker::PageCount(path), 3);
-    EXPECT_EQ(pdf_maker::InfoValue(path, "Title"), "T");
+    EXPECT_EQ(pdf_maker::InfoValue(path, "Title"), "U");
     EXPECT_EQ(pdf_maker::InfoValue(path, "ModDate"), "D:20010203040506Z");
     EXPECT_EQ(Names(), std::vector<std::string>{"a.pdf"});
   }

@@ -1,5 +1,7 @@
 #include "docmark/docmark.h"
 
+#include <utility>
+
 #include "host.h"
 #include "vtpdf_tag.h"
 
@@ -29,21 +31,30 @@ bool Read(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileS
   return true;
 }
 
-// The tag holds the size the file had just before the last write, so when
-// writing it changed the size, it is written once more with the new size.
+// The tag holds the size of the file it is written into, so a write is two
+// passes: the first tags the file into a staging file, the second tags that
+// with the staged size and saves it over the file. The file changes by one
+// rename at the very end, or not at all.
 bool Write(const DocmarkPathChar* path, const PDFSettingsInfo& settings, bool writerFlag) {
-  bool done = false;
-  for (int passes = 0; !done && passes < 2; ++passes) {
+  StagingFile staging(path);
+  if (staging.path().empty())
+    return false;
+  int64_t size = FileSize(path);
+  const PathChar* from = path;
+  const PathChar* to = staging.path().c_str();
+  for (int pass = 0; pass < 2; ++pass) {
     VTPDFTag tag;
     if (!tag.libraryStarted)
       return false;
     tag.settings = settings;
     tag.version = {kMajor, kMinor, kBuild, writerFlag};
-    int64_t sizeBefore = FileSize(path);
-    tag.fileSize = sizeBefore;
-    if (!tag.WriteTag(path))
+    tag.fileSize = size;
+    if (!tag.WriteTag(from, to))
       return false;
-    done = FileSize(path) == sizeBefore;
+    size = staging.Size();
+    if (size < 0)
+      return false;
+    std::swap(from, to);
   }
   return true;
 }

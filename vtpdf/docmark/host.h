@@ -20,6 +20,30 @@ uint32_t GetExecutablePath(PathString& path);
 // 64-bit size goes to *size when size is not null.
 bool FindEntry(const PathChar* path, int64_t* size);
 
+// A scratch file in the target's directory that holds a write's first pass
+// until the second pass has made the final file from it, so that the target
+// changes by one rename or not at all. On POSIX it has no name (its path is
+// the descriptor's, under /proc/self/fd), so a kill leaves nothing behind; on
+// Windows it has a short name and is deleted when the object goes.
+class StagingFile {
+ public:
+  explicit StagingFile(const PathChar* target);
+  ~StagingFile();
+  StagingFile(const StagingFile&) = delete;
+  StagingFile& operator=(const StagingFile&) = delete;
+
+  // Empty when no file could be made.
+  const PathString& path() const { return path_; }
+  // The size of what the library saved there; -1 when it cannot be read.
+  int64_t Size() const;
+
+ private:
+  PathString path_;
+#ifndef _WIN32
+  int fd_;
+#endif
+};
+
 // The calling thread's table block, at the index in TableBlockIndex.
 TableBlock* CurrentTableBlock();
 

@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <syslog.h>
@@ -50,6 +51,32 @@ bool FindEntry(const PathChar* path, int64_t* size) {
   if (size)
     *size = S_ISDIR(status.st_mode) ? 0 : status.st_size;
   return true;
+}
+
+StagingFile::StagingFile(const PathChar* target) : fd_(-1) {
+  std::string path = utf8::EncodeLossless(std::basic_string_view<PathChar>(target));
+  size_t slash = path.rfind('/');
+  std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  fd_ = open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    // Without O_TMPFILE, a named file that loses its name at once.
+    std::string name = directory + ".docmark-XXXXXX";
+    fd_ = mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ >= 0)
+      unlink(name.c_str());
+  }
+  if (fd_ >= 0)
+    path_ = utf8::DecodeLossless<PathString>("/proc/self/fd/" + std::to_string(fd_));
+}
+
+StagingFile::~StagingFile() {
+  if (fd_ >= 0)
+    close(fd_);
+}
+
+int64_t StagingFile::Size() const {
+  struct stat status;
+  return fd_ >= 0 && fstat(fd_, &status) == 0 ? status.st_size : -1;
 }
 
 TableBlock* CurrentTableBlock() {

@@ -45,6 +45,25 @@ bool FindEntry(const PathChar* path, int64_t* size) {
   return true;
 }
 
+StagingFile::StagingFile(const PathChar* target) {
+  PathString directory = target;
+  size_t separator = directory.find_last_of(L"\\/");
+  directory = separator == PathString::npos ? L"." : directory.substr(0, separator);
+  wchar_t name[MAX_PATH];
+  if (GetTempFileNameW(directory.c_str(), L"dmk", 0, name))
+    path_ = name;
+}
+
+StagingFile::~StagingFile() {
+  if (!path_.empty())
+    DeleteFileW(path_.c_str());
+}
+
+int64_t StagingFile::Size() const {
+  int64_t size = 0;
+  return FindEntry(path_.c_str(), &size) ? size : -1;
+}
+
 TableBlock* CurrentTableBlock() {
   return static_cast<TableBlock*>(TlsGetValue(TableBlockIndex));
 }

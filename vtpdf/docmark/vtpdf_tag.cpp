@@ -85,11 +85,11 @@ std::string VTPDFTag::EncodeTagValue() const {
          std::to_string(fileSize);
 }
 
-bool VTPDFTag::WriteTag(const PathChar* path) {
-  return StoreTagValue(path, EncodeTagValue().c_str());
+bool VTPDFTag::WriteTag(const PathChar* path, const PathChar* savePath) {
+  return StoreTagValue(path, EncodeTagValue().c_str(), savePath);
 }
 
-bool VTPDFTag::StoreTagValue(const PathChar* path, const char* value) {
+bool VTPDFTag::StoreTagValue(const PathChar* path, const char* value, const PathChar* savePath) {
   PDDoc document = OpenDocument(path);
   if (!document)
     return false;
@@ -132,7 +132,7 @@ bool VTPDFTag::StoreTagValue(const PathChar* path, const char* value) {
   volatile bool saved = false;
   PDFL_GUARD_BEGIN
     bool linearize = (PDDocGetFlags(document) & kPDDocIsLinearized) != 0;
-    saved = SaveDocument(document, path, linearize);
+    saved = SaveDocument(document, savePath ? savePath : path, linearize);
   PDFL_GUARD_HANDLER
   PDFL_GUARD_END
   CloseDocument(document);

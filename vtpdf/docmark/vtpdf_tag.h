@@ -17,8 +17,10 @@ class VTPDFTag : public VTPDF {
   VTPDFTag();  // starts the library; all members zero
 
   bool ReadTag(const PathChar* path);
-  bool WriteTag(const PathChar* path);
-  bool StoreTagValue(const PathChar* path, const char* value);
+  // Tags the document at `path` and saves it over `savePath`, or over
+  // itself when that is null.
+  bool WriteTag(const PathChar* path, const PathChar* savePath = nullptr);
+  bool StoreTagValue(const PathChar* path, const char* value, const PathChar* savePath = nullptr);
 
   // The tag text of the members, and its reverse: splits the text at its
   // two '-' and decodes the three fields into them.

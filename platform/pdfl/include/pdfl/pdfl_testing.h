@@ -63,6 +63,7 @@ struct Counts {
   int opens = 0;   // documents opened
   int closes = 0;  // documents closed
   int saves = 0;   // saves that completed
+  int copies = 0;  // of those, the ones made by copying the file's bytes
 };
 Counts GetCounts();
 

@@ -1,0 +1,43 @@
+// A full save at the cost of a copy: when the only change to a document since
+// it was read is the data of its metadata stream, the new file is the old
+// file's bytes with that stream, the cross-reference offsets it moves and the
+// trailer's /ID[1] replaced. The result is what a full save of the document
+// would mean: one revision, no trace of the old packet.
+#ifndef PDFL_COPY_SAVE_H
+#define PDFL_COPY_SAVE_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <qpdf/InputSource.hh>
+
+#include "document.h"
+
+namespace pdfl {
+
+// Bytes that take the place of `length` bytes of the source at `at`.
+struct Splice {
+  qpdf_offset_t at;
+  qpdf_offset_t length;
+  std::string bytes;
+};
+
+struct CopyPlan {
+  std::vector<Splice> splices;  // in file order, none overlapping
+  std::string packet;           // the metadata stream's new data
+};
+
+// False when the document cannot be saved by a copy: anything but its
+// metadata stream changed, it was repaired or is encrypted, it has more than
+// one revision, its metadata stream is filtered, bytes follow its last %%EOF,
+// or the stream changes length in a linearized file. Reads the source, never
+// raises for what it finds there.
+bool PlanCopy(PDFLDoc& document, bool linearize, CopyPlan& plan);
+
+// Writes the source with the plan's splices to `out`; throws when it cannot.
+void WriteCopy(InputSource& source, const CopyPlan& plan, FILE* out);
+
+}  // namespace pdfl
+
+#endif
