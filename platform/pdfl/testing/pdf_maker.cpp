@@ -167,6 +167,31 @@ bool HasObjectStreams(const std::string& path) {
   return false;
 }
 
+std::map<std::string, std::string> ObjectsBesideMetadata(const std::string& path) {
+  auto pdf = Open(path);
+  QPDFObjGen metadata = pdf->getRoot().getKey("/Metadata").getObjGen();
+  std::map<std::string, std::string> objects;
+  for (QPDFObjectHandle& object : pdf->getAllObjects()) {
+    if (object.getObjGen() == metadata ||
+        (object.isStream() && object.getDict().getKey("/Type").isNameAndEquals("/XRef")))
+      continue;
+    std::string text = object.unparse() + " = " + object.unparseResolved();
+    if (object.isStream()) {
+      auto data = object.getRawStreamData();
+      text += std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+    objects[object.getObjGen().unparse(' ')] = text;
+  }
+  return objects;
+}
+
+std::pair<std::string, std::string> TrailerId(const std::string& path) {
+  QPDFObjectHandle id = Open(path)->getTrailer().getKey("/ID");
+  if (!id.isArray() || id.getArrayNItems() != 2)
+    return {};
+  return {id.getArrayItem(0).getStringValue(), id.getArrayItem(1).getStringValue()};
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in)

@@ -39,6 +39,11 @@ std::string MetadataXml(const std::string& path);  // empty when there is none
 std::string PdfVersion(const std::string& path);
 bool IsEncrypted(const std::string& path);
 bool HasObjectStreams(const std::string& path);
+// Each object but the catalog's metadata stream and cross-reference streams,
+// as its text and its stream's raw data, by "number generation".
+std::map<std::string, std::string> ObjectsBesideMetadata(const std::string& path);
+// The trailer's /ID strings; empty when it has none.
+std::pair<std::string, std::string> TrailerId(const std::string& path);
 
 std::string ReadFile(const std::string& path);  // the bytes; throws when unreadable
 std::u16string ToUtf16(const std::string& utf8);

@@ -1,0 +1,173 @@
+#include <fstream>
+#include <vector>
+
+#include "library_fixture.h"
+
+namespace {
+
+// A packet whose dc:source holds `source`.
+std::string PacketWith(const std::string& source) {
+  return pdf_maker::SimpleXmp(
+      "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+      "<dc:source>" + source + "</dc:source></rdf:Description>\r\n");
+}
+
+// A classic file written by hand: objects 1 to n, one cross-reference table.
+std::string HandMadePdf(const std::vector<std::string>& objects) {
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<size_t> offsets;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (size_t offset : offsets) {
+    std::string digits = std::to_string(offset);
+    pdf += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+         " /Root 1 0 R /ID [<0123456789abcdef0123456789abcdef><0123456789abcdef0123456789abcdef>]"
+         " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+std::vector<std::string> PagesWithPacket(const std::string& packet, bool indirectLength) {
+  return {"<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>",
+          "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
+          "<< /Type /Metadata /Subtype /XML /Length " +
+              (indirectLength ? std::string("5 0 R") : std::to_string(packet.size())) +
+              " >>\nstream\n" + packet + "\nendstream",
+          std::to_string(packet.size())};
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class CopySaveTest : public LibraryTest {
+ protected:
+  // Opens the file, gives it the packet, saves it over itself as docmark
+  // does (linearized when it was) and says whether the save copied.
+  bool StorePacketAndSave(const std::string& path, const std::string& packet) {
+    PDDoc doc = Open(path);
+    EXPECT_NE(doc, nullptr);
+    if (!doc)
+      return false;
+    bool linearized = Call<PDDocGetFlagsProc>(pdModel_, kPDDocGetFlagsSel, doc) != 0;
+    ASText text = Text(packet);
+    EXPECT_EQ(Guarded([&] {
+                Call<PDDocSetXAPMetadataProc>(pdMetadata_, kPDDocSetXAPMetadataSel, doc, text);
+              }),
+              0);
+    Destroy(text);
+    int copies = pdfl_testing::GetCounts().copies;
+    EXPECT_EQ(Save(doc, path, linearized ? 0xA5 : 0xA1, 0x52, 1,
+                   std::stoi(pdf_maker::PdfVersion(path).substr(2))),
+              0);
+    Close(doc);
+    return pdfl_testing::GetCounts().copies > copies;
+  }
+
+  // What a copy keeps and changes: everything but the packet and /ID[1].
+  void ExpectCopyOf(const std::string& before, const std::string& after,
+                    const std::string& packet) {
+    EXPECT_TRUE(pdf_maker::CheckOk(after));
+    EXPECT_EQ(pdf_maker::MetadataXml(after), packet);
+    EXPECT_EQ(pdf_maker::PageCount(after), pdf_maker::PageCount(before));
+    EXPECT_EQ(pdf_maker::ObjectsBesideMetadata(after), pdf_maker::ObjectsBesideMetadata(before));
+    EXPECT_EQ(pdf_maker::IsLinearized(after), pdf_maker::IsLinearized(before));
+    auto [first, second] = pdf_maker::TrailerId(after);
+    EXPECT_EQ(first, pdf_maker::TrailerId(before).first);
+    EXPECT_NE(second, pdf_maker::TrailerId(before).second);
+    EXPECT_EQ(second.size(), pdf_maker::TrailerId(before).second.size());
+  }
+};
+
+TEST_F(CopySaveTest, MetadataAloneIsSavedByACopy) {
+  const std::string padded = PacketWith("old" + std::string(200, ' '));
+  const struct {
+    const char* name;
+    bool objectStreams, linearize;
+    std::string packet;  // the new one
+  } cases[] = {
+      {"table, same length", false, false, PacketWith("new" + std::string(200, ' '))},
+      {"table, longer", false, false, PacketWith(std::string(5000, 'n'))},
+      {"table, shorter", false, false, PacketWith("n")},
+      {"xref stream, same length", true, false, PacketWith("new" + std::string(200, ' '))},
+      {"xref stream, longer", true, false, PacketWith(std::string(5000, 'n'))},
+      {"linearized, same length", false, true, PacketWith("new" + std::string(200, ' '))},
+      {"linearized xref stream, same length", true, true,
+       PacketWith("new" + std::string(200, ' '))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    pdf_maker::PdfOptions options;
+    options.pages = 5;
+    options.objectStreams = c.objectStreams;
+    options.linearize = c.linearize;
+    options.xmp = padded;
+    options.info = {{"Title", "kept"}};
+    pdf_maker::WritePdf(Path("a.pdf"), options);
+    WriteBytes(Path("before.pdf"), pdf_maker::ReadFile(Path("a.pdf")));
+    EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), c.packet));
+    ExpectCopyOf(Path("before.pdf"), Path("a.pdf"), c.packet);
+  }
+}
+
+TEST_F(CopySaveTest, HandMadeFilesCopyOrRewriteAsTheyMust) {
+  const std::string old = PacketWith("oldest");
+  const std::string sameLength = PacketWith("newest");
+  const std::string longer = PacketWith("newer and longer");
+
+  // An indirect /Length: copied at the same length, rewritten otherwise.
+  WriteBytes(Path("before.pdf"), HandMadePdf(PagesWithPacket(old, true)));
+  WriteBytes(Path("a.pdf"), HandMadePdf(PagesWithPacket(old, true)));
+  EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), sameLength));
+  ExpectCopyOf(Path("before.pdf"), Path("a.pdf"), sameLength);
+  WriteBytes(Path("a.pdf"), HandMadePdf(PagesWithPacket(old, true)));
+  EXPECT_FALSE(StorePacketAndSave(Path("a.pdf"), longer));
+  EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), longer);
+
+  // A second revision that replaced the packet, and bytes after %%EOF: the
+  // rewrite, which leaves one revision and no trace of the older packet.
+  std::string updated = HandMadePdf(PagesWithPacket(PacketWith("stale"), false));
+  std::string object = "4 0 obj\n<< /Type /Metadata /Subtype /XML /Length " +
+                       std::to_string(old.size()) + " >>\nstream\n" + old + "\nendstream\nendobj\n";
+  size_t objectAt = updated.size();
+  std::string digits = std::to_string(objectAt);
+  size_t previous = updated.rfind("startxref\n") + 10;
+  std::string prev = updated.substr(previous, updated.find('\n', previous) - previous);
+  updated += object;
+  size_t xref = updated.size();
+  updated += "xref\n0 1\n0000000000 65535 f \n4 1\n" + std::string(10 - digits.size(), '0') +
+             digits + " 00000 n \ntrailer\n<< /Size 6 /Root 1 0 R /Prev " + prev +
+             " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  for (const std::string& bytes :
+       {updated, HandMadePdf(PagesWithPacket(old, false)) + "trailing bytes\n"}) {
+    WriteBytes(Path("a.pdf"), bytes);
+    EXPECT_FALSE(StorePacketAndSave(Path("a.pdf"), sameLength));
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+    std::string saved = pdf_maker::ReadFile(Path("a.pdf"));
+    EXPECT_EQ(saved.find("stale"), std::string::npos);
+    EXPECT_EQ(saved.find("trailing"), std::string::npos);
+    EXPECT_EQ(saved.find("/Prev"), std::string::npos);
+    EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), sameLength);
+  }
+}
+
+TEST_F(CopySaveTest, EncryptedFilesAreRewritten) {
+  pdf_maker::PdfOptions options;
+  options.encryptNoModify = true;
+  options.xmp = PacketWith("secret");
+  pdf_maker::WritePdf(Path("a.pdf"), options);
+  PDDoc doc = Open(Path("a.pdf"));
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(Save(doc, Path("a.pdf"), 0xA1, 0x52), 0);
+  Close(doc);
+  EXPECT_EQ(pdfl_testing::GetCounts().copies, 0);
+  EXPECT_TRUE(pdf_maker::IsEncrypted(Path("a.pdf")));
+}
+
+}  // namespace
