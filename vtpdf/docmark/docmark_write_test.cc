@@ -3,13 +3,16 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -144,36 +147,68 @@ TEST_F(DocmarkWriteTest, DamagedFilesAreRecoveredOrLeftAlone) {
             Names(scratch_.path()));
 }
 
-// Killed at any moment, a write leaves the file as it was or tagged, and no
-// temporary beside it.
+// Killed at any moment, a write leaves the file as it was or finished, its
+// stored size its size, and no temporary beside it: on a first tag, and on a
+// re-tag, whose saves copy the file.
 TEST_F(DocmarkWriteTest, AKilledWriteLeavesNothingBehind) {
   pdf_maker::PdfOptions options;
   options.pages = 300;
   options.info["Filler"] = std::string(4 << 20, 'x');
   std::string path = Make("big.pdf", options);
-  std::string original = pdf_maker::ReadFile(path);
-  auto start = std::chrono::steady_clock::now();
-  ASSERT_TRUE(Write(path));
-  auto duration = std::chrono::steady_clock::now() - start;
-
   std::mt19937 random(20261209);
-  std::uniform_int_distribution<long long> moment(
-      0, std::chrono::duration_cast<std::chrono::microseconds>(duration).count() * 6 / 5);
-  for (int round = 0; round < 20; ++round) {
-    Overwrite(path, original);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-      _exit(Write(path) ? 0 : 1);
-    std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
-    kill(child, SIGKILL);
-    ASSERT_EQ(child, waitpid(child, nullptr, 0));
-    EXPECT_EQ(std::vector<std::string>{"big.pdf"}, Names(scratch_.path()));
-    if (pdf_maker::ReadFile(path) != original) {
-      EXPECT_TRUE(pdf_maker::CheckOk(path));
-      EXPECT_GT(StoredSize(path), 0);
+  for (int retag = 0; retag < 2; ++retag) {
+    SCOPED_TRACE(retag ? "re-tag" : "first tag");
+    std::string original = pdf_maker::ReadFile(path);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Write(path));
+    auto duration = std::chrono::steady_clock::now() - start;
+    std::string tagged = pdf_maker::ReadFile(path);
+
+    std::uniform_int_distribution<long long> moment(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(duration).count() * 6 / 5);
+    for (int round = 0; round < 15; ++round) {
+      Overwrite(path, original);
+      pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0)
+        _exit(Write(path) ? 0 : 1);
+      std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+      kill(child, SIGKILL);
+      ASSERT_EQ(child, waitpid(child, nullptr, 0));
+      EXPECT_EQ(std::vector<std::string>{"big.pdf"}, Names(scratch_.path()));
+      if (pdf_maker::ReadFile(path) != original) {
+        EXPECT_TRUE(pdf_maker::CheckOk(path));
+        EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), StoredSize(path));
+      }
     }
+    Overwrite(path, tagged);
   }
+}
+
+// On a disk with room for the first pass's file but not for the second's,
+// the write fails and the file is as it was.
+TEST_F(DocmarkWriteTest, ADiskTooFullForTheSecondPassLeavesTheFileAsItWas) {
+  pdf_maker::PdfOptions options;
+  options.pages = 20;
+  options.info["Filler"] = std::string(40000, 'x');
+  std::string path = Make("a.pdf", options);
+  std::string original = pdf_maker::ReadFile(path);
+  ASSERT_TRUE(Write(path));
+  size_t tagged = fs::file_size(path);
+
+  std::string disk = scratch_.Path("disk");
+  fs::create_directory(disk);
+  // Room for the file and one more of its tagged size, rounded to pages.
+  auto pages = [](size_t bytes) { return (bytes + 4095) / 4096 * 4096; };
+  std::string size = "size=" + std::to_string(pages(original.size()) + pages(tagged) + 4096);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, size.c_str()) != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
+  std::string small = disk + "/a.pdf";
+  Overwrite(small, original);
+  EXPECT_FALSE(Write(small));
+  EXPECT_EQ(original, pdf_maker::ReadFile(small));
+  EXPECT_EQ(std::vector<std::string>{"a.pdf"}, Names(disk));
+  umount(disk.c_str());
 }
 
 TEST_F(DocmarkWriteTest, TheTaggedFileKeepsItsOwnerModeAndExtendedAttributes) {
