@@ -1,8 +1,13 @@
 // CommandRunner on POSIX: /bin/sh -c for every line that needs the shell,
 // and the program itself, started as the shell would start it, for every
-// other line, which saves a shell per file.
+// other line, which saves a shell per file. Several commands at a time each
+// write into two pipes of their own, read as they fill so that no command
+// waits on us; a command has ended when both pipes are closed and it has
+// been waited for.
 #include "system.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/wait.h>
@@ -11,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "held_output.h"
 #include "text.h"
 
 extern char** environ;
@@ -19,19 +25,23 @@ namespace platform {
 
 namespace {
 
-// Signal state is process-wide, so these are too.
-volatile sig_atomic_t commandRunning = 0;
+// Signal state is process-wide, so these are too. `pendingResults` counts
+// the commands started whose results are not all written yet.
+volatile sig_atomic_t pendingResults = 0;
 volatile sig_atomic_t pendingInterrupt = 0;
 
+// In a handler, the signal is delivered again as soon as the handler
+// returns.
 void endBySignal(int signo) {
   signal(signo, SIG_DFL);
   raise(signo);
 }
 
-// During a command an interrupt waits for its end, as with system(), so
-// that the command sees it first; otherwise it ends the run at once.
+// While a command's results are pending an interrupt waits for them, as
+// with system(), so that the commands see it first; otherwise it ends the
+// run at once.
 void onInterrupt(int signo) {
-  if (commandRunning)
+  if (pendingResults)
     pendingInterrupt = signo;
   else
     endBySignal(signo);
@@ -41,7 +51,6 @@ void onInterrupt(int signo) {
 void onBrokenPipe(int) {}
 
 const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGPIPE};
-
 // dash's keywords and builtins: a line starting with one needs the shell.
 const char* const kShellWords[] = {
     "!",       "case",     "do",     "done",    "elif",   "else",  "esac",     "fi",
@@ -112,6 +121,26 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return result;
 }
 
+// The exit code of a command that ended with `status`, as the shell
+// reports it. A signal that killed a command the shell would have started
+// is told as the shell tells it, in `report`.
+int exitCode(int status, bool direct, std::string& report) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  int signo = WTERMSIG(status);
+  if (direct && signo != SIGINT && signo != SIGPIPE) {
+    // dash's words: the signal's description, cut at 32 bytes.
+    report = std::string(strsignal(signo)).substr(0, 32);
+    if (WCOREDUMP(status)) report += " (core dumped)";
+    report += '\n';
+  }
+  return 128 + signo;
+}
+
+void closeIfOpen(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
 }  // namespace
 
 struct CommandRunner::State {
@@ -123,10 +152,24 @@ struct CommandRunner::State {
   std::vector<char*> envp;
   std::vector<std::string> searchPath;  // PATH's directories, as the shell sees them.
 
+  // A command of several at a time: its pipes' read ends, closed at end of
+  // file, and what it wrote into them.
+  struct Job {
+    pid_t pid = -1;
+    bool direct = false;
+    bool ended = false;
+    int pipes[2] = {-1, -1};
+    HeldOutput held[2];
+  };
+  std::vector<std::unique_ptr<Job>> jobs;  // By number; null when free.
+  int nullInput = -1;
+
   bool learnEnvironment();
   std::vector<std::string> programs(const std::string& name) const;
-  pid_t start(const std::vector<std::string>& programs, char* const argv[], char* const envp[]);
-  int finish(pid_t child, bool reportSignal);
+  pid_t start(const std::vector<std::string>& programs, char* const argv[], char* const envp[],
+              const int* stdio);
+  int finish(pid_t child, bool direct);
+  void read(Job& job, int stream);
 };
 
 CommandRunner::CommandRunner() : state_(new State) {
@@ -145,6 +188,13 @@ CommandRunner::CommandRunner() : state_(new State) {
 }
 
 CommandRunner::~CommandRunner() {
+  for (auto& job : state_->jobs) {
+    if (!job) continue;
+    closeIfOpen(job->pipes[0]);
+    closeIfOpen(job->pipes[1]);
+    if (job->pid > 0 && !job->ended) waitpid(job->pid, nullptr, 0);
+  }
+  if (state_->nullInput >= 0) close(state_->nullInput);
   for (int i = 0; i < 3; ++i)
     if (state_->caught[i]) sigaction(kCaughtSignals[i], &state_->saved[i], nullptr);
 }
@@ -178,16 +228,27 @@ std::vector<std::string> CommandRunner::State::programs(const std::string& name)
   return result;
 }
 
-// Starts the first of `programs` that the system will run; -1 when none
-// would. vfork shares our memory until the child's exec, which makes it the
-// cheapest start and lets the child tell us that its exec failed. Signals
-// stay blocked until the child has the default handlers back, so that none
-// of ours runs in it.
+// Starts the first of `programs` that the system will run, with `stdio`
+// as its standard input, output and error (ours when null). Returns its
+// process id and counts its results as pending; -1 when no program would
+// run; 0 when an interrupt has come, and then nothing starts. vfork shares
+// our memory until the child's exec, which makes it the cheapest start and
+// lets the child tell us that its exec failed. Signals stay blocked from
+// the last look for an interrupt until the child has the default handlers
+// back, so that none of ours runs in it and an interrupt that comes during
+// the start reaches the child too or finds the start not yet made.
 pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char* const argv[],
-                                  char* const envp[]) {
-  sigset_t all, old;
+                                  char* const envp[], const int* stdio) {
+  sigset_t all, old, pending;
   sigfillset(&all);
   sigprocmask(SIG_SETMASK, &all, &old);
+  sigpending(&pending);
+  if (pendingInterrupt || sigismember(&pending, SIGINT) || sigismember(&pending, SIGQUIT)) {
+    // Unblocked, the interrupt is handled: at once when nothing is pending.
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    return 0;
+  }
+  pendingResults = pendingResults + 1;
   volatile bool execFailed = false;
   pid_t child = vfork();
   if (child == 0) {
@@ -195,6 +256,8 @@ pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char
     byDefault.sa_handler = SIG_DFL;
     for (int i = 0; i < 3; ++i)
       if (caught[i]) sigaction(kCaughtSignals[i], &byDefault, nullptr);
+    if (stdio)
+      for (int fd = 0; fd < 3; ++fd) dup2(stdio[fd], fd);
     sigprocmask(SIG_SETMASK, &old, nullptr);
     for (const std::string& program : programs) {
       execve(program.c_str(), argv, envp);
@@ -204,54 +267,155 @@ pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char
     execFailed = true;
     _exit(127);
   }
-  sigprocmask(SIG_SETMASK, &old, nullptr);
   if (child > 0 && execFailed) {
     waitpid(child, nullptr, 0);
-    return -1;
+    child = -1;
   }
+  if (child < 0) pendingResults = pendingResults - 1;
+  sigprocmask(SIG_SETMASK, &old, nullptr);
   return child;
 }
 
 // Waits for the child, then ends the process by an interrupt received
 // meanwhile. A child killed by a signal is reported as the shell reports
-// it when `reportSignal` says that no shell stood between.
-int CommandRunner::State::finish(pid_t child, bool reportSignal) {
+// it when `direct` says that no shell stood between.
+int CommandRunner::State::finish(pid_t child, bool direct) {
   int status = 0;
   pid_t waited = child > 0 ? waitpid(child, &status, 0) : -1;
-  commandRunning = 0;
+  if (child > 0) pendingResults = pendingResults - 1;
   if (pendingInterrupt) endBySignal(pendingInterrupt);
   if (waited != child || child <= 0) return -1;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  int signo = WTERMSIG(status);
-  if (reportSignal && signo != SIGINT && signo != SIGPIPE) {
-    // dash's words: the signal's description, cut at 32 bytes.
-    std::string report = std::string(strsignal(signo)).substr(0, 32);
-    if (WCOREDUMP(status)) report += " (core dumped)";
-    report += '\n';
-    fwrite(report.data(), 1, report.size(), stderr);
-  }
-  return 128 + signo;
+  std::string report;
+  int code = exitCode(status, direct, report);
+  fwrite(report.data(), 1, report.size(), stderr);
+  return code;
 }
 
 int CommandRunner::run(const std::wstring& commandLine) {
   fflush(stdout);
   fflush(stderr);
   std::string line = encodeUtf8(commandLine);
-  commandRunning = 1;
   std::vector<std::string> words;
   std::vector<char*> argv;
-  pid_t child = -1;
   if (plainWords(line, words) && state_->learnEnvironment()) {
     argv = pointers(words);
-    child = state_->start(state_->programs(words[0]), argv.data(), state_->envp.data());
-    if (child > 0) return state_->finish(child, true);
+    pid_t child = state_->start(state_->programs(words[0]), argv.data(), state_->envp.data(), nullptr);
+    if (child != -1) return state_->finish(child, true);
   }
   // Everything else, a program not found included, goes to the shell, which
   // also says why it could not start one, in its own words.
   std::vector<std::string> shell = {"sh", "-c", line};
   argv = pointers(shell);
-  child = state_->start({"/bin/sh"}, argv.data(), environ);
-  return state_->finish(child, false);
+  return state_->finish(state_->start({"/bin/sh"}, argv.data(), environ, nullptr), false);
+}
+
+int CommandRunner::start(const std::wstring& commandLine) {
+  State& s = *state_;
+  if (s.nullInput < 0) s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  auto job = std::make_unique<State::Job>();
+  int out[2] = {-1, -1}, err[2] = {-1, -1};
+  pid_t child = -1;
+  if (pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0) {
+    const int stdio[3] = {s.nullInput, out[1], err[1]};
+    std::string line = encodeUtf8(commandLine);
+    std::vector<std::string> words;
+    std::vector<char*> argv;
+    if (plainWords(line, words) && s.learnEnvironment()) {
+      argv = pointers(words);
+      child = s.start(s.programs(words[0]), argv.data(), s.envp.data(), stdio);
+      job->direct = child > 0;
+    }
+    if (child == -1) {
+      std::vector<std::string> shell = {"sh", "-c", line};
+      argv = pointers(shell);
+      child = s.start({"/bin/sh"}, argv.data(), environ, stdio);
+    }
+  }
+  closeIfOpen(out[1]);
+  closeIfOpen(err[1]);
+  job->pipes[0] = out[0];
+  job->pipes[1] = err[0];
+  if (child == 0) return -1;
+  if (child < 0) {
+    // Nothing could be started: a result of its own, exit code -1.
+    closeIfOpen(job->pipes[0]);
+    closeIfOpen(job->pipes[1]);
+    pendingResults = pendingResults + 1;
+  }
+  job->pid = child;
+  size_t number = 0;
+  while (number < s.jobs.size() && s.jobs[number]) ++number;
+  if (number == s.jobs.size()) s.jobs.emplace_back();
+  s.jobs[number] = std::move(job);
+  return static_cast<int>(number);
+}
+
+// One read, of what the pipe holds now; the pipe is closed at its end.
+void CommandRunner::State::read(Job& job, int stream) {
+  char buffer[64 * 1024];
+  ssize_t n = ::read(job.pipes[stream], buffer, sizeof buffer);
+  if (n > 0)
+    job.held[stream].append(buffer, static_cast<size_t>(n));
+  else if (n == 0 || errno != EINTR)
+    closeIfOpen(job.pipes[stream]);
+}
+
+int CommandRunner::wait(int& exitCode) {
+  State& s = *state_;
+  std::vector<struct pollfd> polled;
+  std::vector<std::pair<State::Job*, int>> owners;
+  for (;;) {
+    for (size_t number = 0; number < s.jobs.size(); ++number) {
+      State::Job* job = s.jobs[number].get();
+      if (!job || job->ended || job->pipes[0] >= 0 || job->pipes[1] >= 0) continue;
+      job->ended = true;
+      int status = 0;
+      pid_t waited = -1;
+      if (job->pid > 0)
+        while ((waited = waitpid(job->pid, &status, 0)) < 0 && errno == EINTR) {
+        }
+      std::string report;
+      exitCode = waited > 0 ? platform::exitCode(status, job->direct, report) : -1;
+      job->held[1].append(report.data(), report.size());
+      return static_cast<int>(number);
+    }
+    polled.clear();
+    owners.clear();
+    for (auto& job : s.jobs) {
+      if (!job || job->ended) continue;
+      for (int stream = 0; stream < 2; ++stream) {
+        if (job->pipes[stream] < 0) continue;
+        polled.push_back({job->pipes[stream], POLLIN, 0});
+        owners.emplace_back(job.get(), stream);
+      }
+    }
+    if (polled.empty()) return -1;  // Nothing was started.
+    if (poll(polled.data(), polled.size(), -1) < 0) continue;  // A signal came.
+    for (size_t i = 0; i < polled.size(); ++i)
+      if (polled[i].revents) s.read(*owners[i].first, owners[i].second);
+  }
+}
+
+void CommandRunner::writeOutput(int command) {
+  std::unique_ptr<State::Job>& job = state_->jobs[command];
+  fflush(stdout);
+  fflush(stderr);
+  job->held[0].writeTo(1);
+  job->held[1].writeTo(2);
+  job.reset();
+  pendingResults = pendingResults - 1;
+}
+
+bool CommandRunner::interrupted() const { return pendingInterrupt != 0; }
+
+void CommandRunner::endByInterrupt() {
+  int signo = pendingInterrupt;
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signo);
+  endBySignal(signo);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  _exit(128 + signo);  // Not reached: the signal ends us first.
 }
 
 }  // namespace platform

@@ -64,13 +64,15 @@ unsigned long long systemTimeNow();
 // A path as one literal word of the command interpreter's line.
 std::wstring quotePath(const std::wstring& path);
 
-// Runs command lines through the command interpreter, one at a time. On
-// POSIX a line that needs nothing of the shell starts its program directly,
-// as the shell would start it. While it exists it also holds the process's
-// POSIX signal dispositions: a SIGINT or SIGQUIT ends the process by that
-// signal, at once between commands and when the running command has ended
-// during one; a SIGPIPE no longer ends it, so output that cannot be shown is
-// dropped. Commands start with the dispositions the process started with.
+// Runs command lines through the command interpreter. On POSIX a line that
+// needs nothing of the shell starts its program directly, as the shell
+// would start it. While it exists it also holds the process's interrupt
+// handling: a SIGINT or SIGQUIT (on Windows, in a run of several commands,
+// a Ctrl-C or Ctrl-Break) never lets another command start; it ends the
+// process by that signal at once while no command's results are pending,
+// and otherwise once they are all written. A SIGPIPE no longer ends the
+// process, so output that cannot be shown is dropped. Commands start with
+// the dispositions the process started with.
 class CommandRunner {
  public:
   CommandRunner();
@@ -78,10 +80,29 @@ class CommandRunner {
   CommandRunner(const CommandRunner&) = delete;
   CommandRunner& operator=(const CommandRunner&) = delete;
 
-  // Flushes our own output, runs the line and returns its exit code: 128+N
-  // for a command killed by signal N on POSIX, -1 when nothing could be
-  // started.
+  // One at a time: flushes our own output, runs the line with our standard
+  // handles and returns its exit code: 128+N for a command killed by signal
+  // N on POSIX, -1 when nothing could be started.
   int run(const std::wstring& commandLine);
+
+  // Several at a time: starts the line with the null device as its input
+  // and its output and errors held. Returns the command's number, or -1
+  // when an interrupt has come, and then starts nothing.
+  int start(const std::wstring& commandLine);
+
+  // Waits until one of the started commands has ended; returns its number
+  // and its exit code, as run() gives it.
+  int wait(int& exitCode);
+
+  // Writes what an ended command printed, its output to standard output
+  // and its errors to standard error, and forgets it. Its results are then
+  // all written.
+  void writeOutput(int command);
+
+  // Whether an interrupt has come; ending by it waits for every started
+  // command's results to be written.
+  bool interrupted() const;
+  [[noreturn]] void endByInterrupt();
 
  private:
   struct State;

@@ -9,7 +9,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
+#include "held_output.h"
 #include "text.h"
 #include "wildcard.h"
 
@@ -136,5 +138,27 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
 }
 
 std::string utf16leBytes(const std::wstring& text) { return encodeUtf16le(text); }
+
+// In TMPDIR, as other programs put theirs; named only until it is open.
+std::FILE* temporaryFile() {
+  const char* directory = getenv("TMPDIR");
+  std::string path = std::string(directory && *directory ? directory : "/tmp") + "/walkexec.XXXXXX";
+  int fd = mkostemp(&path[0], O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  unlink(path.c_str());
+  std::FILE* file = fdopen(fd, "w+");
+  if (!file) close(fd);
+  return file;
+}
+
+void writeStandard(int stream, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(stream, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
 
 }  // namespace platform

@@ -2,11 +2,15 @@
 
 #include <boost/format.hpp>
 
-int runCommandForFile(platform::CommandRunner& runner, const std::wstring& path,
-                      const std::wstring& command) {
+std::wstring commandLineForFile(const std::wstring& path, const std::wstring& command) {
   std::wstring line = command;
   replaceAll(line, L"@path", platform::quotePath(path));
-  return runner.run(line);
+  return line;
+}
+
+int runCommandForFile(platform::CommandRunner& runner, const std::wstring& path,
+                      const std::wstring& command) {
+  return runner.run(commandLineForFile(path, command));
 }
 
 void replaceAll(std::wstring& text, const std::wstring& token, const std::wstring& replacement) {

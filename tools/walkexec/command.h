@@ -6,8 +6,10 @@
 
 #include "system.h"
 
-// Runs the template with every "@path" replaced by the quoted path; returns
-// the command's exit code.
+// The template with every "@path" replaced by the quoted path.
+std::wstring commandLineForFile(const std::wstring& path, const std::wstring& command);
+
+// Runs the template's line for `path`; returns the command's exit code.
 int runCommandForFile(platform::CommandRunner& runner, const std::wstring& path,
                       const std::wstring& command);
 

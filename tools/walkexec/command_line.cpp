@@ -9,7 +9,7 @@
 void printUsage(const std::wstring& programName) {
   platform::writeError(
       (boost::wformat(L"\nUsage: %s [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] "
-                      L"path[ path...]\n\n") %
+                      L"[-j jobs [-k]] [-s K/N] path[ path...]\n\n") %
        programName)
           .str());
   platform::writeError(
@@ -30,6 +30,19 @@ void printUsage(const std::wstring& programName) {
       L"                             code), a line showing the full path where the failure\n"
       L"                             occurred and the exit code is appended to the file\n"
       L"                             specified by \"errlog\"\n"
+      L"\n"
+      L"    -j jobs                  Runs up to that many commands at once (1 to 256;\n"
+      L"                             the default is 1). With more than one, commands\n"
+      L"                             get no input, and the output of each is written\n"
+      L"                             whole when it ends.\n"
+      L"\n"
+      L"    -k                       With -j, writes the output of the commands in the\n"
+      L"                             order they started, not the order they end.\n"
+      L"\n"
+      L"    -s K/N                   Runs shard K (0 to N-1) of N: the files whose path\n"
+      L"                             relative to its start path hashes to K, so that\n"
+      L"                             N runs over the same paths share the files out.\n"
+      L"                             \"-s slurm\" takes K and N from a Slurm job array.\n"
       L"\n"
       L"    path[ path...]           Indicates the path(s) to start searching from. The\n"
       L"                             paths are searched recursively in the order they\n"

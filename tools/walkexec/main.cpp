@@ -1,9 +1,35 @@
+#include <cstdint>
 #include <vector>
+
+#include <boost/format.hpp>
 
 #include "command_line.h"
 #include "getopt.h"
+#include "jobs.h"
 #include "search.h"
+#include "shard.h"
 #include "system.h"
+
+namespace {
+
+// A count of jobs in plain decimal, from 1 to kMaxJobs.
+bool parseJobs(const std::wstring& text, unsigned& jobs) {
+  if (text.empty() || text.size() > 3) return false;
+  jobs = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    jobs = jobs * 10 + (c - L'0');
+  }
+  return jobs >= 1 && jobs <= kMaxJobs;
+}
+
+// The reason for the usage text, in the getopt library's form.
+[[noreturn]] void badValue(const std::wstring& programName, const std::wstring& reason) {
+  platform::writeError((boost::wformat(L"%s: %s\n") % programName % reason).str());
+  printUsage(programName);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   std::vector<std::wstring> arguments = platform::wideArguments(argc, argv);
@@ -16,9 +42,12 @@ int main(int argc, char* argv[]) {
   std::wstring command;
   std::wstring errorLog;
   std::vector<std::wstring> paths;
+  unsigned jobs = 1;
+  bool keepOrder = false;
+  Shard shard;
   const std::wstring programName = arguments.empty() ? std::wstring() : arguments[0];
 
-  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:")) != -1;) {
+  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:j:ks:")) != -1;) {
     switch (option) {
       case L'c':
         command = optarg_w;
@@ -28,6 +57,23 @@ int main(int argc, char* argv[]) {
         break;
       case L'p':
         patterns = splitPatterns(optarg_w);
+        break;
+      case L'j':
+        if (!parseJobs(optarg_w, jobs))
+          badValue(programName, L"bad job count (1 to 256) -- " + std::wstring(optarg_w));
+        break;
+      case L'k':
+        keepOrder = true;
+        break;
+      case L's':
+        if (std::wstring(optarg_w) == L"slurm") {
+          if (!slurmShard(shard))
+            badValue(programName,
+                     L"-s slurm: not a task of an evenly spaced Slurm job array "
+                     L"(SLURM_ARRAY_TASK_ID, _MIN, _COUNT)");
+        } else if (!parseShard(optarg_w, shard)) {
+          badValue(programName, L"bad shard (K/N with K below N) -- " + std::wstring(optarg_w));
+        }
         break;
       default:
         printUsage(programName);
@@ -39,5 +85,5 @@ int main(int argc, char* argv[]) {
   if (command.empty()) command = L"echo @path";
 
   // A run whose failure log lost a line must not look like a success.
-  return runOverPaths(paths, patterns, command, errorLog) ? 0 : 1;
+  return runOverPaths(paths, patterns, command, errorLog, jobs, keepOrder, shard) ? 0 : 1;
 }

@@ -2,26 +2,27 @@
 
 #include <algorithm>
 
-#include "command.h"
 
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
-                  const std::wstring& command, const std::wstring& errorLog) {
+                  const std::wstring& command, const std::wstring& errorLog, unsigned jobs,
+                  bool keepOrder, const Shard& shard) {
   Timer timer(250);
   ProgressTicker ticker(&timer);
-  platform::CommandRunner runner;
   FailureLog log(errorLog);
+  Jobs running(command, log, jobs, keepOrder);
   uint32_t processed = 0;
   for (const std::wstring& path : paths) {
     std::vector<platform::DirectoryId> chain;
-    walkDirectory(ticker, processed, path, patterns, command, runner, log, chain);
+    walkDirectory(ticker, processed, path, joinPath(path, L"").size(), patterns, shard, running,
+                  chain);
   }
+  running.finish();
   return !log.lostLines();
 }
 
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
-                   const std::vector<std::wstring>& patterns, const std::wstring& command,
-                   platform::CommandRunner& runner, FailureLog& log,
-                   std::vector<platform::DirectoryId>& chain) {
+                   size_t rootLength, const std::vector<std::wstring>& patterns,
+                   const Shard& shard, Jobs& jobs, std::vector<platform::DirectoryId>& chain) {
   platform::DirectoryId id;
   bool known = platform::directoryId(directory, id);
   if (known) {
@@ -36,10 +37,10 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
       if (!platform::shellMatch(entry.name, pattern)) continue;
       ticker.tick(processed);
       if (entry.isDirectory) continue;
-      ++processed;
       std::wstring path = joinPath(directory, entry.name);
-      int exitCode = runCommandForFile(runner, path, command);
-      if (exitCode != 0) log.logFailure(exitCode, path);
+      if (!shard.takes(path.substr(rootLength))) continue;
+      ++processed;
+      jobs.run(path);
     }
   }
 
@@ -54,7 +55,7 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
     }
   }
   for (const std::wstring& subdirectory : subdirectories)
-    walkDirectory(ticker, processed, subdirectory, patterns, command, runner, log, chain);
+    walkDirectory(ticker, processed, subdirectory, rootLength, patterns, shard, jobs, chain);
 
   if (known) chain.pop_back();
 }

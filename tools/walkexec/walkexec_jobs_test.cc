@@ -1,0 +1,314 @@
+// walkexec end to end with several commands at once (-j, -k) and with a
+// shard of the files (-s).
+#include <dirent.h>
+
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <set>
+
+#include "walkexec_e2e.h"
+
+namespace {
+
+using namespace e2e;
+
+// The documented shard hash, written out again: FNV-1a over the UTF-16LE
+// bytes of an ASCII path relative to its start path, with '/' separators.
+uint32_t shardHash(const std::string& relative) {
+  uint32_t hash = 2166136261u;
+  for (char c : utf16le(relative)) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+// The lines of `text`, without their ends.
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> result;
+  std::string end = lines("\n");
+  for (size_t at = 0, next; (next = text.find(end, at)) != std::string::npos; at = next + end.size())
+    result.push_back(text.substr(at, next - at));
+  return result;
+}
+
+class WalkexecJobs : public Walkexec {
+ protected:
+  // Waits until no live process of the group that `leader` started is left.
+  // Zombies do not count: an orphan's wait for a slow reaper is no command.
+  static void waitForGroup(pid_t leader) {
+    for (int i = 0; i < 1000 && liveInGroup(leader); ++i) usleep(5000);
+  }
+
+  static bool liveInGroup(pid_t group) {
+    DIR* proc = opendir("/proc");
+    bool found = false;
+    while (struct dirent* entry = proc ? readdir(proc) : nullptr) {
+      if (!isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
+      std::ifstream in(std::string("/proc/") + entry->d_name + "/stat");
+      std::string stat((std::istreambuf_iterator<char>(in)), {});
+      size_t end = stat.rfind(')');
+      if (end == std::string::npos) continue;
+      char state = 0;
+      long parent = 0, processGroup = 0;
+      if (sscanf(stat.c_str() + end + 1, " %c %ld %ld", &state, &parent, &processGroup) == 3 &&
+          processGroup == group && state != 'Z')
+        found = true;
+    }
+    if (proc) closedir(proc);
+    return found;
+  }
+};
+
+TEST_F(WalkexecJobs, BadJobCountsAndShardsPrintUsageAndExitWithMinusOne) {
+  writeSmallTree();
+  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+           {"-j", "0"}, {"-j", "-3"}, {"-j", "x"}, {"-j", "2x"}, {"-j", "257"}, {"-j", "100000"},
+           {"-j", ""}, {"-s", "3/3"}, {"-s", "1/0"}, {"-s", "1"}, {"-s", "-1/2"}, {"-s", "a/b"},
+           {"-s", "slurm"}}) {
+    std::vector<std::string> words = arguments;
+    words.push_back("tree");
+    Outcome r = run(words);
+    const std::string shown = arguments[0] + " " + arguments[1];
+    EXPECT_EQ(r.status, 255) << shown;
+    EXPECT_EQ(r.out, "") << shown;
+    ASSERT_GT(r.err.size(), usage().size()) << shown;
+    // One line of reason, then the usage text.
+    std::string reason = r.err.substr(0, r.err.size() - usage().size());
+    EXPECT_EQ(r.err.substr(reason.size()), usage()) << shown;
+    EXPECT_EQ(reason.find(lines("\n")), reason.size() - lines("\n").size()) << reason;
+  }
+}
+
+// Each command writes many small lines to both streams at once; each
+// command's lines come out together, on their own stream, and with -k in
+// the order of a run of one command at a time. Output far beyond what is
+// held in memory comes out whole.
+TEST_F(WalkexecJobs, EachCommandsOutputIsWrittenWholeOnItsOwnStream) {
+  const int files = 6;
+  const int kLines = 2000;  // Of 100 bytes: more than is held in memory.
+  const std::string kPadding(80, '.');
+  for (int i = 0; i < files; ++i) {
+    std::string content;
+    for (int line = 0; line < kLines; ++line)
+      content += lines("f" + std::to_string(i) + " line " + std::to_string(line) + kPadding + "\n");
+    write("tree/d" + std::to_string(i % 2) + "/f" + std::to_string(i), content);
+  }
+  // The file whole on stdout, then its lines again, one by one on both
+  // streams at once.
+  script("chatter", "#!/bin/sh\ncat \"$1\"\nn=${1##*/f} i=0\nwhile [ $i -lt " +
+                        std::to_string(kLines) + " ]; do\n  echo \"f$n line $i" + kPadding +
+                        "\"\n  echo \"f$n line $i" + kPadding + "\" >&2\n  i=$((i + 1))\ndone\n");
+  const std::string command = underWine() ? "type @path & type @path 1>&2" : "./chatter @path";
+  const size_t copies = underWine() ? 1 : 2;
+
+  // A whole command's output: the lines of file i, `copies` times over.
+  auto blocks = [&](const std::string& text, size_t each) {
+    std::vector<int> order;
+    std::vector<std::string> all = splitLines(text);
+    for (size_t at = 0; at < all.size(); at += kLines * each) {
+      std::string first = all[at];
+      int file = std::stoi(first.substr(1, first.find(' ') - 1));
+      for (size_t n = 0; n < kLines * each; ++n) {
+        std::string expected =
+            "f" + std::to_string(file) + " line " + std::to_string(n % kLines) + kPadding;
+        if (at + n >= all.size() || all[at + n] != expected) {
+          ADD_FAILURE() << "line " << at + n << " is not " << expected;
+          return order;
+        }
+      }
+      order.push_back(file);
+    }
+    return order;
+  };
+
+  Outcome one = run({"-c", command, "tree"});
+  std::vector<int> walkOrder = blocks(one.out, copies);
+  ASSERT_EQ(walkOrder.size(), static_cast<size_t>(files));
+
+  for (bool keepOrder : {false, true}) {
+    std::vector<std::string> arguments = {"-j", "4", "-c", command, "tree"};
+    if (keepOrder) arguments.insert(arguments.begin(), "-k");
+    Outcome r = run(arguments);
+    EXPECT_EQ(r.status, 0);
+    std::vector<int> out = blocks(r.out, copies);
+    std::vector<int> err = blocks(parseProgress(r.err).rest, 1);
+    if (keepOrder) {
+      EXPECT_EQ(out, walkOrder);
+      EXPECT_EQ(err, walkOrder);
+    } else {
+      EXPECT_EQ(std::set<int>(out.begin(), out.end()).size(), static_cast<size_t>(files));
+      EXPECT_EQ(std::set<int>(err.begin(), err.end()).size(), static_cast<size_t>(files));
+    }
+  }
+}
+
+// Failure lines come whole, as the commands end, or in walk order with -k;
+// on a full disk every line that reaches the log is whole.
+TEST_F(WalkexecJobs, TheFailureLogKeepsWholeLinesInTheOrderAsked) {
+  for (int i = 0; i < 12; ++i) write("tree/d" + std::to_string(i % 3) + "/f" + std::to_string(i));
+  const std::string fail = underWine() ? "exit 3" : "sleep 0.0$(($$ % 5)); exit 3";
+  run({"-c", fail, "-e", "one.log", "tree"});
+  run({"-j", "3", "-k", "-c", fail, "-e", "kept.log", "tree"});
+  run({"-j", "3", "-c", fail, "-e", "ended.log", "tree"});
+  EXPECT_EQ(read("kept.log"), read("one.log"));
+  const std::string separator = utf16le("\r\n");
+  auto logLines = [&](const std::string& log) {
+    std::multiset<std::string> result;
+    for (size_t at = 0, next; (next = log.find(separator, at)) != std::string::npos;
+         at = next + separator.size())
+      result.insert(log.substr(at, next - at));
+    return result;
+  };
+  EXPECT_EQ(logLines(read("ended.log")), logLines(read("one.log")));
+  EXPECT_EQ(logLines(read("one.log")).size(), 12u);
+
+  if (underWine()) return;
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  ASSERT_EQ(mkdir(at("full").c_str(), 0755), 0);
+  if (mount("walkexec_test", at("full").c_str(), "tmpfs", 0, "size=4k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs: " << strerror(errno);
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount(path.c_str()); }
+  } unmount{at("full")};
+  const std::string longName(100, 'n');
+  for (int i = 0; i < 30; ++i) write("long/" + std::to_string(i) + longName);
+  Outcome r = run({"-j", "4", "-c", "exit 1", "-e", "full/fail.log", "long"});
+  EXPECT_EQ(r.status, 1);
+  std::set<std::string> possible;
+  for (int i = 0; i < 30; ++i) possible.insert(utf16le("1,long/" + std::to_string(i) + longName));
+  std::string log = read("full/fail.log"), whole;
+  for (const std::string& line : logLines(log)) {
+    EXPECT_EQ(possible.count(line), 1u);
+    whole += line + separator;
+  }
+  EXPECT_EQ(whole.size(), log.size()) << "a line was cut";
+  EXPECT_GE(whole.size(), 4096 - 2 * possible.begin()->size());
+}
+
+TEST_F(WalkexecJobs, TwoCommandsForTheSamePathNeverRunAtOnce) {
+  if (underWine()) GTEST_SKIP() << "a POSIX script watches for overlaps";
+  for (int i = 0; i < 4; ++i) write("tree/f" + std::to_string(i));
+  ASSERT_EQ(mkdir(at("locks").c_str(), 0755), 0);
+  script("exclusive", "#!/bin/sh\nl=locks/$(basename \"$1\")\nmkdir \"$l\" || echo \"$1\" >>overlaps\n"
+                      "sleep 0.1\nrmdir \"$l\"\nprintf '%s\\000' \"$1\" >>calls\n");
+  Outcome r = run({"-j", "8", "-p", "*,f*", "-c", "./exclusive @path", "tree", "tree"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_FALSE(exists("overlaps")) << read("overlaps");
+  EXPECT_EQ(calls().size(), 16u);
+}
+
+// However soon after the launch Ctrl-C comes, no command starts after it: a
+// command started before it is in the process group and dies with it, so
+// a command that lives to record its path started after the interrupt. A
+// command started without a shell makes the first start the slowest.
+TEST_F(WalkexecJobs, NoCommandStartsAfterAnInterrupt) {
+  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  for (int i = 0; i < 20; ++i) write("tree/f" + std::to_string(i));
+  script("late", "#!/bin/sh\nsleep 0.05\nprintf '%s\\000' \"$1\" >>calls\n");
+  std::mt19937 random(std::random_device{}());
+  for (const char* jobs : {"1", "4"}) {
+    for (int runs = 0; runs < 40; ++runs) {
+      pid_t child = start({"-j", jobs, "-c", "./late @path", "tree"});
+      usleep(std::uniform_int_distribution<int>(0, 6000)(random));
+      kill(-child, SIGINT);
+      Outcome r = finish(child);
+      waitForGroup(child);
+      EXPECT_EQ(r.signal, SIGINT) << "-j " << jobs;
+    }
+    EXPECT_FALSE(exists("calls")) << "-j " << jobs << ": " << calls().size() << " started late";
+  }
+}
+
+// With several commands running, Ctrl-C to the process group ends them;
+// SIGINT or SIGQUIT to walkexec alone lets them finish. Either way nothing
+// more starts, and what they printed and their failure lines are written
+// before walkexec ends by the signal.
+TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults) {
+  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  for (int i = 0; i < 8; ++i) write("tree/f" + std::to_string(i));
+  script("slow", "#!/bin/sh\necho \"started $1\"\nprintf '%s\\000' \"$1\" >>calls\n"
+                 "sleep \"$2\"\necho \"ended $1\"\nexit 2\n");
+  struct Case {
+    bool group;
+    int signo;
+    const char* seconds;
+    const char* ending;  // What each command prints last.
+    std::string logged;  // Each command's exit code in the log.
+  };
+  for (const Case& c : {Case{true, SIGINT, "10", "", "130"}, Case{false, SIGINT, "0.3", "ended", "2"},
+                        Case{false, SIGQUIT, "0.3", "ended", "2"}}) {
+    remove(at("calls").c_str());
+    remove(at("fail.log").c_str());
+    pid_t child = start({"-j", "3", "-c", std::string("./slow @path ") + c.seconds, "-e", "fail.log",
+                         "tree"});
+    ASSERT_TRUE(waitForCalls(3));
+    kill(c.group ? -child : child, c.signo);
+    Outcome r = finish(child);
+    waitForGroup(child);
+    EXPECT_EQ(r.signal, c.signo);
+    std::vector<std::string> seen = calls();
+    EXPECT_EQ(seen.size(), 3u);
+    std::string out, log;
+    for (const std::string& path : seen) {
+      out += "started " + path + "\n";
+      if (*c.ending) out += std::string(c.ending) + " " + path + "\n";
+      log += utf16le(c.logged + "," + path + "\r\n");
+    }
+    std::vector<std::string> outLines = splitLines(r.out), expectedLines = splitLines(out);
+    std::sort(outLines.begin(), outLines.end());
+    std::sort(expectedLines.begin(), expectedLines.end());
+    EXPECT_EQ(outLines, expectedLines) << r.out;
+    EXPECT_EQ(read("fail.log").size(), log.size());
+  }
+}
+
+// N runs of -s K/N take every file exactly once between them, whatever the
+// start path's spelling, and each file goes where the documented hash says,
+// on every system. -s slurm takes K and N from a job array's variables.
+TEST_F(WalkexecJobs, ShardsTogetherRunEveryFileOnce) {
+  std::vector<std::string> relative;
+  for (int i = 0; i < 40; ++i) {
+    relative.push_back("d" + std::to_string(i % 4) + "/s" + std::to_string(i % 3) + "/f" +
+                       std::to_string(i) + ".txt");
+    write("tree/" + relative.back());
+  }
+  for (uint32_t count = 1; count <= 5; ++count) {
+    std::map<std::string, uint32_t> ranBy;
+    for (uint32_t index = 0; index < count; ++index) {
+      remove(at("calls").c_str());
+      const std::string shard = std::to_string(index) + "/" + std::to_string(count);
+      // Start paths spelt two ways give the same relative paths.
+      run({"-s", shard, "-c", record(), index % 2 ? native("tree/") : "tree"});
+      for (const std::string& path : calls()) {
+        std::string rel = path.substr(5);
+        std::replace(rel.begin(), rel.end(), '\\', '/');
+        EXPECT_TRUE(ranBy.emplace(rel, index).second) << rel << " ran twice";
+      }
+    }
+    ASSERT_EQ(ranBy.size(), relative.size()) << count << " shards";
+    for (const std::string& rel : relative)
+      EXPECT_EQ(ranBy[rel], shardHash(rel) % count) << rel << " of " << count;
+  }
+
+  // Task 7 of an array 5-11 stepped by 2 (5, 7, 9, 11) is shard 1 of 4.
+  remove(at("calls").c_str());
+  run({"-s", "1/4", "-c", record(), "tree"});
+  std::vector<std::string> expected = sortedCalls();
+  remove(at("calls").c_str());
+  setenv("SLURM_ARRAY_TASK_ID", "7", 1);
+  setenv("SLURM_ARRAY_TASK_MIN", "5", 1);
+  setenv("SLURM_ARRAY_TASK_COUNT", "4", 1);
+  setenv("SLURM_ARRAY_TASK_STEP", "2", 1);
+  Outcome r = run({"-s", "slurm", "-c", record(), "tree"});
+  for (const char* name : {"SLURM_ARRAY_TASK_ID", "SLURM_ARRAY_TASK_MIN", "SLURM_ARRAY_TASK_COUNT",
+                           "SLURM_ARRAY_TASK_STEP"})
+    unsetenv(name);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(sortedCalls(), expected);
+}
+
+}  // namespace
