@@ -82,6 +82,7 @@ bench: build
 	bench/walkexec_bench.sh $(BUILD)/bin/walkexec
 	$(BUILD)/bin/docmark_bench
 	bench/docmark_vs_qpdf.sh $(BUILD)
+	bench/docmark_tree_bench.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(WINBUILD) build-tsan build-sanitize build-fuzz

@@ -52,6 +52,11 @@ winbin="$top/$winbuild/bin"
 if ! command -v wine >/dev/null || [ ! -f "$winbin/docmark_host.exe" ]; then
   exit 0
 fi
+if ! wine --version >/dev/null 2>&1; then
+  echo
+  echo "(the Windows kit is built but not run: Wine cannot run 32-bit programs on this machine)"
+  exit 0
+fi
 echo
 echo "== under Wine: walkexec.exe tags copies of the sample PDFs through docmark_host.exe"
 # Wine's drive Z: is /.

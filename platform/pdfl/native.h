@@ -40,7 +40,9 @@ void FreeThreadBlock();
 // mode and extended attributes on POSIX, where a symbolic link is written
 // through and stays a link; attributes and ACLs on Windows. Every failure
 // raises kPDFLErrFileWrite, and the new file goes away unless it replaced
-// the target.
+// the target. A target that has no name (a caller's scratch file reached
+// through /proc/self/fd) is written in place, without a flush: no one else
+// can see it, and it does not outlive its process.
 class NewFile {
  public:
   // Refuses a target that the caller may not write or that is read-only,

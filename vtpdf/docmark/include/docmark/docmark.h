@@ -66,8 +66,9 @@ DOCMARK_API bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* sett
                               int64_t* fileSize, PDFVersionInfo* version);
 
 // Writes the tag with these settings, version 7.9.9 and the flag, and saves the
-// file over itself. The stored size is that of the file just before the last
-// write. C++ passes the settings by reference and C by address: the same call
+// file over itself. The stored size is the size of the tagged file. The file
+// is replaced once, at the end: on false it is byte for byte as it was, and a
+// write killed at any moment leaves it as it was or tagged. C++ passes the settings by reference and C by address: the same call
 // on every target.
 #ifdef __cplusplus
 DOCMARK_API bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,

@@ -1,0 +1,108 @@
+#!/bin/sh
+# docmark tagging a tree of varied PDFs through walkexec, beside the tools a
+# user would pick instead, in one run:
+#   first tag:  walkexec + docmark_host write   beside  find -exec qpdf --replace-input
+#                                                and   exiftool -r (one XMP property)
+#   re-tag:     the same again on the tagged tree beside exiftool again
+# and, per file, a first tag and a re-tag of a 1,000-page and a 300 MB file
+# beside cp + docmark_host check and one qpdf rewrite (time, peak memory).
+# Usage: docmark_tree_bench.sh path/to/build
+set -e
+build=${1:?usage: $0 path/to/build}
+host="$build/bin/docmark_host"
+walkexec="$build/bin/walkexec"
+here=$(dirname "$0")
+samples="$here/../samples/pdf"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+now() { date +%s%N; }
+seconds() { awk "BEGIN { print ($(now) - $1) / 1e9 }"; }
+ratio() { awk "BEGIN { printf \"%.2fx\", $1 / $2 }"; }
+
+# The tree: the samples and three generated files (a classic table, object
+# streams, linearized), eight copies each in their own folders.
+mkdir "$work/kinds"
+cp "$samples"/*.pdf "$work/kinds/"
+python3 "$here/make_pdf.py" "$work/kinds/classic.pdf" 60 2
+python3 "$here/make_pdf.py" "$work/raw.pdf" 200 4
+qpdf --object-streams=generate "$work/raw.pdf" "$work/kinds/object-streams.pdf"
+qpdf --linearize "$work/raw.pdf" "$work/kinds/linearized-200.pdf"
+rm "$work/raw.pdf"
+for tree in docmark qpdf exiftool; do
+  for copy in 1 2 3 4 5 6 7 8; do
+    mkdir -p "$work/$tree/$copy"
+    cp "$work/kinds"/*.pdf "$work/$tree/$copy/"
+  done
+done
+files=$(find "$work/docmark" -name '*.pdf' | wc -l)
+megabytes=$(du -sm "$work/docmark" | cut -f1)
+echo "A tree of $files PDFs ($megabytes MB, $(ls "$work/kinds" | wc -l) kinds):"
+
+start=$(now)
+"$walkexec" -p "*.pdf" -c "$host write -m 3 -a 1200 @path" -e "$work/fail.log" \
+  "$work/docmark" >/dev/null 2>&1
+docmark_first=$(seconds "$start")
+start=$(now)
+find "$work/qpdf" -name '*.pdf' -exec qpdf --replace-input {} \; 2>/dev/null || true
+qpdf_first=$(seconds "$start")
+start=$(now)
+exiftool -q -r -ext pdf -overwrite_original -XMP-dc:Source=bench "$work/exiftool" 2>/dev/null || true
+exiftool_first=$(seconds "$start")
+start=$(now)
+"$walkexec" -p "*.pdf" -c "$host write -m 4 -a 1200 @path" -e "$work/fail.log" \
+  "$work/docmark" >/dev/null 2>&1
+docmark_again=$(seconds "$start")
+start=$(now)
+exiftool -q -r -ext pdf -overwrite_original -XMP-dc:Source=again "$work/exiftool" 2>/dev/null || true
+exiftool_again=$(seconds "$start")
+if [ -s "$work/fail.log" ]; then echo "some writes failed:"; iconv -f UTF-16LE "$work/fail.log"; fi
+"$walkexec" -p "*.pdf" -c "$host check @path" -e "$work/untagged.log" "$work/docmark" >/dev/null 2>&1
+[ ! -s "$work/untagged.log" ] || echo "some files are not tagged"
+
+printf '  %-34s %8.2f s   qpdf --replace-input %6.2f s (%s, target 0.8x)  exiftool %6.2f s\n' \
+  "first tag, walkexec + docmark" "$docmark_first" "$qpdf_first" \
+  "$(ratio "$docmark_first" "$qpdf_first")" "$exiftool_first"
+printf '  %-34s %8.2f s   exiftool again %6.2f s (%s, target 1.2x)\n' \
+  "re-tag, walkexec + docmark" "$docmark_again" "$exiftool_again" \
+  "$(ratio "$docmark_again" "$exiftool_again")"
+echo "  (exiftool appends an update: its files grow at every write and keep the old values)"
+
+# "seconds KB" of one run of the command, after `prepare` (untimed).
+measure() {
+  eval "$prepare"
+  start=$(now)
+  /usr/bin/time -f "%M" -o "$work/memory" "$@" >/dev/null 2>&1 || true
+  echo "$(seconds "$start") $(tail -1 "$work/memory")"
+}
+row() {  # name, measured "s KB", reference seconds, reference name, target
+  awk -v name="$1" -v m="$2" -v ref="$3" -v refname="$4" -v target="$5" 'BEGIN {
+    split(m, a, " ");
+    printf "  %-30s %7.3f s %5.0f MB   %s %7.3f s: %5.2fx (target %s)\n",
+      name, a[1], a[2] / 1024, refname, ref, a[1] / ref, target }'
+}
+
+echo "Per file:"
+python3 "$here/make_pdf.py" "$work/raw.pdf" 1000 10
+qpdf --object-streams=generate "$work/raw.pdf" "$work/1000-pages.pdf"
+python3 "$here/make_pdf.py" "$work/300-MB.pdf" 1000 300
+rm "$work/raw.pdf"
+for file in 1000-pages 300-MB; do
+  in="$work/$file.pdf"
+  size="$(du -m "$in" | cut -f1) MB"
+  prepare=":"
+  cp_check=$(measure sh -c "cp '$in' '$work/copy.pdf' && '$host' check '$work/copy.pdf'")
+  rewrite=$(measure qpdf "$in" "$work/out.pdf")
+  cp_check_s=${cp_check% *}
+  rewrite_s=${rewrite% *}
+  echo "  $file ($size): cp + check $cp_check_s s, qpdf in out $rewrite_s s (${rewrite#* } KB)"
+  prepare="cp '$in' '$work/copy.pdf'"
+  row "first tag (no packet yet)" "$(measure "$host" write "$work/copy.pdf")" \
+    "$rewrite_s" "qpdf in out" "1.15"
+  prepare=":"
+  row "re-tag (packet with room)" "$(measure "$host" write "$work/copy.pdf")" \
+    "$cp_check_s" "cp + check" "1.5"
+  rm -f "$work/copy.pdf" "$work/out.pdf"
+done
+echo "(write memory target: at most 1.2x QPDF's peak, flat in the file's size when it copies)"
