@@ -1,38 +1,91 @@
 #!/bin/sh
-# Times walkexec against find over the same tree of 5,000 files in 100
-# directories, in one run: a command that needs no shell (walkexec starts it
-# directly, find with -exec) and a shell builtin (walkexec through /bin/sh -c,
-# find with -exec sh -c). Prints both ratios.
+# Times walkexec against find, fd and xargs over the same tree of 5,000
+# files in 100 directories, in one run, and prints each ratio beside its
+# target:
+#  - one command at a time: a command that needs no shell (walkexec starts
+#    it directly, find with -exec) and a shell builtin (walkexec through
+#    /bin/sh -c, find with -exec sh -c);
+#  - two at a time: /bin/true against fd -x (fd-find; Debian calls it fdfind)
+#    and find -print0 | xargs -0 -P2 -n1, and a command that prints a line
+#    against fd -x, whose output is grouped as walkexec's is;
+#  - a command that works the CPU (docmark_host write, beside walkexec, on
+#    generated PDFs): the throughput of -j 2 against -j 1;
+#  - walkexec's own peak memory with -j 2 over 200,000 files.
 # Usage: walkexec_bench.sh path/to/walkexec
 set -e
 walkexec=${1:?usage: $0 path/to/walkexec}
+here=$(dirname "$0")
+host=$(dirname "$walkexec")/docmark_host
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-tree="$work/T"
-d=0
-while [ $d -lt 100 ]; do
-  mkdir -p "$tree/d$d"
-  (cd "$tree/d$d" && f=0 && while [ $f -lt 50 ]; do : > "f$f.txt"; f=$((f + 1)); done)
-  d=$((d + 1))
-done
+
+# tree DIR DIRECTORIES FILES: DIRECTORIES folders of FILES empty files.
+tree() {
+  d=0
+  while [ $d -lt "$2" ]; do
+    mkdir -p "$1/d$d"
+    (cd "$1/d$d" && f=0 && while [ $f -lt "$3" ]; do : >"f$f.txt"; f=$((f + 1)); done)
+    d=$((d + 1))
+  done
+}
+tree "$work/T" 100 50
 
 now() { date +%s.%N; }
 since() { awk "BEGIN { print $(now) - $1 }"; }
 
-compare() {  # title, target, walkexec command, find's -exec words...
-  title=$1 target=$2 command=$3
-  shift 3
+# seconds COMMAND...: the wall time of one run, output to a file.
+seconds() {
   start=$(now)
-  "$walkexec" -c "$command" "$tree" 2>/dev/null
-  walkexec_time=$(since "$start")
-  start=$(now)
-  find "$tree" -type f -exec "$@" \;
-  find_time=$(since "$start")
-  printf '%s\n  walkexec -c "%s": %.2f s\n  find -exec %s: %.2f s\n  ratio: %.3f (target: at most %s)\n' \
-    "$title" "$command" "$walkexec_time" "$*" "$find_time" \
-    "$(awk "BEGIN { print $walkexec_time / $find_time }")" "$target"
+  "$@" >"$work/out" 2>/dev/null
+  since "$start"
 }
 
-compare "A command that needs no shell" 0.95 "/bin/true @path" /bin/true {}
-compare "A shell builtin" 1.05 "true @path" sh -c 'true "$1"' _ {}
+row() {  # title, walkexec's time, the other's name and time, target
+  printf '%-44s walkexec %6.2f s  %-8s %6.2f s  ratio %5.3f (target: at most %s)\n' \
+    "$1" "$2" "$3" "$4" "$(awk "BEGIN { print $2 / $4 }")" "$5"
+}
+
+fd=$(command -v fdfind || command -v fd || true)
+
+echo "One command at a time, 5,000 files:"
+row "/bin/true @path" "$(seconds "$walkexec" -c "/bin/true @path" "$work/T")" \
+  "find" "$(seconds find "$work/T" -type f -exec /bin/true {} \;)" 0.95
+row "true @path (a shell builtin)" "$(seconds "$walkexec" -c "true @path" "$work/T")" \
+  "find" "$(seconds find "$work/T" -type f -exec sh -c 'true "$1"' _ {} \;)" 1.05
+
+echo "Two at a time (-j 2), 5,000 files:"
+true_time=$(seconds "$walkexec" -j 2 -c "/bin/true @path" "$work/T")
+if [ -n "$fd" ]; then
+  row "/bin/true @path" "$true_time" "fd -x" "$(seconds "$fd" -u -t f -j 2 . "$work/T" -x /bin/true)" 0.9
+else
+  echo "(fd-find is not installed: scripts/install-deps.sh)"
+fi
+row "/bin/true @path" "$true_time" \
+  "xargs" "$(seconds sh -c "find '$work/T' -type f -print0 | xargs -0 -P2 -n1 /bin/true")" 0.9
+if [ -n "$fd" ]; then
+  row "/bin/echo @path, output grouped" "$(seconds "$walkexec" -j 2 -c "/bin/echo @path" "$work/T")" \
+    "fd -x" "$(seconds "$fd" -u -t f -j 2 . "$work/T" -x echo)" 1.0
+fi
+
+if [ -x "$host" ]; then
+  mkdir "$work/P"
+  python3 "$here/make_pdf.py" "$work/raw.pdf" 300 10
+  qpdf --object-streams=generate "$work/raw.pdf" "$work/in.pdf"
+  copies() { i=0; while [ $i -lt 12 ]; do cp "$work/in.pdf" "$work/P/$i.pdf"; i=$((i + 1)); done; }
+  copies
+  one=$(seconds "$walkexec" -c "$host write @path" "$work/P")
+  copies
+  two=$(seconds "$walkexec" -j 2 -c "$host write @path" "$work/P")
+  printf '%-44s -j 1 %6.2f s  -j 2 %6.2f s  throughput %4.2fx (target: at least 1.8)\n' \
+    "docmark_host write, 12 PDFs of $(du -m "$work/in.pdf" | cut -f1) MB" "$one" "$two" \
+    "$(awk "BEGIN { print $one / $two }")"
+else
+  echo "(no docmark_host beside walkexec: the CPU-bound row is left out)"
+fi
+
+rm -rf "$work/T"
+tree "$work/T" 2000 100
+/usr/bin/time -f "%M" -o "$work/memory" "$walkexec" -j 2 -c "/bin/true @path" "$work/T" 2>/dev/null
+printf '%-44s %6.1f MB (target: at most 8)\n' "Peak memory, -j 2 over 200,000 files" \
+  "$(awk "BEGIN { print $(tail -1 "$work/memory") / 1024 }")"
