@@ -3,13 +3,14 @@
 // other line, which saves a shell per file. Several commands at a time each
 // write into two pipes of their own, read as they fill so that no command
 // waits on us; a command has ended when both pipes are closed and it has
-// been waited for.
+// exited.
 #include "system.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -152,13 +153,18 @@ struct CommandRunner::State {
   std::vector<char*> envp;
   std::vector<std::string> searchPath;  // PATH's directories, as the shell sees them.
 
-  // A command of several at a time: its pipes' read ends, closed at end of
-  // file, and what it wrote into them.
+  // A command of several at a time: what it wrote into its pipes, and what
+  // is watched until it ends: the pipes' read ends, closed at end of file,
+  // and a descriptor of the process that is readable once it has exited
+  // (none on kernels without them: the process is then waited for once its
+  // pipes are closed).
   struct Job {
     pid_t pid = -1;
     bool direct = false;
+    bool waited = false;
     bool ended = false;
-    int pipes[2] = {-1, -1};
+    int status = 0;
+    int watched[3] = {-1, -1, -1};  // Output, errors, process.
     HeldOutput held[2];
   };
   std::vector<std::unique_ptr<Job>> jobs;  // By number; null when free.
@@ -170,6 +176,7 @@ struct CommandRunner::State {
               const int* stdio);
   int finish(pid_t child, bool direct);
   void read(Job& job, int stream);
+  static void reap(Job& job, int options);
 };
 
 CommandRunner::CommandRunner() : state_(new State) {
@@ -190,9 +197,8 @@ CommandRunner::CommandRunner() : state_(new State) {
 CommandRunner::~CommandRunner() {
   for (auto& job : state_->jobs) {
     if (!job) continue;
-    closeIfOpen(job->pipes[0]);
-    closeIfOpen(job->pipes[1]);
-    if (job->pid > 0 && !job->ended) waitpid(job->pid, nullptr, 0);
+    for (int& fd : job->watched) closeIfOpen(fd);
+    if (job->pid > 0 && !job->waited) waitpid(job->pid, nullptr, 0);
   }
   if (state_->nullInput >= 0) close(state_->nullInput);
   for (int i = 0; i < 3; ++i)
@@ -333,14 +339,18 @@ int CommandRunner::start(const std::wstring& commandLine) {
   }
   closeIfOpen(out[1]);
   closeIfOpen(err[1]);
-  job->pipes[0] = out[0];
-  job->pipes[1] = err[0];
-  if (child == 0) return -1;
+  job->watched[0] = out[0];
+  job->watched[1] = err[0];
+  if (child == 0) {
+    for (int& fd : job->watched) closeIfOpen(fd);
+    return -1;
+  }
   if (child < 0) {
     // Nothing could be started: a result of its own, exit code -1.
-    closeIfOpen(job->pipes[0]);
-    closeIfOpen(job->pipes[1]);
+    for (int& fd : job->watched) closeIfOpen(fd);
     pendingResults = pendingResults + 1;
+  } else {
+    job->watched[2] = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
   }
   job->pid = child;
   size_t number = 0;
@@ -353,13 +363,25 @@ int CommandRunner::start(const std::wstring& commandLine) {
 // One read, of what the pipe holds now; the pipe is closed at its end.
 void CommandRunner::State::read(Job& job, int stream) {
   char buffer[64 * 1024];
-  ssize_t n = ::read(job.pipes[stream], buffer, sizeof buffer);
+  ssize_t n = ::read(job.watched[stream], buffer, sizeof buffer);
   if (n > 0)
     job.held[stream].append(buffer, static_cast<size_t>(n));
   else if (n == 0 || errno != EINTR)
-    closeIfOpen(job.pipes[stream]);
+    closeIfOpen(job.watched[stream]);
 }
 
+void CommandRunner::State::reap(Job& job, int options) {
+  pid_t waited;
+  while ((waited = waitpid(job.pid, &job.status, options)) < 0 && errno == EINTR) {
+  }
+  if (waited != 0) {
+    job.waited = waited == job.pid;
+    closeIfOpen(job.watched[2]);
+  }
+}
+
+// Whichever command ends first is taken, however many are watched: waiting
+// for one alone would leave the others' ends unseen meanwhile.
 int CommandRunner::wait(int& exitCode) {
   State& s = *state_;
   std::vector<struct pollfd> polled;
@@ -367,15 +389,12 @@ int CommandRunner::wait(int& exitCode) {
   for (;;) {
     for (size_t number = 0; number < s.jobs.size(); ++number) {
       State::Job* job = s.jobs[number].get();
-      if (!job || job->ended || job->pipes[0] >= 0 || job->pipes[1] >= 0) continue;
+      if (!job || job->ended) continue;
+      if (job->watched[0] >= 0 || job->watched[1] >= 0 || job->watched[2] >= 0) continue;
+      if (job->pid > 0 && !job->waited) s.reap(*job, 0);
       job->ended = true;
-      int status = 0;
-      pid_t waited = -1;
-      if (job->pid > 0)
-        while ((waited = waitpid(job->pid, &status, 0)) < 0 && errno == EINTR) {
-        }
       std::string report;
-      exitCode = waited > 0 ? platform::exitCode(status, job->direct, report) : -1;
+      exitCode = job->waited ? platform::exitCode(job->status, job->direct, report) : -1;
       job->held[1].append(report.data(), report.size());
       return static_cast<int>(number);
     }
@@ -383,16 +402,22 @@ int CommandRunner::wait(int& exitCode) {
     owners.clear();
     for (auto& job : s.jobs) {
       if (!job || job->ended) continue;
-      for (int stream = 0; stream < 2; ++stream) {
-        if (job->pipes[stream] < 0) continue;
-        polled.push_back({job->pipes[stream], POLLIN, 0});
-        owners.emplace_back(job.get(), stream);
+      for (int watched = 0; watched < 3; ++watched) {
+        if (job->watched[watched] < 0) continue;
+        polled.push_back({job->watched[watched], POLLIN, 0});
+        owners.emplace_back(job.get(), watched);
       }
     }
     if (polled.empty()) return -1;  // Nothing was started.
     if (poll(polled.data(), polled.size(), -1) < 0) continue;  // A signal came.
-    for (size_t i = 0; i < polled.size(); ++i)
-      if (polled[i].revents) s.read(*owners[i].first, owners[i].second);
+    for (size_t i = 0; i < polled.size(); ++i) {
+      if (!polled[i].revents) continue;
+      State::Job& job = *owners[i].first;
+      if (owners[i].second == 2)
+        s.reap(job, WNOHANG);
+      else
+        s.read(job, owners[i].second);
+    }
   }
 }
 
