@@ -139,6 +139,7 @@ struct Section {
   qpdf_offset_t at = 0;
   qpdf_offset_t end = 0;   // a stream's: just past its endobj
   QPDFObjGen object;       // a stream's
+  qpdf_offset_t trailerAt = 0;  // a table's: where "trailer" starts
   // A table's in-use entries: where each one's ten offset digits start, and
   // the offset they hold.
   std::vector<std::pair<qpdf_offset_t, qpdf_offset_t>> entries;
@@ -188,8 +189,10 @@ Section ReadTable(const std::shared_ptr<InputSource>& in, qpdf_offset_t at) {
   reader.Word("xref");
   for (;;) {
     Token token = reader.Next();
-    if (token.type == QPDFTokenizer::tt_word && token.value == "trailer")
+    if (token.type == QPDFTokenizer::tt_word && token.value == "trailer") {
+      section.trailerAt = token.at;
       break;
+    }
     Require(token.type == QPDFTokenizer::tt_integer);
     int64_t count = reader.Integer();
     Require(count >= 0 && count < (int64_t(1) << 26));
@@ -264,10 +267,36 @@ std::string Decimal(int64_t value, size_t width) {
   return std::string(width - digits.size(), '0') + digits;
 }
 
-// The cross-reference stream again, its type 1 offsets past `from` moved by
-// `shift`, compressed without a predictor.
-std::string MovedXRefStream(QPDF& pdf, const Section& section, qpdf_offset_t from,
-                            qpdf_offset_t shift, const std::string& identifier) {
+// Where the bytes at an offset of the source land in the copy: past every
+// splice of the objects that ends at or before it, insertions there included.
+class Moves {
+ public:
+  explicit Moves(const std::vector<Splice>& splices) : splices_(splices) {}
+  qpdf_offset_t operator()(qpdf_offset_t offset) const {
+    qpdf_offset_t moved = offset;
+    for (const Splice& splice : splices_) {
+      if (splice.at + splice.length <= offset)
+        moved += static_cast<qpdf_offset_t>(splice.bytes.size()) - splice.length;
+    }
+    return moved;
+  }
+
+ private:
+  const std::vector<Splice>& splices_;
+};
+
+// A top-level object that the copy adds or moves, and where it lands.
+struct AddedObject {
+  QPDFObjGen object;
+  qpdf_offset_t offset;
+};
+
+// The cross-reference stream again: its type 1 offsets moved, the added
+// objects as type 1 entries (a catalog leaves its object stream), compressed
+// without a predictor, with the new /ID[1].
+std::string MovedXRefStream(QPDF& pdf, const Section& section, const Moves& moved,
+                            const std::vector<AddedObject>& added, int64_t size,
+                            const std::string& identifier) {
   QPDFObjectHandle stream = pdf.getObject(section.object);
   Require(stream.isStream());
   QPDFObjectHandle dict = stream.getDict();
@@ -280,45 +309,81 @@ std::string MovedXRefStream(QPDF& pdf, const Section& section, qpdf_offset_t fro
     Require(width >= 0 && width <= 8);
     widths[i] = static_cast<size_t>(width);
   }
+  size_t row = widths[0] + widths[1] + widths[2];
+  Require(widths[0] > 0 && widths[1] > 0);
+  QPDFObjectHandle index = dict.getKey("/Index");
+  if (index.isNull())
+    index = QPDFObjectHandle::newArray({QPDFObjectHandle::newInteger(0), dict.getKey("/Size")});
+  Require(index.isArray() && index.getArrayNItems() % 2 == 0);
+  std::vector<QPDFObjectHandle> ranges = index.getArrayAsVector();
+
   auto decoded = stream.getStreamData(qpdf_dl_generalized);
   std::string data(reinterpret_cast<const char*>(decoded->getBuffer()), decoded->getSize());
-  size_t row = widths[0] + widths[1] + widths[2];
-  Require(row > 0 && widths[1] > 0 && data.size() % row == 0);
-  for (size_t at = 0; at < data.size(); at += row) {
-    auto field = [&](size_t start, size_t width) {
-      uint64_t value = 0;
-      for (size_t i = 0; i < width; ++i)
-        value = (value << 8) | static_cast<unsigned char>(data[at + start + i]);
-      return value;
-    };
-    uint64_t type = widths[0] ? field(0, widths[0]) : 1;
-    uint64_t offset = field(widths[0], widths[1]);
-    if (type != 1 || static_cast<qpdf_offset_t>(offset) <= from)
-      continue;
-    offset += shift;
-    Require(widths[1] == 8 || offset < (uint64_t(1) << (8 * widths[1])));
-    for (size_t i = widths[1]; i-- > 0; offset >>= 8)
-      data[at + widths[0] + i] = static_cast<char>(offset & 0xff);
+  Require(data.size() % row == 0);
+  auto get = [&](size_t at, size_t width) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < width; ++i)
+      value = (value << 8) | static_cast<unsigned char>(data[at + i]);
+    return value;
+  };
+  auto put = [&](size_t at, size_t width, uint64_t value) {
+    Require(width == 8 || value < (uint64_t(1) << (8 * width)));
+    for (size_t i = width; i-- > 0; value >>= 8)
+      data[at + i] = static_cast<char>(value & 0xff);
+  };
+  // The row of each object number the stream lists.
+  std::map<int64_t, size_t> rows;
+  size_t at = 0;
+  for (size_t i = 0; i < ranges.size(); i += 2) {
+    Require(ranges[i].isInteger() && ranges[i + 1].isInteger());
+    for (int64_t n = 0; n < ranges[i + 1].getIntValue(); ++n, at += row)
+      rows[ranges[i].getIntValue() + n] = at;
   }
+  Require(at == data.size());
+  for (const auto& [number, start] : rows) {
+    if (get(start, widths[0]) == 1)
+      put(start + widths[0], widths[1], moved(get(start + widths[0], widths[1])));
+  }
+  for (const AddedObject& object : added) {
+    auto existing = rows.find(object.object.getObj());
+    size_t start = existing != rows.end() ? existing->second : data.size();
+    if (existing == rows.end()) {
+      data.append(row, '\0');
+      ranges.push_back(QPDFObjectHandle::newInteger(object.object.getObj()));
+      ranges.push_back(QPDFObjectHandle::newInteger(1));
+    }
+    put(start, widths[0], 1);
+    put(start + widths[0], widths[1], object.offset);
+    put(start + widths[0] + widths[1], widths[2], object.object.getGen());
+  }
+
   Pl_Buffer buffer("xref stream");
   Pl_Flate flate("xref stream", &buffer, Pl_Flate::a_deflate);
   flate.write(reinterpret_cast<const unsigned char*>(data.data()), data.size());
   flate.finish();
   auto compressed = buffer.getBufferSharedPointer();
 
-  QPDFObjectHandle moved = dict.shallowCopy();
-  moved.replaceKey("/Length", QPDFObjectHandle::newInteger(compressed->getSize()));
-  moved.replaceKey("/Filter", QPDFObjectHandle::newName("/FlateDecode"));
-  moved.removeKey("/DecodeParms");
-  QPDFObjectHandle id = moved.getKey("/ID");
+  QPDFObjectHandle copy = dict.shallowCopy();
+  copy.replaceKey("/Length", QPDFObjectHandle::newInteger(compressed->getSize()));
+  copy.replaceKey("/Filter", QPDFObjectHandle::newName("/FlateDecode"));
+  copy.removeKey("/DecodeParms");
+  copy.replaceKey("/Size", QPDFObjectHandle::newInteger(size));
+  copy.replaceKey("/Index", QPDFObjectHandle::newArray(ranges));
+  QPDFObjectHandle id = copy.getKey("/ID");
   if (!identifier.empty() && id.isArray() && id.getArrayNItems() == 2)
-    moved.replaceKey("/ID", QPDFObjectHandle::newArray(
-                                {id.getArrayItem(0), QPDFObjectHandle::parse(identifier)}));
+    copy.replaceKey("/ID", QPDFObjectHandle::newArray(
+                               {id.getArrayItem(0), QPDFObjectHandle::parse(identifier)}));
   return std::to_string(section.object.getObj()) + " " +
-         std::to_string(section.object.getGen()) + " obj\n" + moved.unparse() + "\nstream\n" +
+         std::to_string(section.object.getGen()) + " obj\n" + copy.unparse() + "\nstream\n" +
          std::string(reinterpret_cast<const char*>(compressed->getBuffer()),
                      compressed->getSize()) +
          "\nendstream\nendobj";
+}
+
+std::string MetadataObject(QPDFObjGen object, const std::string& packet) {
+  return std::to_string(object.getObj()) + " " + std::to_string(object.getGen()) +
+         " obj\n<< /Type /Metadata /Subtype /XML /Length " + std::to_string(packet.size()) +
+         " >>\nstream\n" + packet + "\nendstream\nendobj\n";
 }
 
 void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
@@ -358,6 +423,76 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
       break;
     at = IntegerValue(dictionary, "/Prev");
   }
+  auto entries = pdf.getXRefTable();
+
+  // The objects' splices: the packet, and what it moves.
+  std::vector<Splice>& splices = plan.splices;
+  std::vector<AddedObject> added;
+  QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+  if (document.addsPacket) {
+    // A new stream object, numbered past every other, and a catalog that
+    // names it: spliced where it is a top-level object, written anew beside
+    // the stream where it is in an object stream.
+    Require(sections.size() == 1);
+    plan.packet = document.addedPacket;
+    int64_t number = IntegerValue(sections[0].dictionary, "/Size");
+    Require(entries.empty() || entries.rbegin()->first.getObj() < number);
+    QPDFObjGen stream(static_cast<int>(number), 0);
+    QPDFObjGen catalog = pdf.getRoot().getObjGen();
+    auto entry = entries.find(catalog);
+    Require(entry != entries.end());
+    std::string inserted = MetadataObject(stream, plan.packet);
+    std::string reference = " /Metadata " + std::to_string(number) + " 0 R";
+    if (entry->second.getType() == 1) {
+      Reader reader(in);
+      reader.Seek(entry->second.getOffset());
+      Require(reader.Integer() == catalog.getObj() && reader.Integer() == catalog.getGen());
+      reader.Word("obj");
+      qpdf_offset_t dictAt = reader.Tell();
+      Require(!ReadDictionary(reader).Has("/Metadata"));
+      reader.Seek(dictAt);
+      qpdf_offset_t open = reader.Next().at;
+      splices.push_back({open + 2, 0, reference});
+    } else {
+      Require(sections[0].stream && !pdf.getRoot().hasKey("/Metadata"));
+      std::string dict = pdf.getRoot().unparseResolved();
+      Require(dict.compare(0, 2, "<<") == 0);
+      added.push_back({catalog, 0});
+      inserted += std::to_string(catalog.getObj()) + " " + std::to_string(catalog.getGen()) +
+                  " obj\n<<" + reference + dict.substr(2) + "\nendobj\n";
+    }
+    added.insert(added.begin(), {stream, 0});
+    splices.push_back({sections[0].at, 0, inserted});
+    // The new objects' offsets, once every splice before them is counted.
+    qpdf_offset_t at = Moves(splices)(sections[0].at) - static_cast<qpdf_offset_t>(inserted.size());
+    added[0].offset = at;
+    if (added.size() > 1)
+      added[1].offset = at + static_cast<qpdf_offset_t>(MetadataObject(stream, plan.packet).size());
+  } else if (metadata.isStream()) {
+    Require(metadata.isIndirect() && !metadata.getDict().hasKey("/Filter"));
+    auto entry = entries.find(metadata.getObjGen());
+    Require(entry != entries.end() && entry->second.getType() == 1);
+    StreamObject old = ReadStreamObject(in, entry->second.getOffset(), metadata.getObjGen(), pdf);
+    Require(!old.dictionary.Has("/Filter"));
+    auto data = metadata.getRawStreamData();
+    plan.packet.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    splices.push_back({old.dataAt, old.length, plan.packet});
+    if (static_cast<int64_t>(plan.packet.size()) != old.length) {
+      const std::vector<Token>& length = old.dictionary.Value("/Length");
+      Require(length.size() == 1);
+      splices.push_back({length[0].at, static_cast<qpdf_offset_t>(length[0].raw.size()),
+                         std::to_string(plan.packet.size())});
+    }
+  }
+  std::sort(splices.begin(), splices.end(),
+            [](const Splice& a, const Splice& b) { return a.at < b.at; });
+  Moves moved(splices);
+  bool moves = moved(size) != size;
+  // Offsets move: only the single section of a file that is not linearized
+  // is written again, and it must follow every object spliced.
+  if (moves)
+    Require(sections.size() == 1 && !pdf.isLinearized() &&
+            sections[0].at >= splices.back().at + splices.back().length);
 
   std::mt19937 random(std::random_device{}());
   std::map<std::string, std::string> identifiers;  // old raw text -> new
@@ -367,68 +502,52 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
         identifiers[id->raw] = NewIdentifier(id->raw, random);
     }
   }
+  int64_t newSize = added.empty() ? 0 : added[0].object.getObj() + 1;
 
-  QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
-  qpdf_offset_t shift = 0;
-  qpdf_offset_t dataAt = size;
-  if (metadata.isStream()) {
-    Require(metadata.isIndirect() && !metadata.getDict().hasKey("/Filter"));
-    auto entries = pdf.getXRefTable();
-    auto entry = entries.find(metadata.getObjGen());
-    Require(entry != entries.end() && entry->second.getType() == 1);
-    StreamObject old = ReadStreamObject(in, entry->second.getOffset(), metadata.getObjGen(), pdf);
-    Require(!old.dictionary.Has("/Filter"));
-    auto data = metadata.getRawStreamData();
-    plan.packet.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-    dataAt = old.dataAt;
-    plan.splices.push_back({old.dataAt, old.length, plan.packet});
-    shift = static_cast<qpdf_offset_t>(plan.packet.size()) - old.length;
-    if (shift != 0) {
-      // Offsets move: only the single section of a file that is not
-      // linearized can be written again, when it follows the stream.
-      const std::vector<Token>& length = old.dictionary.Value("/Length");
-      Require(sections.size() == 1 && !pdf.isLinearized() && length.size() == 1 &&
-              sections[0].at > old.end);
-      std::string newLength = std::to_string(plan.packet.size());
-      shift += static_cast<qpdf_offset_t>(newLength.size() - length[0].raw.size());
-      plan.splices.insert(plan.splices.begin(),
-                          {length[0].at, static_cast<qpdf_offset_t>(length[0].raw.size()),
-                           newLength});
-    }
-  }
-
+  // The sections' splices.
+  std::vector<Splice> sectionSplices;
   for (const Section& section : sections) {
-    if (shift != 0 && section.stream) {
+    const Token* id = SecondIdentifier(section.dictionary);
+    if (moves && section.stream) {
       // Nothing may follow the stream but startxref, as its length changes.
       Require(section.end <= tailAt + static_cast<qpdf_offset_t>(keyword));
       std::string between = ReadAt(*in, section.end, tailAt + keyword - section.end);
       for (char c : between)
         Require(IsWhite(c));
-      const Token* id = SecondIdentifier(section.dictionary);
-      plan.splices.push_back({section.at, section.end - section.at,
-                              MovedXRefStream(pdf, section, dataAt, shift,
-                                              id ? identifiers[id->raw] : std::string())});
+      sectionSplices.push_back(
+          {section.at, section.end - section.at,
+           MovedXRefStream(pdf, section, moved, added,
+                           std::max(newSize, IntegerValue(section.dictionary, "/Size")),
+                           id ? identifiers[id->raw] : std::string())});
       continue;
     }
-    if (shift != 0) {
-      for (const auto& [at, offset] : section.entries) {
-        if (offset > dataAt)
-          plan.splices.push_back({at, 10, Decimal(offset + shift, 10)});
-      }
+    for (const auto& [at, offset] : section.entries) {
+      if (moved(offset) != offset)
+        sectionSplices.push_back({at, 10, Decimal(moved(offset), 10)});
     }
-    if (const Token* id = SecondIdentifier(section.dictionary))
-      plan.splices.push_back({id->at, static_cast<qpdf_offset_t>(id->raw.size()),
-                              identifiers[id->raw]});
+    if (!added.empty()) {
+      sectionSplices.push_back({section.trailerAt, 0,
+                                std::to_string(added[0].object.getObj()) + " 1\n" +
+                                    Decimal(added[0].offset, 10) + " 00000 n\r\n"});
+      const std::vector<Token>& count = section.dictionary.Value("/Size");
+      Require(count.size() == 1);
+      sectionSplices.push_back(
+          {count[0].at, static_cast<qpdf_offset_t>(count[0].raw.size()), std::to_string(newSize)});
+    }
+    if (id)
+      sectionSplices.push_back(
+          {id->at, static_cast<qpdf_offset_t>(id->raw.size()), identifiers[id->raw]});
   }
-  if (shift != 0)
-    plan.splices.push_back({tailAt + static_cast<qpdf_offset_t>(digits),
-                            static_cast<qpdf_offset_t>(digitsEnd - digits),
-                            std::to_string(xrefAt + (xrefAt > dataAt ? shift : 0))});
+  if (moves)
+    sectionSplices.push_back({tailAt + static_cast<qpdf_offset_t>(digits),
+                              static_cast<qpdf_offset_t>(digitsEnd - digits),
+                              std::to_string(moved(xrefAt))});
 
-  std::sort(plan.splices.begin(), plan.splices.end(),
-            [](const Splice& a, const Splice& b) { return a.at < b.at; });
-  for (size_t i = 1; i < plan.splices.size(); ++i)
-    Require(plan.splices[i - 1].at + plan.splices[i - 1].length <= plan.splices[i].at);
+  splices.insert(splices.end(), sectionSplices.begin(), sectionSplices.end());
+  std::stable_sort(splices.begin(), splices.end(),
+                   [](const Splice& a, const Splice& b) { return a.at < b.at; });
+  for (size_t i = 1; i < splices.size(); ++i)
+    Require(splices[i - 1].at + splices[i - 1].length <= splices[i].at);
 }
 
 }  // namespace

@@ -116,6 +116,26 @@ TEST_F(CopySaveTest, MetadataAloneIsSavedByACopy) {
   }
 }
 
+// A first packet: a new stream, and a catalog spliced in place or, out of
+// its object stream, written anew. A linearized file takes the rewrite.
+TEST_F(CopySaveTest, AFirstPacketIsAddedByACopy) {
+  for (int kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE(kind);
+    pdf_maker::PdfOptions options;
+    options.pages = 4;
+    options.objectStreams = kind == 1;
+    options.linearize = kind == 2;
+    pdf_maker::WritePdf(Path("a.pdf"), options);
+    WriteBytes(Path("before.pdf"), pdf_maker::ReadFile(Path("a.pdf")));
+    std::string packet = PacketWith("first");
+    EXPECT_EQ(StorePacketAndSave(Path("a.pdf"), packet), kind != 2);
+    if (kind != 2)
+      ExpectCopyOf(Path("before.pdf"), Path("a.pdf"), packet);
+    EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+  }
+}
+
 TEST_F(CopySaveTest, HandMadeFilesCopyOrRewriteAsTheyMust) {
   const std::string old = PacketWith("oldest");
   const std::string sameLength = PacketWith("newest");

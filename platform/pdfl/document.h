@@ -24,9 +24,13 @@ struct PDFLDoc {
   std::unique_ptr<QPDF> pdf;
   // The bytes QPDF reads, which a save may copy.
   std::shared_ptr<InputSource> source;
-  // Set by any change but new data for an existing metadata stream: such a
-  // document is saved by a rewrite, never by a copy.
+  // Set by any change but the metadata stream's data: such a document is
+  // saved by a rewrite, never by a copy.
   bool changedBeyondMetadata = false;
+  // A packet stored while the catalog has no metadata stream, which a save
+  // adds as a new object.
+  bool addsPacket = false;
+  std::string addedPacket;
   // The packet, parsed at its first use, and the length a new packet keeps
   // (the stored one's, when that has padding; 0 otherwise).
   pdfl::Xmp xmp;

@@ -138,7 +138,10 @@ XmpPtr CurrentXmp(PDFLDoc& document) {
     return document.xmp.get();
   QPDF& pdf = *document.pdf;
   QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
-  if (!metadata.isStream()) {
+  if (document.addsPacket) {
+    document.xmp = Parse(document.addedPacket);
+    document.paddedLength = PaddedLength(document.addedPacket);
+  } else if (!metadata.isStream()) {
     document.xmp = BuildFromInfo(pdf);
     document.paddedLength = 0;
   } else {
@@ -151,18 +154,18 @@ XmpPtr CurrentXmp(PDFLDoc& document) {
 }
 
 // Stores the packet as the catalog's /Metadata, uncompressed. A stream the
-// catalog has already takes the new data: a new object would make QPDF read
-// every object of the document to find a free number.
+// catalog has already takes the new data. Otherwise the packet waits in the
+// document until a save: a new object would make QPDF read every object of
+// the document to find a free number, which a save by a copy does not need.
 void Store(PDFLDoc& document, const std::string& packet) {
-  QPDF& pdf = *document.pdf;
-  QPDFObjectHandle stream = pdf.getRoot().getKey("/Metadata");
-  if (stream.isStream()) {
-    stream.replaceStreamData(packet, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
-  } else {
-    stream = QPDFObjectHandle::newStream(&pdf, packet);
-    pdf.getRoot().replaceKey("/Metadata", stream);
-    document.changedBeyondMetadata = true;
+  QPDFObjectHandle stream = document.pdf->getRoot().getKey("/Metadata");
+  if (!stream.isStream()) {
+    document.addedPacket = packet;
+    document.addsPacket = true;
+    document.paddedLength = PaddedLength(packet);
+    return;
   }
+  stream.replaceStreamData(packet, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
   for (const auto& [key, value] : {std::pair("/Type", "/Metadata"), std::pair("/Subtype", "/XML")}) {
     if (!stream.getDict().getKey(key).isNameAndEquals(value)) {
       stream.getDict().replaceKey(key, QPDFObjectHandle::newName(value));
@@ -173,6 +176,18 @@ void Store(PDFLDoc& document, const std::string& packet) {
 }
 
 }  // namespace
+
+void AddStoredPacket(PDFLDoc& document) {
+  if (!document.addsPacket)
+    return;
+  QPDF& pdf = *document.pdf;
+  QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, document.addedPacket);
+  stream.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
+  stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+  pdf.getRoot().replaceKey("/Metadata", stream);
+  document.addsPacket = false;
+  document.addedPacket.clear();
+}
 
 void StartMetadata() {
   std::call_once(startOnce, [] {

@@ -3,6 +3,7 @@
 #ifndef PDFL_METADATA_H
 #define PDFL_METADATA_H
 
+#include "document.h"
 #include "pdfl/pdfl.h"
 
 namespace pdfl {
@@ -11,6 +12,10 @@ namespace pdfl {
 // library: its state is the process's, shared with any other user of it, and
 // the namespaces registered in it stay registered.
 void StartMetadata();
+
+// Makes a packet stored in a document without a metadata stream the
+// catalog's new /Metadata stream, for a save that writes the whole document.
+void AddStoredPacket(PDFLDoc& document);
 
 ASText DocGetXAPMetadata(PDDoc doc);
 void DocSetXAPMetadata(PDDoc doc, ASText packet);

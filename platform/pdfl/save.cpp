@@ -9,6 +9,7 @@
 #include "copy_save.h"
 #include "document.h"
 #include "errors.h"
+#include "metadata.h"
 #include "native.h"
 #include "paths.h"
 #include "testing_controls.h"
@@ -58,7 +59,9 @@ bool CopyKeepsWhatTheRecordAsks(QPDF& pdf, const PDDocSaveParams& params) {
              std::to_string(params.majorVersion) + "." + std::to_string(params.minorVersion);
 }
 
-void Write(QPDF& pdf, const PDDocSaveParams& params, FILE* file) {
+void Write(PDFLDoc& document, const PDDocSaveParams& params, FILE* file) {
+  AddStoredPacket(document);
+  QPDF& pdf = *document.pdf;
   QPDFWriter writer(pdf);
   writer.setOutputFile("new file", file, false);
   writer.setNewlineBeforeEndstream(true);
@@ -100,7 +103,7 @@ void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
       if (copy)
         WriteCopy(*document.source, plan, file.file());
       else
-        Write(*document.pdf, *params, file.file());
+        Write(document, *params, file.file());
     } catch (const std::exception&) {
       Fail(kPDFLErrFileWrite);
     }
@@ -115,6 +118,8 @@ void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
     document.pdf = std::move(pdf);
     document.source = saved;
     document.changedBeyondMetadata = false;
+    document.addsPacket = false;
+    document.addedPacket.clear();
     ++Testing().counts.saves;
     if (copy)
       ++Testing().counts.copies;

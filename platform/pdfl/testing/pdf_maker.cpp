@@ -175,7 +175,11 @@ std::map<std::string, std::string> ObjectsBesideMetadata(const std::string& path
     if (object.getObjGen() == metadata ||
         (object.isStream() && object.getDict().getKey("/Type").isNameAndEquals("/XRef")))
       continue;
-    std::string text = object.unparse() + " = " + object.unparseResolved();
+    if (object.getObjGen() == pdf->getRoot().getObjGen()) {
+      object = object.shallowCopy();
+      object.removeKey("/Metadata");
+    }
+    std::string text = object.unparseResolved();
     if (object.isStream()) {
       auto data = object.getRawStreamData();
       text += std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());

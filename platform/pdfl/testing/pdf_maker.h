@@ -40,7 +40,8 @@ std::string PdfVersion(const std::string& path);
 bool IsEncrypted(const std::string& path);
 bool HasObjectStreams(const std::string& path);
 // Each object but the catalog's metadata stream and cross-reference streams,
-// as its text and its stream's raw data, by "number generation".
+// as its text and its stream's raw data, by "number generation"; the
+// catalog without its /Metadata.
 std::map<std::string, std::string> ObjectsBesideMetadata(const std::string& path);
 // The trailer's /ID strings; empty when it has none.
 std::pair<std::string, std::string> TrailerId(const std::string& path);
