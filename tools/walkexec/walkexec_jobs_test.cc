@@ -104,7 +104,8 @@ TEST_F(WalkexecJobs, EachCommandsOutputIsWrittenWholeOnItsOwnStream) {
   const std::string command = underWine() ? "type @path & type @path 1>&2" : "./chatter @path";
   const size_t copies = underWine() ? 1 : 2;
 
-  // A whole command's output: the lines of file i, `copies` times over.
+  // The files whose commands' outputs make up `text`, in order: each one
+  // whole, its file's lines `each` times over.
   auto blocks = [&](const std::string& text, size_t each) {
     std::vector<int> order;
     std::vector<std::string> all = splitLines(text);
@@ -239,8 +240,8 @@ TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults)
     const char* ending;  // What each command prints last.
     std::string logged;  // Each command's exit code in the log.
   };
-  for (const Case& c : {Case{true, SIGINT, "10", "", "130"}, Case{false, SIGINT, "0.3", "ended", "2"},
-                        Case{false, SIGQUIT, "0.3", "ended", "2"}}) {
+  for (const Case& c : {Case{true, SIGINT, "10", "", "130"}, Case{false, SIGINT, "1", "ended", "2"},
+                        Case{false, SIGQUIT, "1", "ended", "2"}}) {
     remove(at("calls").c_str());
     remove(at("fail.log").c_str());
     pid_t child = start({"-j", "3", "-c", std::string("./slow @path ") + c.seconds, "-e", "fail.log",
