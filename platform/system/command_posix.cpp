@@ -305,7 +305,8 @@ int CommandRunner::run(const std::wstring& commandLine) {
   std::vector<char*> argv;
   if (plainWords(line, words) && state_->learnEnvironment()) {
     argv = pointers(words);
-    pid_t child = state_->start(state_->programs(words[0]), argv.data(), state_->envp.data(), nullptr);
+    pid_t child =
+        state_->start(state_->programs(words[0]), argv.data(), state_->envp.data(), nullptr);
     if (child != -1) return state_->finish(child, true);
   }
   // Everything else, a program not found included, goes to the shell, which

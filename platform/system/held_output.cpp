@@ -33,7 +33,8 @@ void HeldOutput::writeTo(int stream) {
   if (file_) {
     rewind(file_);
     char buffer[16 * 1024];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file_)) > 0;) writeStandard(stream, buffer, n);
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file_)) > 0;)
+      writeStandard(stream, buffer, n);
     fclose(file_);
     file_ = nullptr;
   }

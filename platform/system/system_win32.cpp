@@ -107,7 +107,8 @@ std::wstring interpreter() {
 // The interpreter's command line as _wsystem builds it: the program, "/c"
 // and the line, joined by blanks (the program quoted when it has blanks).
 std::wstring interpreterLine(const std::wstring& program, const std::wstring& commandLine) {
-  std::wstring quoted = program.find(L' ') == std::wstring::npos ? program : L"\"" + program + L"\"";
+  bool blanks = program.find(L' ') != std::wstring::npos;
+  std::wstring quoted = blanks ? L"\"" + program + L"\"" : program;
   return quoted + L" /c " + commandLine;
 }
 
@@ -334,7 +335,8 @@ void writeStandard(int stream, const char* data, size_t size) {
   HANDLE handle = GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   while (size > 0) {
     DWORD written = 0;
-    if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) return;
+    if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0)
+      return;
     data += written;
     size -= written;
   }

@@ -29,7 +29,8 @@ uint32_t shardHash(const std::string& relative) {
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> result;
   std::string end = lines("\n");
-  for (size_t at = 0, next; (next = text.find(end, at)) != std::string::npos; at = next + end.size())
+  for (size_t at = 0, next; (next = text.find(end, at)) != std::string::npos;
+       at = next + end.size())
     result.push_back(text.substr(at, next - at));
   return result;
 }
@@ -194,8 +195,9 @@ TEST_F(WalkexecJobs, TwoCommandsForTheSamePathNeverRunAtOnce) {
   if (underWine()) GTEST_SKIP() << "a POSIX script watches for overlaps";
   for (int i = 0; i < 4; ++i) write("tree/f" + std::to_string(i));
   ASSERT_EQ(mkdir(at("locks").c_str(), 0755), 0);
-  script("exclusive", "#!/bin/sh\nl=locks/$(basename \"$1\")\nmkdir \"$l\" || echo \"$1\" >>overlaps\n"
-                      "sleep 0.1\nrmdir \"$l\"\nprintf '%s\\000' \"$1\" >>calls\n");
+  script("exclusive",
+         "#!/bin/sh\nl=locks/$(basename \"$1\")\nmkdir \"$l\" || echo \"$1\" >>overlaps\n"
+         "sleep 0.1\nrmdir \"$l\"\nprintf '%s\\000' \"$1\" >>calls\n");
   Outcome r = run({"-j", "8", "-p", "*,f*", "-c", "./exclusive @path", "tree", "tree"});
   EXPECT_EQ(r.status, 0);
   EXPECT_FALSE(exists("overlaps")) << read("overlaps");
@@ -244,8 +246,8 @@ TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults)
                         Case{false, SIGQUIT, "1", "ended", "2"}}) {
     remove(at("calls").c_str());
     remove(at("fail.log").c_str());
-    pid_t child = start({"-j", "3", "-c", std::string("./slow @path ") + c.seconds, "-e", "fail.log",
-                         "tree"});
+    const std::string command = std::string("./slow @path ") + c.seconds;
+    pid_t child = start({"-j", "3", "-c", command, "-e", "fail.log", "tree"});
     ASSERT_TRUE(waitForCalls(3));
     kill(c.group ? -child : child, c.signo);
     Outcome r = finish(child);
