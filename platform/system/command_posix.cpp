@@ -262,8 +262,13 @@ pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char
     byDefault.sa_handler = SIG_DFL;
     for (int i = 0; i < 3; ++i)
       if (caught[i]) sigaction(kCaughtSignals[i], &byDefault, nullptr);
-    if (stdio)
-      for (int fd = 0; fd < 3; ++fd) dup2(stdio[fd], fd);
+    // A descriptor already in its place keeps only its close-on-exec flag.
+    for (int fd = 0; stdio && fd < 3; ++fd) {
+      if (stdio[fd] == fd)
+        fcntl(fd, F_SETFD, 0);
+      else
+        dup2(stdio[fd], fd);
+    }
     sigprocmask(SIG_SETMASK, &old, nullptr);
     for (const std::string& program : programs) {
       execve(program.c_str(), argv, envp);
