@@ -565,6 +565,20 @@ bool PlanCopy(PDFLDoc& document, bool linearize, CopyPlan& plan) {
   return false;
 }
 
+bool CopyPlan::KeepsLengths() const {
+  return std::all_of(splices.begin(), splices.end(), [](const Splice& splice) {
+    return static_cast<qpdf_offset_t>(splice.bytes.size()) == splice.length;
+  });
+}
+
+void WriteSplices(const CopyPlan& plan, FILE* file) {
+  for (const Splice& splice : plan.splices) {
+    if (fseeko(file, splice.at, SEEK_SET) != 0 ||
+        std::fwrite(splice.bytes.data(), 1, splice.bytes.size(), file) != splice.bytes.size())
+      throw std::runtime_error("write failed");
+  }
+}
+
 void WriteCopy(InputSource& source, const CopyPlan& plan, FILE* out) {
   std::vector<char> block(1 << 20);
   auto copy = [&](qpdf_offset_t from, qpdf_offset_t to) {

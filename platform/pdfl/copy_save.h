@@ -26,6 +26,9 @@ struct Splice {
 struct CopyPlan {
   std::vector<Splice> splices;  // in file order, none overlapping
   std::string packet;           // the metadata stream's new data
+
+  // Whether every splice keeps its length, so that nothing moves.
+  bool KeepsLengths() const;
 };
 
 // False when the document cannot be saved by a copy: anything but its
@@ -37,6 +40,9 @@ bool PlanCopy(PDFLDoc& document, bool linearize, CopyPlan& plan);
 
 // Writes the source with the plan's splices to `out`; throws when it cannot.
 void WriteCopy(InputSource& source, const CopyPlan& plan, FILE* out);
+// Writes the splices of a plan that keeps lengths into a copy of the source
+// (or the source itself); throws when it cannot.
+void WriteSplices(const CopyPlan& plan, FILE* file);
 
 }  // namespace pdfl
 

@@ -139,6 +139,7 @@ void CloseAllDocuments() {
 
 void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
   auto pdf = NewPdf(repair);
+  document.path = path;
   try {
     // Opened here, not by QPDF: on Windows as the UTF-16 it is, and shared
     // so that a save can replace the file while the document reads it.

@@ -22,8 +22,9 @@ using Xmp = std::unique_ptr<std::remove_pointer_t<XmpPtr>, XmpFree>;
 struct PDFLDoc {
   // Read with repair: QPDF's warnings tell whether anything was repaired.
   std::unique_ptr<QPDF> pdf;
-  // The bytes QPDF reads, which a save may copy.
+  // The bytes QPDF reads, which a save may copy, and the file they are from.
   std::shared_ptr<InputSource> source;
+  pdfl::NativePath path;
   // Set by any change but the metadata stream's data: such a document is
   // saved by a rewrite, never by a copy.
   bool changedBeyondMetadata = false;

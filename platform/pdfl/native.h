@@ -34,6 +34,11 @@ bool NewThreadBlock(uint32_t size, uint32_t* index);
 // Frees the calling thread's table block, if it has one.
 void FreeThreadBlock();
 
+// Whether the file at `unnamed` has no name (a caller's scratch file reached
+// through /proc/self/fd) and sits on the file system of the target's
+// directory, so that it can take the target's place itself. Never on Windows.
+bool CanTakeTargetsPlace(const NativePath& unnamed, const NativePath& target);
+
 // A new file in the target's directory that takes the target's place at the
 // end, so that the target is either the old file or the new one, never a mix.
 // The new file keeps what the system lets it keep of the old one: owner,
@@ -48,6 +53,9 @@ class NewFile {
   // Refuses a target that the caller may not write or that is read-only,
   // as writing over it in place would fail.
   explicit NewFile(const NativePath& target);
+  // The file at `unnamed` itself, which CanTakeTargetsPlace allows, opened
+  // for patching in place: no one else can see it change.
+  NewFile(const NativePath& target, const NativePath& unnamed);
   ~NewFile();
   NewFile(const NewFile&) = delete;
   NewFile& operator=(const NewFile&) = delete;

@@ -108,7 +108,18 @@ void Apply(const Attributes& attributes, int fd) {
     fsetxattr(fd, name.c_str(), value.data(), value.size(), 0);
 }
 
+bool IsUnnamed(const std::string& path, struct stat& status) {
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 0;
+}
+
 }  // namespace
+
+bool CanTakeTargetsPlace(const NativePath& unnamed, const NativePath& target) {
+  struct stat file, directory;
+  return IsUnnamed(unnamed, file) &&
+         stat(DirectoryOf(RealTarget(target)).c_str(), &directory) == 0 &&
+         file.st_dev == directory.st_dev;
+}
 
 bool ToNativePath(const std::u16string& units, NativePath& path) {
   // A host passes each byte of a name that is not UTF-8 as U+DC00 + byte
@@ -187,7 +198,7 @@ NewFile::NewFile(const NativePath& target) : state_(new State) {
   // /proc/self/fd) cannot be replaced, and no one else can see it half
   // written: it is written in place.
   struct stat status;
-  if (stat(target.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 0) {
+  if (IsUnnamed(target, status)) {
     int fd = open(target.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC);
     s.file = fd < 0 ? nullptr : fdopen(fd, "w+b");
     if (!s.file) {
@@ -220,6 +231,20 @@ NewFile::NewFile(const NativePath& target) : state_(new State) {
   // Large writes: the document goes out in a few hundred calls, not
   // thousands.
   std::setvbuf(s.file, nullptr, _IOFBF, 1 << 20);
+}
+
+NewFile::NewFile(const NativePath& target, const NativePath& unnamed) : state_(new State) {
+  State& s = *state_;
+  s.target = RealTarget(target);
+  s.attributes = AttributesOf(s.target);
+  s.directory = DirectoryOf(s.target);
+  int fd = open(unnamed.c_str(), O_RDWR | O_CLOEXEC);
+  s.file = fd < 0 ? nullptr : fdopen(fd, "r+b");
+  if (!s.file) {
+    if (fd >= 0)
+      close(fd);
+    Fail(kPDFLErrFileWrite);
+  }
 }
 
 NewFile::~NewFile() {

@@ -104,6 +104,15 @@ struct NewFile::State {
   FILE* file = nullptr;
 };
 
+bool CanTakeTargetsPlace(const NativePath&, const NativePath&) {
+  return false;  // every file has a name here
+}
+
+// Not reached: CanTakeTargetsPlace never allows it.
+NewFile::NewFile(const NativePath&, const NativePath&) {
+  Fail(kPDFLErrFileWrite);
+}
+
 NewFile::NewFile(const NativePath& target) : state_(new State) {
   State& s = *state_;
   s.target = target;

@@ -98,9 +98,18 @@ void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
     CopyPlan plan;
     bool copy =
         CopyKeepsWhatTheRecordAsks(*document.pdf, *params) && PlanCopy(document, linearize, plan);
-    NewFile file(PathOf(params->newPath));
+    NativePath target = PathOf(params->newPath);
+    // A document read from a file of the process's own that has no name
+    // (docmark's scratch file) is patched in place and takes the target's
+    // place: copying it would double the cost of a re-tag.
+    bool patch = copy && plan.KeepsLengths() && CanTakeTargetsPlace(document.path, target);
+    std::unique_ptr<NewFile> newFile = patch ? std::make_unique<NewFile>(target, document.path)
+                                             : std::make_unique<NewFile>(target);
+    NewFile& file = *newFile;
     try {
-      if (copy)
+      if (patch)
+        WriteSplices(plan, file.file());
+      else if (copy)
         WriteCopy(*document.source, plan, file.file());
       else
         Write(document, *params, file.file());

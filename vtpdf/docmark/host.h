@@ -6,6 +6,7 @@
 #define DOCMARK_HOST_H
 
 #include <cstdint>
+#include <string>
 
 #include "pdfl_calls.h"
 #include "vtpdf.h"
@@ -41,6 +42,7 @@ class StagingFile {
   PathString path_;
 #ifndef _WIN32
   int fd_;
+  std::string name_;  // where the system cannot make a file without a name
 #endif
 };
 

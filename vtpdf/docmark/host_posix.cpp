@@ -58,25 +58,31 @@ StagingFile::StagingFile(const PathChar* target) : fd_(-1) {
   size_t slash = path.rfind('/');
   std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   fd_ = open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    // Without O_TMPFILE, a named file that loses its name at once.
-    std::string name = directory + ".docmark-XXXXXX";
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ >= 0)
-      unlink(name.c_str());
-  }
-  if (fd_ >= 0)
+  if (fd_ >= 0) {
     path_ = utf8::DecodeLossless<PathString>("/proc/self/fd/" + std::to_string(fd_));
+  } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+    // Without O_TMPFILE, a file with a short name, removed at the end.
+    name_ = directory + ".docmark-XXXXXX";
+    int fd = mkostemp(name_.data(), O_CLOEXEC);
+    if (fd < 0) {
+      name_.clear();
+      return;
+    }
+    close(fd);
+    path_ = utf8::DecodeLossless<PathString>(name_);
+  }
 }
 
 StagingFile::~StagingFile() {
   if (fd_ >= 0)
     close(fd_);
+  if (!name_.empty())
+    unlink(name_.c_str());
 }
 
 int64_t StagingFile::Size() const {
-  struct stat status;
-  return fd_ >= 0 && fstat(fd_, &status) == 0 ? status.st_size : -1;
+  int64_t size = -1;
+  return FindEntry(path_.c_str(), &size) ? size : -1;
 }
 
 TableBlock* CurrentTableBlock() {
