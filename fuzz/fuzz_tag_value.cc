@@ -1,22 +1,35 @@
-// The tag text decoder: any text is decoded or refused, and a decoded tag
-// written out again decodes to the same fields.
+// The tag value decoder: any text is decoded or refused, and a decoded tag
+// encoded again decodes to the same fields.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "vtpdf_tag.h"
+#include "tag_value.h"
+
+namespace {
+
+struct Tag {
+  PDFSettingsInfo settings;
+  PDFVersionInfo version;
+  int64_t fileSize;
+};
+
+// Into a tag zeroed whole, padding included, so that two compare as bytes.
+bool Decode(const std::string& text, Tag& tag) {
+  std::memset(&tag, 0, sizeof tag);
+  return DecodeTagValue(text, tag.settings, tag.version, tag.fileSize);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static VTPDFTag& tag = *new VTPDFTag;  // one start of the library for the run
-  if (!tag.DecodeTagValue(std::string(reinterpret_cast<const char*>(data), size)))
+  Tag decoded;
+  if (!Decode(std::string(reinterpret_cast<const char*>(data), size), decoded))
     return 0;
-  PDFSettingsInfo settings = tag.settings;
-  PDFVersionInfo version = tag.version;
-  int64_t fileSize = tag.fileSize;
-  if (!tag.DecodeTagValue(tag.EncodeTagValue()) ||
-      std::memcmp(&tag.settings, &settings, sizeof settings) != 0 ||
-      std::memcmp(&tag.version, &version, sizeof version) != 0 || tag.fileSize != fileSize)
+  Tag again;
+  if (!Decode(EncodeTagValue(decoded.settings, decoded.version, decoded.fileSize), again) ||
+      std::memcmp(&again, &decoded, sizeof again) != 0)
     std::abort();
   return 0;
 }

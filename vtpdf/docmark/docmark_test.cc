@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <string>
 
 #include "pdf_maker.h"
@@ -104,79 +103,31 @@ class DocmarkTest : public ::testing::Test {
 
 const PDFSettingsInfo kSettings629600 = {2, 150, true, false, true};
 const PDFVersionInfo kVersion799S = {7, 9, 9, true};
-const PDFSettingsInfo kNoSettings = {};
-const PDFVersionInfo kNoVersion = {};
-const int32_t kLargest32 = std::numeric_limits<int32_t>::max();
-const int64_t kLargest64 = std::numeric_limits<int64_t>::max();
 
-// Every tolerance and refusal of the decoder, on files whose document
-// information holds the text and on files whose XMP property does.
+// The text is decoded from the document information and from XMP alike; a
+// text the decoder refuses leaves the records untouched. The decoder's own
+// cases are tag_value_test.cc's.
 TEST_F(DocmarkTest, DecodesTheTagTextOrRefusesIt) {
-  const struct {
-    std::string text;
-    bool ok;
-    PDFVersionInfo version;
-    PDFSettingsInfo settings;
-    int64_t fileSize;
-  } cases[] = {
-      {"S7.9.9-629600-1048576", true, kVersion799S, kSettings629600, 1048576},
-      {"D7.9.9-152C01-20480", true, {7, 9, 9, false}, {5, 300, false, true, false}, 20480},
-      {"D0.0.0-000000-0", true, kNoVersion, kNoSettings, 0},
-      // The version field.
-      {"s7.9.9-629600-1", false, kNoVersion, kNoSettings, 0},
-      {"d7.9.9-629600-1", false, kNoVersion, kNoSettings, 0},
-      {"-629600-1", false, kNoVersion, kNoSettings, 0},
-      {"S7.9-629600-1", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9.1-629600-1", false, kNoVersion, kNoSettings, 0},
-      {"S7..9-629600-1", false, kNoVersion, kNoSettings, 0},
-      {"S.7.9.9-629600-1", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.-629600-1", false, kNoVersion, kNoSettings, 0},
-      {"S7a.9b.9c-629600-1", true, kVersion799S, kSettings629600, 1},
-      {"S7.9.x-629600-1", true, {7, 9, 0, true}, kSettings629600, 1},
-      {"S07.09.009-629600-1", true, kVersion799S, kSettings629600, 1},
-      {"S7\xC3\xA9.9.9-629600-1", true, kVersion799S, kSettings629600, 1},
-      {"S99999999999.9.9-629600-1", true, {kLargest32, 9, 9, true}, kSettings629600, 1},
-      // The settings field.
-      {"S7.9.9-629600ZZ-1", true, kVersion799S, kSettings629600, 1},
-      {"S7.9.9-6296000-1", true, kVersion799S, kSettings629600, 1},
-      {"S7.9.9-E29600-1", true, kVersion799S, kSettings629600, 1},
-      {"S7.9.9-6296ab-1", true, kVersion799S, {2, 0xAB96, true, false, true}, 1},
-      {"S7.9.9-62960-1", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9-62960000-1", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9-Z629600-1", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9--1", false, kNoVersion, kNoSettings, 0},
-      // The size field.
-      {"S7.9.9-629600-", true, kVersion799S, kSettings629600, 0},
-      {"S7.9.9-629600-99999999999999999999", true, kVersion799S, kSettings629600, kLargest64},
-      {"S7.9.9-629600-+5", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9-629600- 5", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9-629600-5 ", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9-629600--5", false, kNoVersion, kNoSettings, 0},
-      // The split.
-      {"S7.9.9-629600-100-1", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9", false, kNoVersion, kNoSettings, 0},
-      {"S7.9.9-629600", false, kNoVersion, kNoSettings, 0},
-      {"", false, kNoVersion, kNoSettings, 0},
-  };
-  for (const auto& c : cases) {
+  const std::string good = "S7.9.9-629600-1048576";
+  for (const std::string& text : {good, std::string("S7.9.9-62960-1")}) {
     for (bool inInfo : {true, false}) {
-      SCOPED_TRACE("\"" + c.text + (inInfo ? "\" in the document information" : "\" in XMP"));
+      SCOPED_TRACE("\"" + text + (inInfo ? "\" in the document information" : "\" in XMP"));
       pdf_maker::PdfOptions options;
       if (inInfo)
-        options.info = {{"vtrlTag", c.text}};
+        options.info = {{"vtrlTag", text}};
       else
-        options.xmp = TagXmp(c.text);
+        options.xmp = TagXmp(text);
       std::string path = Make("tagged.pdf", options);
 
       ReadResult result;
-      bool read = Read(path, result);
-      EXPECT_EQ(c.ok, read);
-      EXPECT_EQ(c.ok, IsTagged(path));
-      if (c.ok && read) {
-        ExpectVersion(c.version, result.version);
-        ExpectSettings(c.settings, result.settings);
-        EXPECT_EQ(c.fileSize, result.fileSize);
-      } else if (!c.ok) {
+      bool ok = text == good;
+      EXPECT_EQ(ok, Read(path, result));
+      EXPECT_EQ(ok, IsTagged(path));
+      if (ok) {
+        ExpectVersion(kVersion799S, result.version);
+        ExpectSettings(kSettings629600, result.settings);
+        EXPECT_EQ(1048576, result.fileSize);
+      } else {
         EXPECT_TRUE(result.Untouched());
       }
     }
