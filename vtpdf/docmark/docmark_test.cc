@@ -261,6 +261,61 @@ TEST_F(DocmarkTest, FailedPassLeavesTheFileAsItWas) {
   EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), result.fileSize);
 }
 
+// Every library call runs inside an exception frame, so a raise in any of
+// them ends the call, never the host. Where the raise comes before the file
+// was replaced, the write returns false and leaves the file as it was; a raise
+// while releasing what a finished pass used cannot undo the pass, and the
+// write goes on.
+TEST_F(DocmarkTest, ARaiseInAnyLibraryCallEndsTheCallWithoutHarm) {
+  struct Raise {
+    const char* operation;
+    int skip;
+  };
+  // Before the file is replaced: starting the library and acquiring a table,
+  // the file system around the open and the save, the metadata writer's texts
+  // of the packet and of the property.
+  const Raise refused[] = {
+      {"ASAtomFromString", 0},    {"ASExtensionMgrGetHFT", 0}, {"HFTGetVersion", 0},
+      {"ASExtensionMgrGetHFT", 1}, {"ASGetDefaultFileSys", 0}, {"ASFileSysReleasePath", 0},
+      {"ASGetDefaultFileSys", 1},  {"ASTextDestroy", 2},        {"ASTextDestroy", 4}};
+  // Releasing what a finished step used: the path of the first pass's save,
+  // the texts of the test for the property (which then counts as absent), the
+  // library.
+  const Raise completed[] = {{"ASFileSysReleasePath", 1}, {"ASTextDestroy", 0}, {"PDFLTerm", 0}};
+  auto write = [&](const Raise& raise, bool written) {
+    SCOPED_TRACE(std::string(raise.operation) + " " + std::to_string(raise.skip));
+    pdfl_testing::Reset();
+    std::string path = Make("doc.pdf");
+    std::string before = pdf_maker::ReadFile(path);
+    pdfl_testing::RaiseIn(raise.operation, raise.skip);
+    EXPECT_EQ(written, Write(path, kSettings629600, true));
+    EXPECT_EQ(pdfl_testing::GetCounts().opens, pdfl_testing::GetCounts().closes);
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(scratch_.path()), {}));
+    if (!written) {
+      EXPECT_EQ(before, pdf_maker::ReadFile(path));
+      return;
+    }
+    ReadResult result;
+    ASSERT_TRUE(Read(path, result));
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), result.fileSize);
+  };
+  for (const Raise& raise : refused)
+    write(raise, false);
+  for (const Raise& raise : completed)
+    write(raise, true);
+
+  // The reader's texts: the value counts as absent.
+  std::string tagged = Make("tagged.pdf", [] {
+    pdf_maker::PdfOptions options;
+    options.xmp = TagXmp("S7.9.9-629600-1");
+    return options;
+  }());
+  pdfl_testing::RaiseIn("ASTextDestroy");
+  EXPECT_FALSE(IsTagged(tagged));
+  pdfl_testing::RaiseIn("PDFLTerm");
+  EXPECT_TRUE(IsTagged(tagged));
+}
+
 TEST_F(DocmarkTest, WriteToAMissingPathFails) {
   std::string path = scratch_.Path("missing.pdf");
   EXPECT_FALSE(Write(path, kSettings629600, true));

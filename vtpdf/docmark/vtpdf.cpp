@@ -64,6 +64,39 @@ ASPathName CreatePathName(ASFileSys fileSys, const PathChar* path) {
   return ASFileSysCreatePathName(fileSys, ASAtomFromString("WinUnicodePath"), path, nullptr);
 }
 
+bool ReleasePath(ASFileSys fileSys, ASPathName pathName) {
+  return Guarded([&] { ASFileSysReleasePath(fileSys, pathName); });
+}
+
+// Inside a guard: the named table at `minimum` or later, and its version; 0
+// when it cannot be had.
+void FindTable(const char* name, uint32_t minimum, HFT& table, uint32_t& version) {
+  ASAtom atom = ASAtomFromString(name);
+  // The version query lives in "AcroSupport" from 6.0 on.
+  if (CurrentTableBlock()->slots[kAcroSupportVersionSlot] >= 0x60000) {
+    table = ASExtensionMgrGetHFT(atom, minimum);
+    if (table) {
+      uint32_t v = HFTGetVersion(table);
+      if (v != kUnknownVersion) {
+        version = v;
+        return;
+      }
+    }
+  }
+  for (uint32_t candidate : kFallbackVersions) {
+    if (candidate < minimum) {
+      if (table)
+        version = candidate;
+      return;
+    }
+    table = ASExtensionMgrGetHFT(atom, candidate);
+    if (table) {
+      version = candidate;
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 VTPDF::VTPDF()
@@ -76,8 +109,9 @@ VTPDF::VTPDF()
 }
 
 VTPDF::~VTPDF() {
+  // A raise while ending is lost: the call's work is done.
   if (libraryStarted)
-    PDFLTerm();
+    EndLibrary();
 }
 
 uint32_t VTPDF::StartLibrary() {
@@ -85,10 +119,12 @@ uint32_t VTPDF::StartLibrary() {
   std::memset(&record, 0, sizeof record);
   record.size = sizeof record;
   record.flags = kPDFLInitFlags;
-  record.fontDirCount = BuildFontDirectories();
+  PathString directory;
+  bool found = GetExecutableDirectory(directory) == 0;
+  record.fontDirCount = found ? BuildFontDirectories(directory) : -1;
   record.fontDirList = fontDirectoryList;
-  record.cmapDirectory = BuildCMapDirectory();
-  record.unicodeDirectory = BuildUnicodeDirectory();
+  record.cmapDirectory = found ? BuildCMapDirectory(directory) : nullptr;
+  record.unicodeDirectory = found ? BuildUnicodeDirectory(directory) : nullptr;
 
   int32_t code = PDFLInit(&record);
   if (code != 0)
@@ -99,12 +135,17 @@ uint32_t VTPDF::StartLibrary() {
   TableBlock* block = CurrentTableBlock();
   block->slots[kCoreSlot] = reinterpret_cast<uintptr_t>(PDFLGetCoreHFT());
   block->slots[kCoreVersionSlot] = 0x20000;
-  HFT acroSupport = ASExtensionMgrGetHFT(ASAtomFromString("AcroSupport"), 0x60000);
-  block->slots[kAcroSupportSlot] = reinterpret_cast<uintptr_t>(acroSupport);
-  if (acroSupport) {
-    block->slots[kAcroSupportVersionSlot] = 0x60000;
-    block->slots[kAcroSupportVersionSlot] = HFTGetVersion(acroSupport);
-  }
+  // With "Core" in place, the calls below can run inside guards.
+  bool asked = Guarded([&] {
+    HFT acroSupport = ASExtensionMgrGetHFT(ASAtomFromString("AcroSupport"), 0x60000);
+    block->slots[kAcroSupportSlot] = reinterpret_cast<uintptr_t>(acroSupport);
+    if (acroSupport) {
+      block->slots[kAcroSupportVersionSlot] = 0x60000;
+      block->slots[kAcroSupportVersionSlot] = HFTGetVersion(acroSupport);
+    }
+  });
+  if (!asked)
+    return 1;
 
   for (const TableRequest& table : kTables) {
     if (!AcquireTable(table.name, table.minimum, table.tableSlot, table.versionSlot))
@@ -114,35 +155,12 @@ uint32_t VTPDF::StartLibrary() {
 }
 
 bool VTPDF::AcquireTable(const char* name, uint32_t minimum, int tableSlot, int versionSlot) {
-  ASAtom atom = ASAtomFromString(name);
   HFT table = nullptr;
   uint32_t version = 0;
-
-  // The version query lives in "AcroSupport" from 6.0 on.
-  bool answered = false;
-  if (CurrentTableBlock()->slots[kAcroSupportVersionSlot] >= 0x60000) {
-    table = ASExtensionMgrGetHFT(atom, minimum);
-    if (table) {
-      uint32_t v = HFTGetVersion(table);
-      if (v != kUnknownVersion) {
-        version = v;
-        answered = true;
-      }
-    }
-  }
-  if (!answered) {
-    for (uint32_t candidate : kFallbackVersions) {
-      if (candidate < minimum) {
-        if (table)
-          version = candidate;
-        break;
-      }
-      table = ASExtensionMgrGetHFT(atom, candidate);
-      if (table) {
-        version = candidate;
-        break;
-      }
-    }
+  // A raise counts as the table missing.
+  if (!Guarded([&] { FindTable(name, minimum, table, version); })) {
+    table = nullptr;
+    version = 0;
   }
 
   TableBlock* block = CurrentTableBlock();
@@ -167,10 +185,7 @@ uint32_t VTPDF::GetExecutableDirectory(PathString& directory) {
   return 0;
 }
 
-int32_t VTPDF::BuildFontDirectories() {
-  PathString directory;
-  if (GetExecutableDirectory(directory) != 0)
-    return -1;
+int32_t VTPDF::BuildFontDirectories(const PathString& directory) {
   int32_t count = 0;
   PathString font = ResourcePath(directory, "Font");
   if (FindEntry(font.c_str(), nullptr)) {
@@ -184,55 +199,52 @@ int32_t VTPDF::BuildFontDirectories() {
   return count + 1;
 }
 
-PathChar* VTPDF::BuildCMapDirectory() {
-  PathString directory;
-  if (GetExecutableDirectory(directory) != 0)
-    return nullptr;
+PathChar* VTPDF::BuildCMapDirectory(const PathString& directory) {
   return CopyPath(ResourcePath(directory, "CMap"), cmapDirectory) ? cmapDirectory : nullptr;
 }
 
-PathChar* VTPDF::BuildUnicodeDirectory() {
-  PathString directory;
-  if (GetExecutableDirectory(directory) != 0)
-    return nullptr;
+PathChar* VTPDF::BuildUnicodeDirectory(const PathString& directory) {
   return CopyPath(ResourcePath(directory, "Unicode"), unicodeDirectory) ? unicodeDirectory
                                                                          : nullptr;
 }
 
 PDDoc VTPDF::OpenDocument(const PathChar* path) {
-  ASFileSys fileSys = ASGetDefaultFileSys();
-  volatile ASPathName pathName = nullptr;
-  volatile PDDoc document = nullptr;
-  PDFL_GUARD_BEGIN
+  ASFileSys fileSys = nullptr;
+  ASPathName pathName = nullptr;
+  PDDoc document = nullptr;
+  Guarded([&] {
+    fileSys = ASGetDefaultFileSys();
     pathName = CreatePathName(fileSys, path);
     document = PDDocOpen(pathName, nullptr, nullptr, 1);
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
+  });
 
   if (document) {
     // Both requests must be granted: the tag changes the document's metadata.
-    volatile bool granted = false;
-    PDFL_GUARD_BEGIN
+    bool granted = false;
+    Guarded([&] {
       granted = PDDocPermRequest(document, kPDPermDocument, kPDPermModify, "") != -1 &&
                 PDDocPermRequest(document, kPDPermDocument, kPDPermModifyMetadata, "") != -1;
-    PDFL_GUARD_HANDLER
-    PDFL_GUARD_END
+    });
     if (!granted) {
       CloseDocument(document);
       document = nullptr;
     }
   }
 
-  if (pathName)
-    ASFileSysReleasePath(fileSys, pathName);
+  // A raise while releasing the path object fails the open too: nothing has
+  // changed yet, and a library in that state is not to write the file.
+  if (pathName && !ReleasePath(fileSys, pathName) && document) {
+    CloseDocument(document);
+    document = nullptr;
+  }
   return document;
 }
 
 bool VTPDF::SaveDocument(PDDoc document, const PathChar* path, bool linearize) {
-  ASFileSys fileSys = ASGetDefaultFileSys();
-  volatile ASPathName pathName = nullptr;
-  volatile bool saved = false;
-  PDFL_GUARD_BEGIN
+  ASFileSys fileSys = nullptr;
+  ASPathName pathName = nullptr;
+  bool saved = Guarded([&] {
+    fileSys = ASGetDefaultFileSys();
     pathName = CreatePathName(fileSys, path);
     int16_t major = 0;
     int16_t minor = 0;
@@ -252,21 +264,14 @@ bool VTPDF::SaveDocument(PDDoc document, const PathChar* path, bool linearize) {
     params.saveFlags2 = kPDSave2KeepEncryption | kPDSave2NewlineBeforeEndstream |
                         (objectStreams ? kPDSave2Compressed : kPDSave2Uncompressed);
     PDDocSaveWithParams(document, &params);
-    saved = true;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-
+  });
+  // The file is written by now, and a raise while releasing the path object
+  // cannot undo that: the result stays the save's.
   if (pathName)
-    ASFileSysReleasePath(fileSys, pathName);
+    ReleasePath(fileSys, pathName);
   return saved;
 }
 
 bool VTPDF::CloseDocument(PDDoc document) {
-  volatile bool closed = false;
-  PDFL_GUARD_BEGIN
-    PDDocClose(document);
-    closed = true;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-  return closed;
+  return Guarded([&] { PDDocClose(document); });
 }

@@ -35,9 +35,10 @@ class VTPDF {
   bool AcquireTable(const char* name, uint32_t minimum, int tableSlot, int versionSlot);
   // 0, or the system's error code; the directory is empty on failure.
   uint32_t GetExecutableDirectory(PathString& directory);
-  int32_t BuildFontDirectories();  // 1, 2, or -1
-  PathChar* BuildCMapDirectory();  // or null
-  PathChar* BuildUnicodeDirectory();  // or null
+  // The start-up record's paths, beside the executable in `directory`.
+  int32_t BuildFontDirectories(const PathString& directory);  // 1, 2, or -1
+  PathChar* BuildCMapDirectory(const PathString& directory);  // or null
+  PathChar* BuildUnicodeDirectory(const PathString& directory);  // or null
 
   PathChar cmapDirectory[kPathBufferLength];
   PathChar fontDirectories[2][kPathBufferLength];

@@ -11,40 +11,36 @@ const char vtrlPDF[] = "vtrlPDF";
 
 namespace {
 
-// Hands the edited packet back to the document. The packet's text object is
-// released also when the library refuses the packet.
+// One of the library's conversions from narrow text: the reader and the
+// writer use different ones.
+typedef ASText (*TextFromNarrow)(const char* text, int32_t reserved);
+
+// Inside a guard: the property's value text, or null when there is none, with
+// the namespace and name texts it is asked by; texts keeps all three.
+ASText PropertyText(PDDoc document, TextFromNarrow fromNarrow, const char* namespaceURI,
+                    const char* name, Texts& texts) {
+  ASText namespaceText = texts.Keep(fromNarrow(namespaceURI, 0));
+  ASText nameText = texts.Keep(fromNarrow(name, 0));
+  return texts.Keep(PDDocGetXAPMetadataProperty(document, namespaceText, nameText));
+}
+
+// Hands the edited packet back to the document.
 bool StoreXmpPacket(PDDoc document, const std::u16string& packet) {
-  volatile ASText packetText = nullptr;
-  volatile bool stored = false;
-  PDFL_GUARD_BEGIN
-    packetText = ASTextFromUnicode(reinterpret_cast<const uint16_t*>(packet.c_str()),
-                                   kASTextUTF16HostOrder);
+  Texts texts;
+  bool stored = Guarded([&] {
+    ASText packetText = texts.Keep(ASTextFromUnicode(
+        reinterpret_cast<const uint16_t*>(packet.c_str()), kASTextUTF16HostOrder));
     PDDocSetXAPMetadata(document, packetText);
-    stored = true;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-  ASTextDestroy(packetText);
-  return stored;
+  });
+  bool released = texts.Release();
+  return stored && released;
 }
 
 // The Info value's length in bytes; 0 when absent or on a library error.
 int32_t InfoLength(PDDoc document, const char* key) {
-  volatile int32_t length = 0;
-  PDFL_GUARD_BEGIN
-    length = PDDocGetInfo(document, key, nullptr, 0);
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
+  int32_t length = 0;
+  Guarded([&] { length = PDDocGetInfo(document, key, nullptr, 0); });
   return length;
-}
-
-bool CopyInfo(PDDoc document, const char* key, char* buffer, int32_t size) {
-  volatile bool copied = false;
-  PDFL_GUARD_BEGIN
-    PDDocGetInfo(document, key, buffer, size);
-    copied = true;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-  return copied;
 }
 
 }  // namespace
@@ -66,7 +62,7 @@ std::string VTPDFMetadataReader::GetInfoValue(const std::string& key) {
   if (length <= 0)
     return std::string();
   std::vector<char> buffer(static_cast<size_t>(length) + 1);
-  if (!CopyInfo(document, key.c_str(), buffer.data(), length + 1))
+  if (!Guarded([&] { PDDocGetInfo(document, key.c_str(), buffer.data(), length + 1); }))
     return std::string();
   // The value ends at its first zero byte.
   return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
@@ -76,23 +72,18 @@ std::string VTPDFMetadataReader::GetXmpProperty(const std::string& name,
                                                 const std::string& namespaceURI) {
   if (!document || name.empty() || namespaceURI.empty())
     return std::string();
-  volatile ASText namespaceText = nullptr;
-  volatile ASText nameText = nullptr;
-  volatile ASText valueText = nullptr;
-  const char* volatile bytes = nullptr;
-  PDFL_GUARD_BEGIN
-    namespaceText = ASTextFromBytes(namespaceURI.c_str(), 0);
-    nameText = ASTextFromBytes(name.c_str(), 0);
-    valueText = PDDocGetXAPMetadataProperty(document, namespaceText, nameText);
+  Texts texts;
+  const char* bytes = nullptr;
+  Guarded([&] {
+    ASText valueText =
+        PropertyText(document, ASTextFromBytes, namespaceURI.c_str(), name.c_str(), texts);
     if (valueText)
       bytes = ASTextGetBytes(valueText, 0);
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
+  });
   // The bytes belong to the value text: copy them before it goes.
   std::string value = bytes ? bytes : "";
-  ASTextDestroy(namespaceText);
-  ASTextDestroy(nameText);
-  ASTextDestroy(valueText);
+  if (!texts.Release())
+    return std::string();
   return value;
 }
 
@@ -122,25 +113,16 @@ bool VTPDFMetadataWriter::SetXmpProperty(const std::string& namespaceURI,
       return false;
   }
 
-  volatile ASText namespaceText = nullptr;
-  volatile ASText prefixText = nullptr;
-  volatile ASText nameText = nullptr;
-  volatile ASText valueText = nullptr;
-  volatile bool stored = false;
-  PDFL_GUARD_BEGIN
-    namespaceText = ASTextFromScriptBytes(namespaceURI.c_str(), 0);
-    prefixText = ASTextFromScriptBytes(vtrlPDF, 0);
-    nameText = ASTextFromScriptBytes(name.c_str(), 0);
-    valueText = ASTextFromScriptBytes(value.c_str(), 0);
+  Texts texts;
+  bool stored = Guarded([&] {
+    ASText namespaceText = texts.Keep(ASTextFromScriptBytes(namespaceURI.c_str(), 0));
+    ASText prefixText = texts.Keep(ASTextFromScriptBytes(vtrlPDF, 0));
+    ASText nameText = texts.Keep(ASTextFromScriptBytes(name.c_str(), 0));
+    ASText valueText = texts.Keep(ASTextFromScriptBytes(value.c_str(), 0));
     PDDocSetXAPMetadataProperty(document, namespaceText, prefixText, nameText, valueText);
-    stored = true;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-  ASTextDestroy(namespaceText);
-  ASTextDestroy(prefixText);
-  ASTextDestroy(nameText);
-  ASTextDestroy(valueText);
-  return stored;
+  });
+  bool released = texts.Release();
+  return stored && released;
 }
 
 bool VTPDFMetadataWriter::ClearInfoValue(const std::string& key) {
@@ -154,13 +136,9 @@ bool VTPDFMetadataWriter::ClearInfoValue(const std::string& key) {
 bool VTPDFMetadataWriter::SetInfoValue(const std::string& key, const std::string& value) {
   if (!document || key.empty())
     return false;
-  volatile bool stored = false;
-  PDFL_GUARD_BEGIN
+  return Guarded([&] {
     PDDocSetInfo(document, key.c_str(), value.data(), static_cast<int32_t>(value.size()));
-    stored = true;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-  return stored;
+  });
 }
 
 bool HasInfoValue(PDDoc document, const char* key) {
@@ -172,38 +150,30 @@ bool HasInfoValue(PDDoc document, const char* key) {
 bool HasXmpProperty(PDDoc document, const char* namespaceURI, const char* name) {
   if (!namespaceURI || !*namespaceURI || !name || !*name || !document)
     return false;
-  volatile ASText namespaceText = nullptr;
-  volatile ASText nameText = nullptr;
-  volatile ASText valueText = nullptr;
-  volatile bool present = false;
-  PDFL_GUARD_BEGIN
-    namespaceText = ASTextFromScriptBytes(namespaceURI, 0);
-    nameText = ASTextFromScriptBytes(name, 0);
-    valueText = PDDocGetXAPMetadataProperty(document, namespaceText, nameText);
+  Texts texts;
+  bool present = false;
+  Guarded([&] {
+    ASText valueText = PropertyText(document, ASTextFromScriptBytes, namespaceURI, name, texts);
     present = valueText && !ASTextIsEmpty(valueText);
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
-  ASTextDestroy(namespaceText);
-  ASTextDestroy(nameText);
-  ASTextDestroy(valueText);
-  return present;
+  });
+  return texts.Release() && present;
 }
 
 std::u16string GetXmpPacket(PDDoc document) {
   if (!document)
     return std::u16string();
-  volatile ASText packetText = nullptr;
-  const uint16_t* volatile units = nullptr;
-  PDFL_GUARD_BEGIN
-    packetText = PDDocGetXAPMetadata(document);
+  Texts texts;
+  const uint16_t* units = nullptr;
+  Guarded([&] {
+    ASText packetText = texts.Keep(PDDocGetXAPMetadata(document));
     if (packetText)
       units = ASTextGetUnicode(packetText);
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
+  });
   // The units belong to the packet text: copy them before it goes.
   std::u16string packet;
   for (const uint16_t* unit = units; unit && *unit; ++unit)
     packet += static_cast<char16_t>(*unit);
-  ASTextDestroy(packetText);
+  if (!texts.Release())
+    return std::u16string();
   return packet;
 }

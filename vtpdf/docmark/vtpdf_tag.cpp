@@ -34,15 +34,12 @@ bool VTPDFTag::StoreTagValue(const PathChar* path, const char* value, const Path
 
   // The trapping state is kept across the metadata write and set back before
   // the save. A library error here ends the write like any other.
-  const char* volatile trappedName = nullptr;
-  volatile bool trappedRead = false;
-  PDFL_GUARD_BEGIN
+  const char* trappedName = nullptr;
+  bool trappedRead = Guarded([&] {
     ASAtom trapped = PDDocGetTrapped(document);
     if (trapped)
       trappedName = ASAtomGetString(trapped);
-    trappedRead = true;
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
+  });
   if (!trappedRead) {
     CloseDocument(document);
     return false;
@@ -54,25 +51,17 @@ bool VTPDFTag::StoreTagValue(const PathChar* path, const char* value, const Path
     return false;
   }
 
-  if (!keptTrapped.empty()) {
-    volatile bool restored = false;
-    PDFL_GUARD_BEGIN
-      PDDocSetTrapped(document, ASAtomFromString(keptTrapped.c_str()));
-      restored = true;
-    PDFL_GUARD_HANDLER
-    PDFL_GUARD_END
-    if (!restored) {
-      CloseDocument(document);
-      return false;
-    }
+  if (!keptTrapped.empty() &&
+      !Guarded([&] { PDDocSetTrapped(document, ASAtomFromString(keptTrapped.c_str())); })) {
+    CloseDocument(document);
+    return false;
   }
 
-  volatile bool saved = false;
-  PDFL_GUARD_BEGIN
+  bool saved = false;
+  Guarded([&] {
     bool linearize = (PDDocGetFlags(document) & kPDDocIsLinearized) != 0;
     saved = SaveDocument(document, savePath ? savePath : path, linearize);
-  PDFL_GUARD_HANDLER
-  PDFL_GUARD_END
+  });
   CloseDocument(document);
   return saved;
 }
