@@ -6,14 +6,14 @@
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/BufferInputSource.hh>
-#include <qpdf/FileInputSource.hh>
 #include <qpdf/QPDFExc.hh>
 
 #include "atoms.h"
 #include "errors.h"
+#include "file_input.h"
 #include "handles.h"
+#include "hooks.h"
 #include "paths.h"
-#include "testing_controls.h"
 
 namespace pdfl {
 
@@ -146,7 +146,7 @@ void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
     FILE* file = OpenForReading(path);
     if (!file)
       Fail(kPDFLErrFileOpen);
-    document.source = std::make_shared<FileInputSource>("document", file, true);
+    document.source = std::make_shared<FileInput>("document", file);
     pdf->processInputSource(document.source);
   } catch (const QPDFExc& e) {
     if (!repair || e.getErrorCode() != qpdf_e_damaged_pdf)
@@ -206,7 +206,7 @@ PDDoc DocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
     auto doc = std::make_unique<PDFLDoc>();
     ReadDocument(*doc, PathOf(path), doRepair != 0);
     PDDoc handle = Documents().Add(std::move(doc));
-    ++Testing().counts.opens;
+    CurrentHooks().Count(Event::kOpened);
     return handle;
   });
 }
@@ -214,7 +214,7 @@ PDDoc DocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
 void DocClose(PDDoc doc) {
   Entry("PDDocClose", [&] {
     Documents().Remove(doc);
-    ++Testing().counts.closes;
+    CurrentHooks().Count(Event::kClosed);
   });
 }
 
@@ -275,7 +275,7 @@ int16_t DocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const v
     QPDF& pdf = *DocumentOf(doc).pdf;
     if (objectKind != kPDPermDocument)
       Fail(kPDFLErrBadParameter);
-    bool denied = Testing().deniedPermissions.count(operation) != 0 ||
+    bool denied = CurrentHooks().DeniesPermission(operation) ||
                   ((operation == kPDPermModify || operation == kPDPermModifyMetadata) &&
                    !MayModify(pdf));
     return static_cast<int16_t>(denied ? -1 : 0);

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include <qpdf/FileInputSource.hh>
+#include "file_input.h"
 
 #include "errors.h"
 #include "utf8.h"
@@ -279,7 +279,7 @@ std::shared_ptr<InputSource> NewFile::OpenCopy() {
     Fail(kPDFLErrFileWrite);
   }
   std::rewind(copy);
-  return std::make_shared<FileInputSource>("saved file", copy, true);
+  return std::make_shared<FileInput>("saved file", copy);
 }
 
 void NewFile::ReplaceTarget() {

@@ -1,0 +1,47 @@
+// A file for QPDF to read, through a cache of one block. QPDF reads a
+// cross-reference table an entry at a time and a token a few bytes at a
+// time, seeking in between, which on a plain FILE* costs a system call or
+// two each: hundreds of thousands for a large file.
+#ifndef PDFL_FILE_INPUT_H
+#define PDFL_FILE_INPUT_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <qpdf/InputSource.hh>
+
+namespace pdfl {
+
+class FileInput : public InputSource {
+ public:
+  // Takes the file, open for reading, and closes it when it goes.
+  FileInput(const std::string& name, FILE* file);
+  ~FileInput() override;
+  FileInput(const FileInput&) = delete;
+  FileInput& operator=(const FileInput&) = delete;
+
+  qpdf_offset_t findAndSkipNextEOL() override;
+  std::string const& getName() const override;
+  qpdf_offset_t tell() override;
+  void seek(qpdf_offset_t offset, int whence) override;
+  void rewind() override;
+  size_t read(char* buffer, size_t length) override;
+  void unreadCh(char ch) override;
+
+ private:
+  // Loads the block that holds `offset`, which is before the end.
+  void Load(qpdf_offset_t offset);
+
+  std::string name_;
+  FILE* file_;
+  qpdf_offset_t size_ = 0;
+  qpdf_offset_t position_ = 0;
+  std::vector<char> block_;
+  qpdf_offset_t blockAt_ = 0;
+  size_t blockLength_ = 0;
+};
+
+}  // namespace pdfl
+
+#endif
