@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
                   const std::wstring& command, const std::wstring& errorLog, unsigned jobs,
                   bool keepOrder, const Shard& shard) {
@@ -38,7 +37,7 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
       ticker.tick(processed);
       if (entry.isDirectory) continue;
       std::wstring path = joinPath(directory, entry.name);
-      if (!shard.takes(path.substr(rootLength))) continue;
+      if (!shard.takes(path, rootLength)) continue;
       ++processed;
       jobs.run(path);
     }

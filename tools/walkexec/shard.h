@@ -12,8 +12,10 @@ struct Shard {
   uint32_t index = 0;
   uint32_t count = 1;
 
-  bool takes(const std::wstring& relativePath) const {
-    return count == 1 || pathHash(relativePath) % count == index;
+  // Whether the shard takes the file at `path`, whose first `rootLength`
+  // characters are its start path and separator.
+  bool takes(const std::wstring& path, size_t rootLength) const {
+    return count == 1 || pathHash(path.substr(rootLength)) % count == index;
   }
 
   // FNV-1a, 32 bits, over the path's UTF-16LE bytes with '/' as its
