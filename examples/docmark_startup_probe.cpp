@@ -8,7 +8,7 @@
 #include <string>
 
 #include "docmark/docmark.h"
-#include "pdfl/pdfl_testing.h"
+#include "pdfl_testing.h"
 #include "utf8.h"
 
 int wmain(int argc, wchar_t* argv[]) {

@@ -2,13 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <vector>
 
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
 
-#include "testing_controls.h"
 
 namespace pdfl {
 
@@ -84,17 +82,6 @@ ASErrorCode CodeOfCurrentException() {
   } catch (...) {
     return kPDFLErrGeneral;
   }
-}
-
-void TakeTestingThrow(const char* operation) {
-  if (Testing().throwIn.erase(operation) != 0)
-    throw std::bad_alloc();
-}
-
-void TakeTestingRaise(const char* operation) {
-  ASErrorCode code = TestingRaiseFor(operation);
-  if (code != 0)
-    Fail(code);
 }
 
 }  // namespace pdfl

@@ -6,6 +6,7 @@
 
 #include <type_traits>
 
+#include "hooks.h"
 #include "pdfl/pdfl.h"
 
 namespace pdfl {
@@ -28,42 +29,34 @@ void DropFrames();
 // The code for the exception being handled; call only inside a catch block.
 ASErrorCode CodeOfCurrentException();
 
-// Throws when the testing controls ask this operation to raise now.
-void TakeTestingRaise(const char* operation);
-// Throws past the operation's own handler when the testing controls ask it
-// to let an exception out.
-void TakeTestingThrow(const char* operation);
-
 // Runs one operation: the body's exceptions end inside here, and the raise
 // happens only after the try block is left. The body may capture only by
 // reference, since the raise jumps over this frame. A null operation name
-// leaves the testing raise to the body.
+// leaves a testing build's fault to the body.
 template <typename Body>
 auto Entry(const char* operation, Body body) -> decltype(body()) {
   static_assert(std::is_trivially_destructible_v<Body>, "the raise skips destructors");
   using Result = decltype(body());
-  if (operation)
-    TakeTestingThrow(operation);
-  ASErrorCode code = 0;
+  ASErrorCode code = operation ? CurrentHooks().Fault(operation) : 0;
   if constexpr (std::is_void_v<Result>) {
-    try {
-      if (operation)
-        TakeTestingRaise(operation);
-      body();
-    } catch (...) {
-      code = CodeOfCurrentException();
+    if (code == 0) {
+      try {
+        body();
+      } catch (...) {
+        code = CodeOfCurrentException();
+      }
     }
     if (code != 0)
       Raise(code);
   } else {
     static_assert(std::is_trivially_destructible_v<Result>, "the raise skips destructors");
     Result result{};
-    try {
-      if (operation)
-        TakeTestingRaise(operation);
-      result = body();
-    } catch (...) {
-      code = CodeOfCurrentException();
+    if (code == 0) {
+      try {
+        result = body();
+      } catch (...) {
+        code = CodeOfCurrentException();
+      }
     }
     if (code != 0)
       Raise(code);

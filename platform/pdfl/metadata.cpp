@@ -10,8 +10,8 @@
 
 #include "document.h"
 #include "errors.h"
+#include "hooks.h"
 #include "packet_cost.h"
-#include "testing_controls.h"
 #include "text.h"
 
 namespace pdfl {
@@ -206,7 +206,7 @@ ASText DocGetXAPMetadata(PDDoc doc) {
   return Entry("PDDocGetXAPMetadata", [&] {
     PDFLDoc& document = DocumentOf(doc);
     CheckStarted();
-    if (Testing().emptyPacket)
+    if (CurrentHooks().EmptyPacket())
       return NewText(std::u16string());
     return NewText(Utf8ToUtf16(Serialize(CurrentXmp(document))));
   });

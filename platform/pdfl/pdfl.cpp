@@ -1,21 +1,22 @@
 // The entry points, the library's start and end, and its function tables.
 #include "pdfl/pdfl.h"
 
-#include <string>
-
 #include "atoms.h"
 #include "document.h"
 #include "errors.h"
+#include "hooks.h"
 #include "metadata.h"
 #include "native.h"
 #include "paths.h"
 #include "save.h"
-#include "testing_controls.h"
 #include "text.h"
 
 namespace pdfl {
 
 namespace {
+
+// Every table is offered at this version.
+const uint32_t kTableVersion = 0xA0000;
 
 template <typename F>
 HFTEntry At(F function) {
@@ -52,7 +53,7 @@ HFT ExtensionMgrGetHFT(ASAtom name, uint32_t version) {
     for (const NamedTable& table : kTables) {
       if (Intern(table.name) != name)
         continue;
-      uint32_t offered = OfferedVersion(table.name);
+      uint32_t offered = CurrentHooks().TableVersion(table.name, kTableVersion);
       return offered != 0 && offered >= version ? table.table : HFT(nullptr);
     }
     return HFT(nullptr);
@@ -64,8 +65,9 @@ uint32_t GetVersion(HFT hft) {
     for (const NamedTable& table : kTables) {
       if (table.table != hft)
         continue;
-      uint32_t offered = OfferedVersion(table.name);
-      return offered == 0 || TableVersionHidden(table.name) ? 0xFFFFFFFFu : offered;
+      uint32_t offered = CurrentHooks().TableVersion(table.name, kTableVersion);
+      return offered == 0 || !CurrentHooks().TableVersionKnown(table.name) ? 0xFFFFFFFFu
+                                                                          : offered;
     }
     return 0xFFFFFFFFu;
   });
@@ -75,7 +77,7 @@ uint32_t GetVersion(HFT hft) {
 // registered XMP namespaces stay for the next start.
 void Term() {
   Entry("PDFLTerm", [&] {
-    ++Testing().counts.ends;
+    CurrentHooks().Count(Event::kEnded);
     CloseAllDocuments();
     DestroyAllTexts();
     ReleaseAllPaths();
@@ -126,27 +128,6 @@ void FillTables() {
 
 [[maybe_unused]] const bool tablesFilled = (FillTables(), true);
 
-std::u16string CopyPath(const PDFLPathChar* path) {
-  if (!path)
-    return std::u16string();
-  return std::u16string(path, path + std::char_traits<PDFLPathChar>::length(path));
-}
-
-void KeepInitRecord(const PDFLInitRecord& record) {
-  pdfl_testing::InitRecordCopy copy;
-  copy.present = true;
-  copy.size = record.size;
-  copy.flags = record.flags;
-  copy.fontDirCount = record.fontDirCount;
-  for (int32_t i = 0; record.fontDirList && i < record.fontDirCount; ++i)
-    copy.fontDirs.push_back(CopyPath(record.fontDirList[i]));
-  copy.hasCMapDirectory = record.cmapDirectory != nullptr;
-  copy.cmapDirectory = CopyPath(record.cmapDirectory);
-  copy.hasUnicodeDirectory = record.unicodeDirectory != nullptr;
-  copy.unicodeDirectory = CopyPath(record.unicodeDirectory);
-  Testing().lastInitRecord = copy;
-}
-
 }  // namespace
 
 }  // namespace pdfl
@@ -155,14 +136,12 @@ extern "C" {
 
 int32_t PDFLInit(PDFLInitRecord* record) {
   try {
-    if (record)
-      pdfl::KeepInitRecord(*record);
-    if (pdfl::Testing().initCode != 0)
-      return pdfl::Testing().initCode;
+    if (int32_t code = pdfl::CurrentHooks().Init(record))
+      return code;
     if (!record || record->size != sizeof(PDFLInitRecord))
       return kPDFLErrBadParameter;
     pdfl::StartMetadata();
-    ++pdfl::Testing().counts.starts;
+    pdfl::CurrentHooks().Count(pdfl::Event::kStarted);
     return 0;
   } catch (...) {
     return kPDFLErrGeneral;
@@ -170,7 +149,7 @@ int32_t PDFLInit(PDFLInitRecord* record) {
 }
 
 int32_t PDFLInitThreadLocalData(uint32_t* index, uint32_t blockSize) {
-  if (!index || blockSize == 0 || pdfl::Testing().failThreadData)
+  if (!index || blockSize == 0 || !pdfl::CurrentHooks().ThreadData())
     return 0;
   return pdfl::NewThreadBlock(blockSize, index) ? 1 : 0;
 }

@@ -9,10 +9,10 @@
 #include "copy_save.h"
 #include "document.h"
 #include "errors.h"
+#include "hooks.h"
 #include "metadata.h"
 #include "native.h"
 #include "paths.h"
-#include "testing_controls.h"
 
 namespace pdfl {
 
@@ -88,8 +88,8 @@ void Write(PDFLDoc& document, const PDDocSaveParams& params, FILE* file) {
 }  // namespace
 
 void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
-  // The testing raise comes once the new file is written, so that it takes
-  // the path of a save that fails half way.
+  // A testing build's fault comes once the new file is written, so that it
+  // takes the path of a save that fails half way.
   Entry(nullptr, [&] {
     PDFLDoc& document = DocumentOf(doc);
     if (!params || params->size < sizeof(PDDocSaveParams) || !params->newPath)
@@ -120,7 +120,8 @@ void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
     // repaired on the way counts too.
     CheckNoPagesLost(document);
     file.Finish();
-    TakeTestingRaise("PDDocSaveWithParams");
+    if (ASErrorCode code = CurrentHooks().Fault("PDDocSaveWithParams"))
+      Fail(code);
     std::shared_ptr<InputSource> saved = file.OpenCopy();
     std::unique_ptr<QPDF> pdf = ReadBack(saved, copy ? &plan : nullptr);
     file.ReplaceTarget();
@@ -129,9 +130,9 @@ void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
     document.changedBeyondMetadata = false;
     document.addsPacket = false;
     document.addedPacket.clear();
-    ++Testing().counts.saves;
+    CurrentHooks().Count(Event::kSaved);
     if (copy)
-      ++Testing().counts.copies;
+      CurrentHooks().Count(Event::kCopied);
   });
 }
 

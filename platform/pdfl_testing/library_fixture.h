@@ -1,7 +1,7 @@
 // Test fixture: a started library, its tables, a scratch directory, and
 // guarded calls that turn a raise into its error code.
-#ifndef PDFL_LIBRARY_FIXTURE_H
-#define PDFL_LIBRARY_FIXTURE_H
+#ifndef PDFL_TESTING_LIBRARY_FIXTURE_H
+#define PDFL_TESTING_LIBRARY_FIXTURE_H
 
 #include <pthread.h>
 
@@ -12,7 +12,7 @@
 
 #include "pdf_maker.h"
 #include "pdfl/pdfl.h"
-#include "pdfl/pdfl_testing.h"
+#include "pdfl_testing.h"
 
 struct GuardFrame {
   std::jmp_buf context;

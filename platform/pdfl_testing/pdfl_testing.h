@@ -1,14 +1,18 @@
-// Testing controls of the PDF library stand-in. Only tests include this: they
-// drive the failure paths of the library's callers through the same library
-// the product uses.
-#ifndef PDFL_PDFL_TESTING_H
-#define PDFL_PDFL_TESTING_H
+// Testing controls of the PDF library stand-in, in the testing build of it
+// (libpdfl_testing), which installs them as the library's hooks when it loads.
+// Only tests include this: they drive the failure paths of the library's
+// callers through the same library the product uses.
+#ifndef PDFL_TESTING_PDFL_TESTING_H
+#define PDFL_TESTING_PDFL_TESTING_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "pdfl/pdfl.h"
+
+// The code a raise that the controls ask for carries by default.
+enum : ASErrorCode { kPDFLErrTesting = 99 };
 
 namespace pdfl_testing {
 

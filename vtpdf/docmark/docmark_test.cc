@@ -9,7 +9,7 @@
 #include <string>
 
 #include "pdf_maker.h"
-#include "pdfl/pdfl_testing.h"
+#include "pdfl_testing.h"
 #include "xmp_schema.h"
 
 namespace fs = std::filesystem;

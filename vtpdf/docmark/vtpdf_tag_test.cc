@@ -8,7 +8,7 @@
 #include <string>
 
 #include "pdf_maker.h"
-#include "pdfl/pdfl_testing.h"
+#include "pdfl_testing.h"
 #include "pdfl_calls.h"
 #include "xmp_schema.h"
 

@@ -9,7 +9,7 @@
 
 #include "host.h"
 #include "host_testing.h"
-#include "pdfl/pdfl_testing.h"
+#include "pdfl_testing.h"
 #include "pdf_maker.h"
 
 namespace fs = std::filesystem;

@@ -45,8 +45,7 @@ enum : ASErrorCode {
   kPDFLErrBadPDF = 4,         // not a PDF, even with repair
   kPDFLErrFileWrite = 5,      // the save could not be written
   kPDFLErrBadXMP = 6,         // a metadata packet that does not parse
-  kPDFLErrPermission = 7,     // the document does not allow the operation
-  kPDFLErrTesting = 99        // raised on request of the testing interface
+  kPDFLErrPermission = 7      // the document does not allow the operation
 };
 
 // The record handed to PDFLInit (72 bytes on 32-bit targets).
