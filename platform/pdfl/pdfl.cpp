@@ -18,8 +18,16 @@ namespace {
 // Every table is offered at this version.
 const uint32_t kTableVersion = 0xA0000;
 
-template <typename F>
-HFTEntry At(F function) {
+// Names a row's type so that it is never deduced from the function.
+template <typename T>
+struct RowType {
+  using Type = T;
+};
+
+// A table row: the function converted to the row's type, so that one whose
+// signature drifts from that type does not compile.
+template <typename Proc>
+HFTEntry Row(typename RowType<Proc>::Type function) {
   return reinterpret_cast<HFTEntry>(function);
 }
 
@@ -87,43 +95,46 @@ void Term() {
 }
 
 void FillTables() {
-  coreTable[kASPushExceptionFrameSel] = At(PushFrame);
-  coreTable[kASPopExceptionFrameSel] = At(PopFrame);
-  coreTable[kASGetExceptionErrorCodeSel] = At(LastErrorCode);
-  coreTable[kASAtomFromStringSel] = At(AtomFromString);
-  coreTable[kASAtomGetStringSel] = At(AtomGetString);
-  coreTable[kASExtensionMgrGetHFTSel] = At(ExtensionMgrGetHFT);
+  coreTable[kASPushExceptionFrameSel] = Row<ASPushExceptionFrameProc>(PushFrame);
+  coreTable[kASPopExceptionFrameSel] = Row<ASPopExceptionFrameProc>(PopFrame);
+  coreTable[kASGetExceptionErrorCodeSel] = Row<ASGetExceptionErrorCodeProc>(LastErrorCode);
+  coreTable[kASAtomFromStringSel] = Row<ASAtomFromStringProc>(AtomFromString);
+  coreTable[kASAtomGetStringSel] = Row<ASAtomGetStringProc>(AtomGetString);
+  coreTable[kASExtensionMgrGetHFTSel] = Row<ASExtensionMgrGetHFTProc>(ExtensionMgrGetHFT);
 
-  acroSupportTable[kASGetDefaultFileSysSel] = At(GetDefaultFileSys);
-  acroSupportTable[kASFileSysReleasePathSel] = At(FileSysReleasePath);
-  acroSupportTable[kASFileSysCreatePathNameSel] = At(FileSysCreatePathName);
-  acroSupportTable[kHFTGetVersionSel] = At(GetVersion);
+  acroSupportTable[kASGetDefaultFileSysSel] = Row<ASGetDefaultFileSysProc>(GetDefaultFileSys);
+  acroSupportTable[kASFileSysReleasePathSel] = Row<ASFileSysReleasePathProc>(FileSysReleasePath);
+  acroSupportTable[kASFileSysCreatePathNameSel] =
+      Row<ASFileSysCreatePathNameProc>(FileSysCreatePathName);
+  acroSupportTable[kHFTGetVersionSel] = Row<HFTGetVersionProc>(GetVersion);
 
-  pdfLibraryTable[kPDFLTermSel] = At(Term);
+  pdfLibraryTable[kPDFLTermSel] = Row<PDFLTermProc>(Term);
 
-  pdModelTable[kPDDocOpenSel] = At(DocOpen);
-  pdModelTable[kPDDocCloseSel] = At(DocClose);
-  pdModelTable[kPDDocGetFlagsSel] = At(DocGetFlags);
-  pdModelTable[kPDDocGetVersionSel] = At(DocGetVersion);
-  pdModelTable[kPDDocGetInfoSel] = At(DocGetInfo);
-  pdModelTable[kPDDocSetInfoSel] = At(DocSetInfo);
-  pdModelTable[kPDDocSaveWithParamsSel] = At(DocSaveWithParams);
-  pdModelTable[kPDDocPermRequestSel] = At(DocPermRequest);
-  pdModelTable[kPDDocGetTrappedSel] = At(DocGetTrapped);
-  pdModelTable[kPDDocSetTrappedSel] = At(DocSetTrapped);
+  pdModelTable[kPDDocOpenSel] = Row<PDDocOpenProc>(DocOpen);
+  pdModelTable[kPDDocCloseSel] = Row<PDDocCloseProc>(DocClose);
+  pdModelTable[kPDDocGetFlagsSel] = Row<PDDocGetFlagsProc>(DocGetFlags);
+  pdModelTable[kPDDocGetVersionSel] = Row<PDDocGetVersionProc>(DocGetVersion);
+  pdModelTable[kPDDocGetInfoSel] = Row<PDDocGetInfoProc>(DocGetInfo);
+  pdModelTable[kPDDocSetInfoSel] = Row<PDDocSetInfoProc>(DocSetInfo);
+  pdModelTable[kPDDocSaveWithParamsSel] = Row<PDDocSaveWithParamsProc>(DocSaveWithParams);
+  pdModelTable[kPDDocPermRequestSel] = Row<PDDocPermRequestProc>(DocPermRequest);
+  pdModelTable[kPDDocGetTrappedSel] = Row<PDDocGetTrappedProc>(DocGetTrapped);
+  pdModelTable[kPDDocSetTrappedSel] = Row<PDDocSetTrappedProc>(DocSetTrapped);
 
-  asExtraTable[kASTextFromUnicodeSel] = At(TextFromUnicode);
-  asExtraTable[kASTextFromBytesSel] = At(TextFromBytes);
-  asExtraTable[kASTextFromScriptBytesSel] = At(TextFromScriptBytes);
-  asExtraTable[kASTextDestroySel] = At(TextDestroy);
-  asExtraTable[kASTextGetUnicodeSel] = At(TextGetUnicode);
-  asExtraTable[kASTextGetBytesSel] = At(TextGetBytes);
-  asExtraTable[kASTextIsEmptySel] = At(TextIsEmpty);
+  asExtraTable[kASTextFromUnicodeSel] = Row<ASTextFromUnicodeProc>(TextFromUnicode);
+  asExtraTable[kASTextFromBytesSel] = Row<ASTextFromBytesProc>(TextFromBytes);
+  asExtraTable[kASTextFromScriptBytesSel] = Row<ASTextFromBytesProc>(TextFromScriptBytes);
+  asExtraTable[kASTextDestroySel] = Row<ASTextDestroyProc>(TextDestroy);
+  asExtraTable[kASTextGetUnicodeSel] = Row<ASTextGetUnicodeProc>(TextGetUnicode);
+  asExtraTable[kASTextGetBytesSel] = Row<ASTextGetBytesProc>(TextGetBytes);
+  asExtraTable[kASTextIsEmptySel] = Row<ASTextIsEmptyProc>(TextIsEmpty);
 
-  pdMetadataTable[kPDDocGetXAPMetadataSel] = At(DocGetXAPMetadata);
-  pdMetadataTable[kPDDocSetXAPMetadataSel] = At(DocSetXAPMetadata);
-  pdMetadataTable[kPDDocGetXAPMetadataPropertySel] = At(DocGetXAPMetadataProperty);
-  pdMetadataTable[kPDDocSetXAPMetadataPropertySel] = At(DocSetXAPMetadataProperty);
+  pdMetadataTable[kPDDocGetXAPMetadataSel] = Row<PDDocGetXAPMetadataProc>(DocGetXAPMetadata);
+  pdMetadataTable[kPDDocSetXAPMetadataSel] = Row<PDDocSetXAPMetadataProc>(DocSetXAPMetadata);
+  pdMetadataTable[kPDDocGetXAPMetadataPropertySel] =
+      Row<PDDocGetXAPMetadataPropertyProc>(DocGetXAPMetadataProperty);
+  pdMetadataTable[kPDDocSetXAPMetadataPropertySel] =
+      Row<PDDocSetXAPMetadataPropertyProc>(DocSetXAPMetadataProperty);
 }
 
 [[maybe_unused]] const bool tablesFilled = (FillTables(), true);
