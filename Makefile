@@ -8,7 +8,7 @@ PREFIX := /usr/local
 FUZZ_SECONDS := 60
 FUZZERS := fuzz_tag_value fuzz_packet_edit fuzz_wildcard fuzz_getopt fuzz_codec fuzz_document_open
 
-.PHONY: all deps deps-windows build test tsan sanitize fuzz install demo windows bench clean
+.PHONY: all deps deps-windows build check test tsan sanitize fuzz install demo windows bench clean
 
 all: build
 
@@ -22,6 +22,10 @@ deps-windows:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
+
+# The unit tests alone, in the Linux build: no Windows leg, no ThreadSanitizer.
+check: build
+	cd $(BUILD) && ctest -L unit -j$(JOBS) --output-on-failure
 
 # The Windows leg: the end-to-end tests of walkexec and of the sample host run
 # again against walkexec.exe and docmark_host.exe under Wine, and docmark.dll's

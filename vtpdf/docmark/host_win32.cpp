@@ -1,6 +1,7 @@
 #include "host.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <cstdarg>
 
@@ -69,10 +70,10 @@ TableBlock* CurrentTableBlock() {
 }
 
 void SendDebugLine(const char* format, ...) {
-  char buffer[256];  // wsprintfA writes at most 1024; the lines sent here are short
+  char buffer[256];
   va_list arguments;
   va_start(arguments, format);
-  wvsprintfA(buffer, format, arguments);
+  wvnsprintfA(buffer, sizeof buffer, format, arguments);  // cut short rather than overrun
   va_end(arguments);
   OutputDebugStringA(buffer);
 }
