@@ -4,10 +4,14 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <stdexcept>
 
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDFTokenizer.hh>
+
+#include "file_input.h"
+#include "native.h"
 
 namespace pdfl {
 
@@ -580,20 +584,22 @@ void WriteSplices(const CopyPlan& plan, FILE* file) {
 }
 
 void WriteCopy(InputSource& source, const CopyPlan& plan, FILE* out) {
-  std::vector<char> block(1 << 20);
+  source.seek(0, SEEK_END);
+  qpdf_offset_t size = source.tell();
+  auto* file = dynamic_cast<FileInput*>(&source);
+  std::vector<char> block;
   auto copy = [&](qpdf_offset_t from, qpdf_offset_t to) {
+    if (file) {
+      CopyBytes(file->file(), from, to - from, out);
+      return;
+    }
+    block.resize(1 << 20);
     source.seek(from, SEEK_SET);
-    while (to < 0 || from < to) {
-      size_t want = to < 0 ? block.size()
-                           : static_cast<size_t>(std::min<qpdf_offset_t>(block.size(), to - from));
+    while (from < to) {
+      size_t want = static_cast<size_t>(std::min<qpdf_offset_t>(block.size(), to - from));
       size_t got = source.read(block.data(), want);
-      if (got == 0) {
-        if (to < 0)
-          return;
-        throw std::runtime_error("the file ended early");
-      }
-      if (std::fwrite(block.data(), 1, got, out) != got)
-        throw std::runtime_error("write failed");
+      if (got == 0 || std::fwrite(block.data(), 1, got, out) != got)
+        throw std::runtime_error("copy failed");
       from += got;
     }
   };
@@ -604,7 +610,7 @@ void WriteCopy(InputSource& source, const CopyPlan& plan, FILE* out) {
       throw std::runtime_error("write failed");
     at = splice.at + splice.length;
   }
-  copy(at, -1);
+  copy(at, size);
 }
 
 }  // namespace pdfl

@@ -29,6 +29,9 @@ class FileInput : public InputSource {
   size_t read(char* buffer, size_t length) override;
   void unreadCh(char ch) override;
 
+  // The file, for a copy of its bytes that need not pass through the cache.
+  FILE* file() const { return file_; }
+
  private:
   // Loads the block that holds `offset`, which is before the end.
   void Load(qpdf_offset_t offset);

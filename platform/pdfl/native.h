@@ -28,6 +28,10 @@ bool ToNativePath(const std::u16string& units, NativePath& path);
 // while it is open; null when it cannot be opened.
 FILE* OpenForReading(const NativePath& path);
 
+// Appends `length` bytes of `from`, starting at `offset`, to `to`: on Linux
+// inside the kernel, as cp copies. Throws when they cannot all be copied.
+void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to);
+
 // Makes a zero-filled block of `size` bytes the calling thread's table block,
 // freeing the one it had, and stores the thread-local index into *index.
 bool NewThreadBlock(uint32_t size, uint32_t* index);

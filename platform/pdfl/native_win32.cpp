@@ -4,9 +4,12 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <stdexcept>
+#include <vector>
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/BufferInputSource.hh>
@@ -103,6 +106,19 @@ struct NewFile::State {
   std::wstring name;  // empty once it replaced the target
   FILE* file = nullptr;
 };
+
+void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to) {
+  std::vector<char> block(1 << 20);
+  if (_fseeki64(from, offset, SEEK_SET) != 0)
+    throw std::runtime_error("seek failed");
+  while (length > 0) {
+    size_t want = static_cast<size_t>(std::min<int64_t>(length, block.size()));
+    size_t got = std::fread(block.data(), 1, want, from);
+    if (got == 0 || std::fwrite(block.data(), 1, got, to) != got)
+      throw std::runtime_error("copy failed");
+    length -= got;
+  }
+}
 
 bool CanTakeTargetsPlace(const NativePath&, const NativePath&) {
   return false;  // every file has a name here
