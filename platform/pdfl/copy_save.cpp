@@ -525,14 +525,19 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
                            id ? identifiers[id->raw] : std::string())});
       continue;
     }
-    for (const auto& [at, offset] : section.entries) {
-      if (moved(offset) != offset)
-        sectionSplices.push_back({at, 10, Decimal(moved(offset), 10)});
+    if (moves) {
+      // The table again, as one splice: its moved entries rewritten in
+      // place, and an entry for the new object.
+      std::string table = ReadAt(*in, section.at, section.trailerAt - section.at);
+      Require(static_cast<qpdf_offset_t>(table.size()) == section.trailerAt - section.at);
+      for (const auto& [at, offset] : section.entries)
+        table.replace(at - section.at, 10, Decimal(moved(offset), 10));
+      if (!added.empty())
+        table += std::to_string(added[0].object.getObj()) + " 1\n" +
+                 Decimal(added[0].offset, 10) + " 00000 n\r\n";
+      sectionSplices.push_back({section.at, section.trailerAt - section.at, table});
     }
     if (!added.empty()) {
-      sectionSplices.push_back({section.trailerAt, 0,
-                                std::to_string(added[0].object.getObj()) + " 1\n" +
-                                    Decimal(added[0].offset, 10) + " 00000 n\r\n"});
       const std::vector<Token>& count = section.dictionary.Value("/Size");
       Require(count.size() == 1);
       sectionSplices.push_back(
