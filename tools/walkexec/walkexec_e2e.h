@@ -141,11 +141,23 @@ class Walkexec : public ::testing::Test {
   }
 
   void TearDown() override {
+    if (!mounted_.empty()) umount(mounted_.c_str());
     std::string command = "chmod -R u+rwx '" + dir_ + "'; rm -rf '" + dir_ + "'";
     ASSERT_EQ(system(command.c_str()), 0);
   }
 
   std::string at(const std::string& relative) const { return dir_ + "/" + relative; }
+
+  // Mounts a 4 KB tmpfs on the new directory `full` until the test ends;
+  // why it cannot, or nothing.
+  std::string mountFullDisk() {
+    if (geteuid() != 0) return "mounting a small tmpfs needs root";
+    if (mkdir(at("full").c_str(), 0755) != 0) return strerror(errno);
+    if (mount("walkexec_test", at("full").c_str(), "tmpfs", 0, "size=4k") != 0)
+      return std::string("cannot mount a tmpfs: ") + strerror(errno);
+    mounted_ = at("full");
+    return "";
+  }
 
   // Creates a file and its missing parent directories.
   void write(const std::string& relative, const std::string& content = "x") {
@@ -279,6 +291,7 @@ class Walkexec : public ::testing::Test {
   }
 
   std::string dir_;
+  std::string mounted_;  // a tmpfs to unmount
 };
 
 }  // namespace e2e

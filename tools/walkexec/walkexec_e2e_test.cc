@@ -311,14 +311,8 @@ TEST_F(Walkexec, ProgressIntoAClosedPipeDoesNotEndTheRun) {
 // On a full disk every line reaches the log whole or not at all; the loss is
 // told once and fails the run.
 TEST_F(Walkexec, OnAFullDiskTheLogKeepsWholeLinesOnly) {
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
-  ASSERT_EQ(mkdir(at("full").c_str(), 0755), 0);
-  if (mount("walkexec_test", at("full").c_str(), "tmpfs", 0, "size=4k") != 0)
-    GTEST_SKIP() << "cannot mount a tmpfs: " << strerror(errno);
-  struct Unmount {
-    std::string path;
-    ~Unmount() { umount(path.c_str()); }
-  } unmount{at("full")};
+  std::string whyNot = mountFullDisk();
+  if (!whyNot.empty()) GTEST_SKIP() << whyNot;
 
   const std::string longName(100, 'n');
   for (int i = 0; i < 30; ++i) write("tree/" + std::to_string(i) + longName);

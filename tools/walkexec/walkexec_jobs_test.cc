@@ -168,14 +168,8 @@ TEST_F(WalkexecJobs, TheFailureLogKeepsWholeLinesInTheOrderAsked) {
   EXPECT_EQ(logLines(read("one.log")).size(), 12u);
 
   if (underWine()) return;
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
-  ASSERT_EQ(mkdir(at("full").c_str(), 0755), 0);
-  if (mount("walkexec_test", at("full").c_str(), "tmpfs", 0, "size=4k") != 0)
-    GTEST_SKIP() << "cannot mount a tmpfs: " << strerror(errno);
-  struct Unmount {
-    std::string path;
-    ~Unmount() { umount(path.c_str()); }
-  } unmount{at("full")};
+  std::string whyNot = mountFullDisk();
+  if (!whyNot.empty()) GTEST_SKIP() << whyNot;
   const std::string longName(100, 'n');
   for (int i = 0; i < 30; ++i) write("long/" + std::to_string(i) + longName);
   Outcome r = run({"-j", "4", "-c", "exit 1", "-e", "full/fail.log", "long"});
