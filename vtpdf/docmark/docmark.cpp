@@ -1,7 +1,5 @@
 #include "docmark/docmark.h"
 
-#include <utility>
-
 #include "host.h"
 #include "vtpdf_tag.h"
 
@@ -31,32 +29,30 @@ bool Read(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileS
   return true;
 }
 
+// One pass of a write: the document at `from`, tagged with `size`, saved
+// over `to`.
+bool WritePass(const PathChar* from, const PathChar* to, int64_t size,
+               const PDFSettingsInfo& settings, bool writerFlag) {
+  VTPDFTag tag;
+  if (!tag.libraryStarted)
+    return false;
+  tag.settings = settings;
+  tag.version = {kMajor, kMinor, kBuild, writerFlag};
+  tag.fileSize = size;
+  return tag.WriteTag(from, to);
+}
+
 // The tag holds the size of the file it is written into, so a write is two
 // passes: the first tags the file into a staging file, the second tags that
 // with the staged size and saves it over the file. The file changes by one
 // rename at the very end, or not at all.
 bool Write(const DocmarkPathChar* path, const PDFSettingsInfo& settings, bool writerFlag) {
   StagingFile staging(path);
-  if (staging.path().empty())
+  if (staging.path().empty() ||
+      !WritePass(path, staging.path().c_str(), FileSize(path), settings, writerFlag))
     return false;
-  int64_t size = FileSize(path);
-  const PathChar* from = path;
-  const PathChar* to = staging.path().c_str();
-  for (int pass = 0; pass < 2; ++pass) {
-    VTPDFTag tag;
-    if (!tag.libraryStarted)
-      return false;
-    tag.settings = settings;
-    tag.version = {kMajor, kMinor, kBuild, writerFlag};
-    tag.fileSize = size;
-    if (!tag.WriteTag(from, to))
-      return false;
-    size = staging.Size();
-    if (size < 0)
-      return false;
-    std::swap(from, to);
-  }
-  return true;
+  int64_t staged = staging.Size();
+  return staged >= 0 && WritePass(staging.path().c_str(), path, staged, settings, writerFlag);
 }
 
 }  // namespace
