@@ -1,6 +1,7 @@
 #include "copy_save.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <random>
@@ -36,10 +37,6 @@ std::string ReadAt(InputSource& in, qpdf_offset_t at, size_t length) {
     got += n;
   bytes.resize(got);
   return bytes;
-}
-
-bool IsWhite(char c) {
-  return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
 }
 
 struct Token {
@@ -149,9 +146,19 @@ struct Section {
   std::vector<std::pair<qpdf_offset_t, qpdf_offset_t>> entries;
 };
 
-// A stream object whose dictionary is read: where its data starts, how long
-// it is, and the token of a direct /Length.
+// "n g obj" at the reader's place.
+QPDFObjGen ReadObjectHeader(Reader& reader) {
+  int64_t number = reader.Integer();
+  int64_t generation = reader.Integer();
+  Require(number > 0 && number <= INT32_MAX && generation >= 0 && generation <= 65535);
+  reader.Word("obj");
+  return QPDFObjGen(static_cast<int>(number), static_cast<int>(generation));
+}
+
+// A stream object whose dictionary is read: which object it is, where its
+// data starts, how long it is, and where it ends.
 struct StreamObject {
+  QPDFObjGen object;
   Dictionary dictionary;
   qpdf_offset_t dataAt = 0;
   int64_t length = 0;
@@ -159,14 +166,11 @@ struct StreamObject {
 };
 
 StreamObject ReadStreamObject(const std::shared_ptr<InputSource>& in, qpdf_offset_t at,
-                              QPDFObjGen expected, QPDF& pdf) {
+                              QPDF& pdf) {
   Reader reader(in);
   reader.Seek(at);
-  int64_t number = reader.Integer();
-  int64_t generation = reader.Integer();
-  Require(number == expected.getObj() && generation == expected.getGen());
-  reader.Word("obj");
   StreamObject object;
+  object.object = ReadObjectHeader(reader);
   object.dictionary = ReadDictionary(reader);
   object.dataAt = reader.StreamData();
   const std::vector<Token>& length = object.dictionary.Value("/Length");
@@ -229,12 +233,8 @@ Section ReadSection(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QP
   Section section;
   section.stream = true;
   section.at = at;
-  Reader reader(in);
-  reader.Seek(at);
-  int number = static_cast<int>(reader.Integer());
-  int generation = static_cast<int>(reader.Integer());
-  section.object = QPDFObjGen(number, generation);
-  StreamObject object = ReadStreamObject(in, at, section.object, pdf);
+  StreamObject object = ReadStreamObject(in, at, pdf);
+  section.object = object.object;
   section.dictionary = object.dictionary;
   section.end = object.end;
   return section;
@@ -446,12 +446,12 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
     auto entry = entries.find(catalog);
     Require(entry != entries.end());
     std::string inserted = MetadataObject(stream, plan.packet);
+    const qpdf_offset_t streamLength = static_cast<qpdf_offset_t>(inserted.size());
     std::string reference = " /Metadata " + std::to_string(number) + " 0 R";
     if (entry->second.getType() == 1) {
       Reader reader(in);
       reader.Seek(entry->second.getOffset());
-      Require(reader.Integer() == catalog.getObj() && reader.Integer() == catalog.getGen());
-      reader.Word("obj");
+      Require(ReadObjectHeader(reader) == catalog);
       qpdf_offset_t dictAt = reader.Tell();
       Require(!ReadDictionary(reader).Has("/Metadata"));
       reader.Seek(dictAt);
@@ -471,13 +471,13 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
     qpdf_offset_t at = Moves(splices)(sections[0].at) - static_cast<qpdf_offset_t>(inserted.size());
     added[0].offset = at;
     if (added.size() > 1)
-      added[1].offset = at + static_cast<qpdf_offset_t>(MetadataObject(stream, plan.packet).size());
+      added[1].offset = at + streamLength;
   } else if (metadata.isStream()) {
     Require(metadata.isIndirect() && !metadata.getDict().hasKey("/Filter"));
     auto entry = entries.find(metadata.getObjGen());
     Require(entry != entries.end() && entry->second.getType() == 1);
-    StreamObject old = ReadStreamObject(in, entry->second.getOffset(), metadata.getObjGen(), pdf);
-    Require(!old.dictionary.Has("/Filter"));
+    StreamObject old = ReadStreamObject(in, entry->second.getOffset(), pdf);
+    Require(old.object == metadata.getObjGen() && !old.dictionary.Has("/Filter"));
     auto data = metadata.getRawStreamData();
     plan.packet.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
     splices.push_back({old.dataAt, old.length, plan.packet});

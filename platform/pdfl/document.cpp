@@ -37,10 +37,6 @@ QPDFObjectHandle InfoEntry(QPDF& pdf, const std::string& name) {
   return info.isDictionary() ? info.getKey(name) : QPDFObjectHandle::newNull();
 }
 
-bool IsWhite(char c) {
-  return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
-}
-
 bool IsDelimiter(char c) {
   return IsWhite(c) || std::strchr("()<>[]{}/%", c) != nullptr;
 }
@@ -128,6 +124,10 @@ std::unique_ptr<QPDF> ReadWithFoundCatalog(PDFLDoc& document, const NativePath& 
 }
 
 }  // namespace
+
+bool IsWhite(char c) {
+  return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
 
 PDFLDoc& DocumentOf(PDDoc doc) {
   return Documents().Get(doc);

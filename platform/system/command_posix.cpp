@@ -429,10 +429,7 @@ int CommandRunner::wait(int& exitCode) {
 
 void CommandRunner::writeOutput(int command) {
   std::unique_ptr<State::Job>& job = state_->jobs[command];
-  fflush(stdout);
-  fflush(stderr);
-  job->held[0].writeTo(1);
-  job->held[1].writeTo(2);
+  writeHeld(job->held);
   job.reset();
   pendingResults = pendingResults - 1;
 }

@@ -43,4 +43,11 @@ void HeldOutput::writeTo(int stream) {
   tail_.clear();
 }
 
+void writeHeld(HeldOutput (&held)[2]) {
+  fflush(stdout);
+  fflush(stderr);
+  held[0].writeTo(1);
+  held[1].writeTo(2);
+}
+
 }  // namespace platform

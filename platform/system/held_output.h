@@ -28,6 +28,10 @@ class HeldOutput {
   std::string tail_;           // The bytes after a file that could take no more.
 };
 
+// Writes a command's held standard output and error whole, each to its
+// stream, after whatever was written there before.
+void writeHeld(HeldOutput (&held)[2]);
+
 // An anonymous temporary file, gone when closed; null when none can be made.
 std::FILE* temporaryFile();
 
