@@ -1,6 +1,8 @@
 #include "copy_save.h"
 
 #include <algorithm>
+#include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -10,6 +12,7 @@
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDFTokenizer.hh>
+#include <qpdf/QUtil.hh>
 
 #include "file_input.h"
 #include "native.h"
@@ -27,6 +30,27 @@ struct NotCopyable {};
 void Require(bool condition) {
   if (!condition)
     throw NotCopyable();
+}
+
+// A number read from the file, which may be of any length.
+int64_t ParseInteger(const std::string& text) {
+  int64_t value = 0;
+  const char* begin = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
+  auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
+  Require(error == std::errc() && end == text.data() + text.size());
+  return value;
+}
+
+// A length or place in the file as a count of bytes in memory, which on a
+// 32-bit system is the narrower of the two.
+size_t Bytes(int64_t value) {
+  Require(value >= 0 && static_cast<uint64_t>(value) <= SIZE_MAX);
+  return static_cast<size_t>(value);
+}
+
+int ObjectNumber(int64_t value) {
+  Require(value >= 0 && value <= INT32_MAX);
+  return static_cast<int>(value);
 }
 
 std::string ReadAt(InputSource& in, qpdf_offset_t at, size_t length) {
@@ -63,7 +87,7 @@ class Reader {
   int64_t Integer() {
     Token token = Next();
     Require(token.type == QPDFTokenizer::tt_integer);
-    return std::stoll(token.value);
+    return ParseInteger(token.value);
   }
 
   void Word(const char* word) {
@@ -93,7 +117,11 @@ struct Dictionary {
   std::map<std::string, std::vector<Token>> values;
 
   bool Has(const std::string& key) const { return values.count(key) != 0; }
-  const std::vector<Token>& Value(const std::string& key) const { return values.at(key); }
+  const std::vector<Token>& Value(const std::string& key) const {
+    auto value = values.find(key);
+    Require(value != values.end());
+    return value->second;
+  }
 };
 
 Dictionary ReadDictionary(Reader& reader) {
@@ -103,10 +131,10 @@ Dictionary ReadDictionary(Reader& reader) {
   bool valueDone = false;
   for (int depth = 0;;) {
     Token token = reader.Next();
-    bool opens = token.type == QPDFTokenizer::tt_dict_open ||
-                 token.type == QPDFTokenizer::tt_array_open;
-    bool closes = token.type == QPDFTokenizer::tt_dict_close ||
-                  token.type == QPDFTokenizer::tt_array_close;
+    bool opens =
+        token.type == QPDFTokenizer::tt_dict_open || token.type == QPDFTokenizer::tt_array_open;
+    bool closes =
+        token.type == QPDFTokenizer::tt_dict_close || token.type == QPDFTokenizer::tt_array_close;
     if (depth == 0 && token.type == QPDFTokenizer::tt_dict_close)
       return dictionary;
     // The generation and R of a reference continue an integer value.
@@ -130,16 +158,16 @@ Dictionary ReadDictionary(Reader& reader) {
 int64_t IntegerValue(const Dictionary& dictionary, const std::string& key) {
   const std::vector<Token>& value = dictionary.Value(key);
   Require(value.size() == 1 && value[0].type == QPDFTokenizer::tt_integer);
-  return std::stoll(value[0].value);
+  return ParseInteger(value[0].value);
 }
 
 // One cross-reference section: a table with its trailer, or a stream.
 struct Section {
   bool stream = false;
-  Dictionary dictionary;   // the trailer, or the stream's dictionary
-  qpdf_offset_t at = 0;
-  qpdf_offset_t end = 0;   // a stream's: just past its endobj
-  QPDFObjGen object;       // a stream's
+  Dictionary dictionary;        // the trailer, or the stream's dictionary
+  qpdf_offset_t at = 0;         // its first token: "xref", or the stream's "n g obj"
+  qpdf_offset_t end = 0;        // just past the trailer's dictionary, or the stream's endobj
+  QPDFObjGen object;            // a stream's
   qpdf_offset_t trailerAt = 0;  // a table's: where "trailer" starts
   // A table's in-use entries: where each one's ten offset digits start, and
   // the offset they hold.
@@ -150,9 +178,9 @@ struct Section {
 QPDFObjGen ReadObjectHeader(Reader& reader) {
   int64_t number = reader.Integer();
   int64_t generation = reader.Integer();
-  Require(number > 0 && number <= INT32_MAX && generation >= 0 && generation <= 65535);
+  Require(number > 0 && generation >= 0 && generation <= 65535);
   reader.Word("obj");
-  return QPDFObjGen(static_cast<int>(number), static_cast<int>(generation));
+  return QPDFObjGen(ObjectNumber(number), static_cast<int>(generation));
 }
 
 // A stream object whose dictionary is read: which object it is, where its
@@ -165,8 +193,7 @@ struct StreamObject {
   qpdf_offset_t end = 0;
 };
 
-StreamObject ReadStreamObject(const std::shared_ptr<InputSource>& in, qpdf_offset_t at,
-                              QPDF& pdf) {
+StreamObject ReadStreamObject(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF& pdf) {
   Reader reader(in);
   reader.Seek(at);
   StreamObject object;
@@ -178,15 +205,29 @@ StreamObject ReadStreamObject(const std::shared_ptr<InputSource>& in, qpdf_offse
     object.length = IntegerValue(object.dictionary, "/Length");
   } else {
     Require(length.size() == 3);
-    object.length = pdf.getObject(std::stoi(length[0].value), std::stoi(length[1].value))
-                        .getIntValue();
+    QPDFObjectHandle value = pdf.getObject(ObjectNumber(ParseInteger(length[0].value)),
+                                           ObjectNumber(ParseInteger(length[1].value)));
+    Require(value.isInteger());
+    object.length = value.getIntValue();
   }
-  Require(object.length >= 0);
+  Require(object.length >= 0 && object.length <= INT64_MAX - object.dataAt);
   reader.Seek(object.dataAt + object.length);
   reader.Word("endstream");
   reader.Word("endobj");
   object.end = reader.Tell();
   return object;
+}
+
+bool IsDigits(const char* text, size_t count) {
+  return std::all_of(text, text + count, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A table entry: ten digits, a space, five digits, a space, n or f, and a
+// two-byte end of line.
+bool IsTableEntry(const char* entry) {
+  std::string eol(entry + 18, 2);
+  return IsDigits(entry, 10) && entry[10] == ' ' && IsDigits(entry + 11, 5) && entry[16] == ' ' &&
+         (entry[17] == 'n' || entry[17] == 'f') && (eol == " \r" || eol == " \n" || eol == "\r\n");
 }
 
 Section ReadTable(const std::shared_ptr<InputSource>& in, qpdf_offset_t at) {
@@ -206,19 +247,17 @@ Section ReadTable(const std::shared_ptr<InputSource>& in, qpdf_offset_t at) {
     Require(count >= 0 && count < (int64_t(1) << 26));
     // The entries start on the next line, twenty bytes each.
     qpdf_offset_t entriesAt = reader.Tell();
-    std::string bytes = ReadAt(*in, entriesAt, 4 + count * 20);
+    std::string bytes = ReadAt(*in, entriesAt, Bytes(4 + count * 20));
     size_t skip = 0;
     while (skip < bytes.size() && skip < 4 && IsWhite(bytes[skip]))
       ++skip;
     Require(bytes.size() >= skip + count * 20);
     for (int64_t i = 0; i < count; ++i) {
       const char* entry = bytes.data() + skip + i * 20;
-      for (int d = 0; d < 10; ++d)
-        Require(entry[d] >= '0' && entry[d] <= '9');
-      Require(entry[10] == ' ' && (entry[17] == 'n' || entry[17] == 'f'));
+      Require(IsTableEntry(entry));
       if (entry[17] == 'n')
         section.entries.emplace_back(entriesAt + skip + i * 20,
-                                     std::stoll(std::string(entry, 10)));
+                                     ParseInteger(std::string(entry, 10)));
     }
     reader.Seek(entriesAt + skip + count * 20);
   }
@@ -227,13 +266,19 @@ Section ReadTable(const std::shared_ptr<InputSource>& in, qpdf_offset_t at) {
   return section;
 }
 
+// A reader takes startxref's offset with white space before the section, so
+// the section starts at its first token: a splice that replaces the section
+// from there leaves that white space in place.
 Section ReadSection(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF& pdf) {
-  if (ReadAt(*in, at, 4) == "xref")
-    return ReadTable(in, at);
+  Reader reader(in);
+  reader.Seek(at);
+  Token first = reader.Next();
+  if (first.type == QPDFTokenizer::tt_word && first.value == "xref")
+    return ReadTable(in, first.at);
   Section section;
   section.stream = true;
-  section.at = at;
-  StreamObject object = ReadStreamObject(in, at, pdf);
+  section.at = first.at;
+  StreamObject object = ReadStreamObject(in, first.at, pdf);
   section.object = object.object;
   section.dictionary = object.dictionary;
   section.end = object.end;
@@ -266,40 +311,190 @@ const Token* SecondIdentifier(const Dictionary& dictionary) {
 }
 
 std::string Decimal(int64_t value, size_t width) {
+  Require(value >= 0);
   std::string digits = std::to_string(value);
   Require(digits.size() <= width);
   return std::string(width - digits.size(), '0') + digits;
 }
 
-// Where the bytes at an offset of the source land in the copy: past every
-// splice of the objects that ends at or before it, insertions there included.
-class Moves {
- public:
-  explicit Moves(const std::vector<Splice>& splices) : splices_(splices) {}
-  qpdf_offset_t operator()(qpdf_offset_t offset) const {
-    qpdf_offset_t moved = offset;
-    for (const Splice& splice : splices_) {
-      if (splice.at + splice.length <= offset)
-        moved += static_cast<qpdf_offset_t>(splice.bytes.size()) - splice.length;
-    }
-    return moved;
+qpdf_offset_t LengthOf(const std::string& bytes) {
+  return static_cast<qpdf_offset_t>(bytes.size());
+}
+
+bool KeepLengths(const std::vector<Splice>& splices) {
+  return std::all_of(splices.begin(), splices.end(),
+                     [](const Splice& splice) { return LengthOf(splice.bytes) == splice.length; });
+}
+
+// Where a byte of the source that no splice replaces lands in the copy: it
+// moves by what every splice before it adds or takes away. An insertion at
+// the byte's own offset (length 0) lands before it, and so counts.
+qpdf_offset_t Moved(const std::vector<Splice>& splices, qpdf_offset_t offset) {
+  qpdf_offset_t moved = offset;
+  for (const Splice& splice : splices) {
+    if (splice.at + splice.length <= offset)
+      moved += LengthOf(splice.bytes) - splice.length;
   }
+  return moved;
+}
 
- private:
-  const std::vector<Splice>& splices_;
+// The end of the file: startxref, its offset, %%EOF and nothing after it but
+// white space.
+struct FileEnd {
+  qpdf_offset_t size = 0;
+  qpdf_offset_t keywordAt = 0;  // "startxref"
+  qpdf_offset_t digitsAt = 0;   // the section's offset, as written
+  qpdf_offset_t digitsLength = 0;
+  qpdf_offset_t xrefAt = 0;
 };
 
-// A top-level object that the copy adds or moves, and where it lands.
-struct AddedObject {
-  QPDFObjGen object;
-  qpdf_offset_t offset;
+FileEnd ReadFileEnd(InputSource& in) {
+  FileEnd end;
+  in.seek(0, SEEK_END);
+  end.size = in.tell();
+  qpdf_offset_t tailAt = std::max<qpdf_offset_t>(0, end.size - 1024);
+  std::string tail = ReadAt(in, tailAt, Bytes(end.size - tailAt));
+  size_t eof = tail.rfind("%%EOF");
+  Require(eof != std::string::npos);
+  for (size_t i = eof + 5; i < tail.size(); ++i)
+    Require(IsWhite(tail[i]));
+  size_t keyword = tail.rfind("startxref", eof);
+  Require(keyword != std::string::npos);
+  size_t digits = keyword + 9;
+  while (digits < eof && IsWhite(tail[digits]))
+    ++digits;
+  size_t digitsEnd = digits;
+  while (digitsEnd < eof && tail[digitsEnd] >= '0' && tail[digitsEnd] <= '9')
+    ++digitsEnd;
+  Require(digitsEnd > digits && digitsEnd - digits < 16);
+  end.keywordAt = tailAt + static_cast<qpdf_offset_t>(keyword);
+  end.digitsAt = tailAt + static_cast<qpdf_offset_t>(digits);
+  end.digitsLength = static_cast<qpdf_offset_t>(digitsEnd - digits);
+  end.xrefAt = ParseInteger(tail.substr(digits, digitsEnd - digits));
+  return end;
+}
+
+// One revision: one section, or the two of a linearized file, with no
+// /XRefStm of a hybrid file.
+std::vector<Section> ReadRevision(const std::shared_ptr<InputSource>& in, QPDF& pdf,
+                                  qpdf_offset_t xrefAt) {
+  std::vector<Section> sections;
+  for (qpdf_offset_t at = xrefAt;;) {
+    Require(sections.size() < (pdf.isLinearized() ? 2u : 1u));
+    sections.push_back(ReadSection(in, at, pdf));
+    const Dictionary& dictionary = sections.back().dictionary;
+    Require(!dictionary.Has("/XRefStm"));
+    if (!dictionary.Has("/Prev"))
+      return sections;
+    at = IntegerValue(dictionary, "/Prev");
+  }
+}
+
+// What the copy changes among the objects, before any cross-reference.
+struct ObjectChanges {
+  std::vector<Splice> splices;  // in file order
+  std::string packet;
+  // A first packet: a new stream object, inserted with a catalog rewritten
+  // out of its object stream when it was in one, just before the section.
+  bool addsStream = false;
+  QPDFObjGen stream;
+  qpdf_offset_t streamAt = 0;  // in the copy
+  bool rewritesCatalog = false;
+  QPDFObjGen catalog;
+  qpdf_offset_t catalogAt = 0;  // in the copy
+  int64_t size = 0;             // the new /Size
 };
 
-// The cross-reference stream again: its type 1 offsets moved, the added
-// objects as type 1 entries (a catalog leaves its object stream), compressed
-// without a predictor, with the new /ID[1].
-std::string MovedXRefStream(QPDF& pdf, const Section& section, const Moves& moved,
-                            const std::vector<AddedObject>& added, int64_t size,
+// A packet of the same object: the stream's data, and its direct /Length
+// when that changes.
+void ChangePacket(PDFLDoc& document, ObjectChanges& changes) {
+  QPDF& pdf = *document.pdf;
+  QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+  Require(metadata.isIndirect() && !metadata.getDict().hasKey("/Filter"));
+  auto entries = pdf.getXRefTable();
+  auto entry = entries.find(metadata.getObjGen());
+  Require(entry != entries.end() && entry->second.getType() == 1);
+  StreamObject old = ReadStreamObject(document.source, entry->second.getOffset(), pdf);
+  Require(old.object == metadata.getObjGen() && !old.dictionary.Has("/Filter"));
+  auto data = metadata.getRawStreamData();
+  changes.packet.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+  if (LengthOf(changes.packet) != old.length) {
+    const std::vector<Token>& length = old.dictionary.Value("/Length");
+    Require(length.size() == 1);
+    changes.splices.push_back(
+        {length[0].at, LengthOf(length[0].raw), std::to_string(changes.packet.size())});
+  }
+  changes.splices.push_back({old.dataAt, old.length, changes.packet});
+}
+
+std::string MetadataObject(QPDFObjGen object, const std::string& packet) {
+  return std::to_string(object.getObj()) + " " + std::to_string(object.getGen()) +
+         " obj\n<< /Type /Metadata /Subtype /XML /Length " + std::to_string(packet.size()) +
+         " >>\nstream\n" + packet + "\nendstream\nendobj\n";
+}
+
+// A first packet: a new stream object numbered /Size, which no object has,
+// inserted just before the section, and a catalog that names it: spliced
+// where the catalog is a top-level object, written anew after the stream
+// where it is in an object stream (only an xref stream can then list it).
+void AddPacket(PDFLDoc& document, const Section& section, ObjectChanges& changes) {
+  QPDF& pdf = *document.pdf;
+  changes.packet = document.addedPacket;
+  changes.addsStream = true;
+  int64_t size = IntegerValue(section.dictionary, "/Size");
+  Require(size > 0 && size < INT32_MAX);
+  auto entries = pdf.getXRefTable();
+  Require(entries.empty() || entries.rbegin()->first.getObj() < size);
+  changes.stream = QPDFObjGen(ObjectNumber(size), 0);
+  changes.size = size + 1;
+  changes.catalog = pdf.getRoot().getObjGen();
+  auto entry = entries.find(changes.catalog);
+  Require(entry != entries.end());
+
+  std::string reference = " /Metadata " + std::to_string(size) + " 0 R";
+  std::string inserted = MetadataObject(changes.stream, changes.packet);
+  qpdf_offset_t catalogOffset = LengthOf(inserted);
+  if (entry->second.getType() == 1) {
+    Reader reader(document.source);
+    reader.Seek(entry->second.getOffset());
+    Require(ReadObjectHeader(reader) == changes.catalog);
+    qpdf_offset_t dictAt = reader.Tell();
+    Require(!ReadDictionary(reader).Has("/Metadata"));
+    reader.Seek(dictAt);
+    qpdf_offset_t open = reader.Next().at;
+    changes.splices.push_back({open + 2, 0, reference});
+  } else {
+    Require(section.stream && !pdf.getRoot().hasKey("/Metadata"));
+    std::string dict = pdf.getRoot().unparseResolved();
+    Require(dict.compare(0, 2, "<<") == 0);
+    changes.rewritesCatalog = true;
+    inserted += std::to_string(changes.catalog.getObj()) + " " +
+                std::to_string(changes.catalog.getGen()) + " obj\n<<" + reference + dict.substr(2) +
+                "\nendobj\n";
+  }
+  changes.splices.push_back({section.at, 0, inserted});
+  // The inserted objects start where the section would land without them.
+  changes.streamAt = Moved(changes.splices, section.at) - LengthOf(inserted);
+  changes.catalogAt = changes.streamAt + catalogOffset;
+}
+
+// The objects a moved cross-reference lists anew, at their offsets in the
+// copy.
+std::vector<std::pair<QPDFObjGen, qpdf_offset_t>> NewEntries(const ObjectChanges& changes) {
+  std::vector<std::pair<QPDFObjGen, qpdf_offset_t>> entries;
+  if (changes.addsStream)
+    entries.emplace_back(changes.stream, changes.streamAt);
+  if (changes.rewritesCatalog)
+    entries.emplace_back(changes.catalog, changes.catalogAt);
+  return entries;
+}
+
+// The cross-reference stream again: every type 1 row moved (an object listed
+// twice, in overlapping ranges, has each of its rows moved, since a reader
+// may take either), the new entries as type 1 rows, compressed without a
+// predictor, with the new /Size and /ID[1].
+std::string MovedXRefStream(QPDF& pdf, const Section& section,
+                            const std::vector<Splice>& objectSplices, const ObjectChanges& changes,
                             const std::string& identifier) {
   QPDFObjectHandle stream = pdf.getObject(section.object);
   Require(stream.isStream());
@@ -323,7 +518,20 @@ std::string MovedXRefStream(QPDF& pdf, const Section& section, const Moves& move
 
   auto decoded = stream.getStreamData(qpdf_dl_generalized);
   std::string data(reinterpret_cast<const char*>(decoded->getBuffer()), decoded->getSize());
+  // The ranges must count exactly the rows there are before any is read.
   Require(data.size() % row == 0);
+  std::multimap<int64_t, size_t> rows;  // object number -> where its row starts
+  size_t rowCount = data.size() / row, listed = 0;
+  for (size_t i = 0; i < ranges.size(); i += 2) {
+    Require(ranges[i].isInteger() && ranges[i + 1].isInteger());
+    int64_t first = ranges[i].getIntValue(), count = ranges[i + 1].getIntValue();
+    Require(first >= 0 && first <= INT32_MAX && count >= 0 &&
+            static_cast<uint64_t>(count) <= rowCount - listed);
+    for (int64_t n = 0; n < count; ++n, ++listed)
+      rows.emplace(first + n, listed * row);
+  }
+  Require(listed == rowCount);
+
   auto get = [&](size_t at, size_t width) {
     uint64_t value = 0;
     for (size_t i = 0; i < width; ++i)
@@ -335,30 +543,30 @@ std::string MovedXRefStream(QPDF& pdf, const Section& section, const Moves& move
     for (size_t i = width; i-- > 0; value >>= 8)
       data[at + i] = static_cast<char>(value & 0xff);
   };
-  // The row of each object number the stream lists.
-  std::map<int64_t, size_t> rows;
-  size_t at = 0;
-  for (size_t i = 0; i < ranges.size(); i += 2) {
-    Require(ranges[i].isInteger() && ranges[i + 1].isInteger());
-    for (int64_t n = 0; n < ranges[i + 1].getIntValue(); ++n, at += row)
-      rows[ranges[i].getIntValue() + n] = at;
-  }
-  Require(at == data.size());
   for (const auto& [number, start] : rows) {
-    if (get(start, widths[0]) == 1)
-      put(start + widths[0], widths[1], moved(get(start + widths[0], widths[1])));
+    if (get(start, widths[0]) != 1)
+      continue;
+    uint64_t offset = get(start + widths[0], widths[1]);
+    Require(offset <= static_cast<uint64_t>(INT64_MAX));
+    put(start + widths[0], widths[1],
+        static_cast<uint64_t>(Moved(objectSplices, static_cast<qpdf_offset_t>(offset))));
   }
-  for (const AddedObject& object : added) {
-    auto existing = rows.find(object.object.getObj());
-    size_t start = existing != rows.end() ? existing->second : data.size();
-    if (existing == rows.end()) {
+  for (const auto& [object, offset] : NewEntries(changes)) {
+    std::vector<size_t> starts;
+    auto [first, last] = rows.equal_range(object.getObj());
+    for (auto it = first; it != last; ++it)
+      starts.push_back(it->second);
+    if (starts.empty()) {
+      starts.push_back(data.size());
       data.append(row, '\0');
-      ranges.push_back(QPDFObjectHandle::newInteger(object.object.getObj()));
+      ranges.push_back(QPDFObjectHandle::newInteger(object.getObj()));
       ranges.push_back(QPDFObjectHandle::newInteger(1));
     }
-    put(start, widths[0], 1);
-    put(start + widths[0], widths[1], object.offset);
-    put(start + widths[0] + widths[1], widths[2], object.object.getGen());
+    for (size_t start : starts) {
+      put(start, widths[0], 1);
+      put(start + widths[0], widths[1], static_cast<uint64_t>(offset));
+      put(start + widths[0] + widths[1], widths[2], static_cast<uint64_t>(object.getGen()));
+    }
   }
 
   Pl_Buffer buffer("xref stream");
@@ -368,26 +576,46 @@ std::string MovedXRefStream(QPDF& pdf, const Section& section, const Moves& move
   auto compressed = buffer.getBufferSharedPointer();
 
   QPDFObjectHandle copy = dict.shallowCopy();
-  copy.replaceKey("/Length", QPDFObjectHandle::newInteger(compressed->getSize()));
+  copy.replaceKey("/Length",
+                  QPDFObjectHandle::newInteger(static_cast<long long>(compressed->getSize())));
   copy.replaceKey("/Filter", QPDFObjectHandle::newName("/FlateDecode"));
   copy.removeKey("/DecodeParms");
-  copy.replaceKey("/Size", QPDFObjectHandle::newInteger(size));
+  if (changes.addsStream)
+    copy.replaceKey("/Size", QPDFObjectHandle::newInteger(changes.size));
   copy.replaceKey("/Index", QPDFObjectHandle::newArray(ranges));
   QPDFObjectHandle id = copy.getKey("/ID");
   if (!identifier.empty() && id.isArray() && id.getArrayNItems() == 2)
     copy.replaceKey("/ID", QPDFObjectHandle::newArray(
                                {id.getArrayItem(0), QPDFObjectHandle::parse(identifier)}));
-  return std::to_string(section.object.getObj()) + " " +
-         std::to_string(section.object.getGen()) + " obj\n" + copy.unparse() + "\nstream\n" +
+  return std::to_string(section.object.getObj()) + " " + std::to_string(section.object.getGen()) +
+         " obj\n" + copy.unparse() + "\nstream\n" +
          std::string(reinterpret_cast<const char*>(compressed->getBuffer()),
                      compressed->getSize()) +
          "\nendstream\nendobj";
 }
 
-std::string MetadataObject(QPDFObjGen object, const std::string& packet) {
-  return std::to_string(object.getObj()) + " " + std::to_string(object.getGen()) +
-         " obj\n<< /Type /Metadata /Subtype /XML /Length " + std::to_string(packet.size()) +
-         " >>\nstream\n" + packet + "\nendstream\nendobj\n";
+// A table's in-use entries moved in place, and a subsection for the new
+// stream, as one splice of everything before "trailer".
+Splice MovedTable(InputSource& in, const Section& section, const std::vector<Splice>& objectSplices,
+                  const ObjectChanges& changes) {
+  std::string table = ReadAt(in, section.at, Bytes(section.trailerAt - section.at));
+  Require(LengthOf(table) == section.trailerAt - section.at);
+  for (const auto& [at, offset] : section.entries)
+    table.replace(Bytes(at - section.at), 10, Decimal(Moved(objectSplices, offset), 10));
+  if (changes.addsStream)
+    table += std::to_string(changes.stream.getObj()) + " 1\n" + Decimal(changes.streamAt, 10) +
+             " 00000 n\r\n";
+  return {section.at, section.trailerAt - section.at, table};
+}
+
+// Nothing but white space may lie between `from` and `to`: bytes there
+// would move without any entry saying so.
+void RequireWhiteBetween(InputSource& in, qpdf_offset_t from, qpdf_offset_t to) {
+  Require(from <= to && to - from <= 1 << 20);
+  std::string between = ReadAt(in, from, Bytes(to - from));
+  Require(LengthOf(between) == to - from);
+  for (char c : between)
+    Require(IsWhite(c));
 }
 
 void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
@@ -395,168 +623,75 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
   const std::shared_ptr<InputSource>& in = document.source;
   Require(in && !document.changedBeyondMetadata && !pdf.anyWarnings() && !pdf.isEncrypted() &&
           linearize == pdf.isLinearized());
+  FileEnd end = ReadFileEnd(*in);
+  std::vector<Section> sections = ReadRevision(in, pdf, end.xrefAt);
 
-  // The end of the file: startxref, its offset, %%EOF and nothing after.
-  in->seek(0, SEEK_END);
-  qpdf_offset_t size = in->tell();
-  qpdf_offset_t tailAt = std::max<qpdf_offset_t>(0, size - 1024);
-  std::string tail = ReadAt(*in, tailAt, size - tailAt);
-  size_t eof = tail.rfind("%%EOF");
-  Require(eof != std::string::npos);
-  for (size_t i = eof + 5; i < tail.size(); ++i)
-    Require(IsWhite(tail[i]));
-  size_t keyword = tail.rfind("startxref", eof);
-  Require(keyword != std::string::npos);
-  size_t digits = keyword + 9;
-  while (digits < eof && IsWhite(tail[digits]))
-    ++digits;
-  size_t digitsEnd = digits;
-  while (digitsEnd < eof && tail[digitsEnd] >= '0' && tail[digitsEnd] <= '9')
-    ++digitsEnd;
-  Require(digitsEnd > digits && digitsEnd - digits < 16);
-  qpdf_offset_t xrefAt = std::stoll(tail.substr(digits, digitsEnd - digits));
-
-  // One revision: one section, or the two of a linearized file.
-  std::vector<Section> sections;
-  for (qpdf_offset_t at = xrefAt;;) {
-    Require(sections.size() < (pdf.isLinearized() ? 2u : 1u));
-    sections.push_back(ReadSection(in, at, pdf));
-    const Dictionary& dictionary = sections.back().dictionary;
-    Require(!dictionary.Has("/XRefStm"));
-    if (!dictionary.Has("/Prev"))
-      break;
-    at = IntegerValue(dictionary, "/Prev");
-  }
-  auto entries = pdf.getXRefTable();
-
-  // The objects' splices: the packet, and what it moves.
-  std::vector<Splice>& splices = plan.splices;
-  std::vector<AddedObject> added;
-  QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+  ObjectChanges changes;
   if (document.addsPacket) {
-    // A new stream object, numbered past every other, and a catalog that
-    // names it: spliced where it is a top-level object, written anew beside
-    // the stream where it is in an object stream.
     Require(sections.size() == 1);
-    plan.packet = document.addedPacket;
-    int64_t number = IntegerValue(sections[0].dictionary, "/Size");
-    Require(entries.empty() || entries.rbegin()->first.getObj() < number);
-    QPDFObjGen stream(static_cast<int>(number), 0);
-    QPDFObjGen catalog = pdf.getRoot().getObjGen();
-    auto entry = entries.find(catalog);
-    Require(entry != entries.end());
-    std::string inserted = MetadataObject(stream, plan.packet);
-    const qpdf_offset_t streamLength = static_cast<qpdf_offset_t>(inserted.size());
-    std::string reference = " /Metadata " + std::to_string(number) + " 0 R";
-    if (entry->second.getType() == 1) {
-      Reader reader(in);
-      reader.Seek(entry->second.getOffset());
-      Require(ReadObjectHeader(reader) == catalog);
-      qpdf_offset_t dictAt = reader.Tell();
-      Require(!ReadDictionary(reader).Has("/Metadata"));
-      reader.Seek(dictAt);
-      qpdf_offset_t open = reader.Next().at;
-      splices.push_back({open + 2, 0, reference});
-    } else {
-      Require(sections[0].stream && !pdf.getRoot().hasKey("/Metadata"));
-      std::string dict = pdf.getRoot().unparseResolved();
-      Require(dict.compare(0, 2, "<<") == 0);
-      added.push_back({catalog, 0});
-      inserted += std::to_string(catalog.getObj()) + " " + std::to_string(catalog.getGen()) +
-                  " obj\n<<" + reference + dict.substr(2) + "\nendobj\n";
-    }
-    added.insert(added.begin(), {stream, 0});
-    splices.push_back({sections[0].at, 0, inserted});
-    // The new objects' offsets, once every splice before them is counted.
-    qpdf_offset_t at = Moves(splices)(sections[0].at) - static_cast<qpdf_offset_t>(inserted.size());
-    added[0].offset = at;
-    if (added.size() > 1)
-      added[1].offset = at + streamLength;
-  } else if (metadata.isStream()) {
-    Require(metadata.isIndirect() && !metadata.getDict().hasKey("/Filter"));
-    auto entry = entries.find(metadata.getObjGen());
-    Require(entry != entries.end() && entry->second.getType() == 1);
-    StreamObject old = ReadStreamObject(in, entry->second.getOffset(), pdf);
-    Require(old.object == metadata.getObjGen() && !old.dictionary.Has("/Filter"));
-    auto data = metadata.getRawStreamData();
-    plan.packet.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-    splices.push_back({old.dataAt, old.length, plan.packet});
-    if (static_cast<int64_t>(plan.packet.size()) != old.length) {
-      const std::vector<Token>& length = old.dictionary.Value("/Length");
-      Require(length.size() == 1);
-      splices.push_back({length[0].at, static_cast<qpdf_offset_t>(length[0].raw.size()),
-                         std::to_string(plan.packet.size())});
-    }
+    AddPacket(document, sections[0], changes);
+  } else if (pdf.getRoot().getKey("/Metadata").isStream()) {
+    ChangePacket(document, changes);
   }
-  std::sort(splices.begin(), splices.end(),
+  plan.packet = changes.packet;
+  std::sort(changes.splices.begin(), changes.splices.end(),
             [](const Splice& a, const Splice& b) { return a.at < b.at; });
-  Moves moved(splices);
-  bool moves = moved(size) != size;
-  // Offsets move: only the single section of a file that is not linearized
-  // is written again, and it must follow every object spliced.
-  if (moves)
-    Require(sections.size() == 1 && !pdf.isLinearized() &&
-            sections[0].at >= splices.back().at + splices.back().length);
 
+  // When objects move, the one section is written anew and so must come
+  // after every object, with only white space between it and startxref: an
+  // object after it would move by what the section gains, which no entry
+  // counts. A linearized file's offsets are fixed by its hint tables.
+  bool moves = !KeepLengths(changes.splices);
+  if (moves) {
+    const Section& section = sections[0];
+    Require(sections.size() == 1 && !pdf.isLinearized() && !changes.splices.empty() &&
+            section.at >= changes.splices.back().at + changes.splices.back().length);
+    for (const auto& [object, entry] : pdf.getXRefTable())
+      Require(entry.getType() != 1 || entry.getOffset() < section.at ||
+              (section.stream && object == section.object));
+    RequireWhiteBetween(*in, section.end, end.keywordAt);
+  }
+
+  // Each old /ID[1] gets one new value, the same in every trailer.
   std::mt19937 random(std::random_device{}());
-  std::map<std::string, std::string> identifiers;  // old raw text -> new
+  std::map<std::string, std::string> identifiers;
   for (const Section& section : sections) {
     if (const Token* id = SecondIdentifier(section.dictionary)) {
       if (!identifiers.count(id->raw))
         identifiers[id->raw] = NewIdentifier(id->raw, random);
     }
   }
-  int64_t newSize = added.empty() ? 0 : added[0].object.getObj() + 1;
 
-  // The sections' splices.
-  std::vector<Splice> sectionSplices;
+  std::vector<Splice> splices = changes.splices;
   for (const Section& section : sections) {
     const Token* id = SecondIdentifier(section.dictionary);
+    std::string identifier = id ? identifiers[id->raw] : std::string();
     if (moves && section.stream) {
-      // Nothing may follow the stream but startxref, as its length changes.
-      Require(section.end <= tailAt + static_cast<qpdf_offset_t>(keyword));
-      std::string between = ReadAt(*in, section.end, tailAt + keyword - section.end);
-      for (char c : between)
-        Require(IsWhite(c));
-      sectionSplices.push_back(
-          {section.at, section.end - section.at,
-           MovedXRefStream(pdf, section, moved, added,
-                           std::max(newSize, IntegerValue(section.dictionary, "/Size")),
-                           id ? identifiers[id->raw] : std::string())});
+      splices.push_back({section.at, section.end - section.at,
+                         MovedXRefStream(pdf, section, changes.splices, changes, identifier)});
       continue;
     }
-    if (moves) {
-      // The table again, as one splice: its moved entries rewritten in
-      // place, and an entry for the new object.
-      std::string table = ReadAt(*in, section.at, section.trailerAt - section.at);
-      Require(static_cast<qpdf_offset_t>(table.size()) == section.trailerAt - section.at);
-      for (const auto& [at, offset] : section.entries)
-        table.replace(at - section.at, 10, Decimal(moved(offset), 10));
-      if (!added.empty())
-        table += std::to_string(added[0].object.getObj()) + " 1\n" +
-                 Decimal(added[0].offset, 10) + " 00000 n\r\n";
-      sectionSplices.push_back({section.at, section.trailerAt - section.at, table});
-    }
-    if (!added.empty()) {
-      const std::vector<Token>& count = section.dictionary.Value("/Size");
-      Require(count.size() == 1);
-      sectionSplices.push_back(
-          {count[0].at, static_cast<qpdf_offset_t>(count[0].raw.size()), std::to_string(newSize)});
+    if (moves)
+      splices.push_back(MovedTable(*in, section, changes.splices, changes));
+    if (changes.addsStream) {
+      const std::vector<Token>& size = section.dictionary.Value("/Size");
+      Require(size.size() == 1);
+      splices.push_back({size[0].at, LengthOf(size[0].raw), std::to_string(changes.size)});
     }
     if (id)
-      sectionSplices.push_back(
-          {id->at, static_cast<qpdf_offset_t>(id->raw.size()), identifiers[id->raw]});
+      splices.push_back({id->at, LengthOf(id->raw), identifier});
   }
   if (moves)
-    sectionSplices.push_back({tailAt + static_cast<qpdf_offset_t>(digits),
-                              static_cast<qpdf_offset_t>(digitsEnd - digits),
-                              std::to_string(moved(xrefAt))});
+    splices.push_back(
+        {end.digitsAt, end.digitsLength, std::to_string(Moved(changes.splices, sections[0].at))});
 
-  splices.insert(splices.end(), sectionSplices.begin(), sectionSplices.end());
+  // Splices at one offset keep their order: an insertion before what
+  // follows it there.
   std::stable_sort(splices.begin(), splices.end(),
                    [](const Splice& a, const Splice& b) { return a.at < b.at; });
   for (size_t i = 1; i < splices.size(); ++i)
     Require(splices[i - 1].at + splices[i - 1].length <= splices[i].at);
+  plan.splices = std::move(splices);
 }
 
 }  // namespace
@@ -567,25 +702,37 @@ bool PlanCopy(PDFLDoc& document, bool linearize, CopyPlan& plan) {
     Plan(document, linearize, plan);
     return true;
   } catch (const NotCopyable&) {
-  } catch (const std::exception&) {
-    // QPDF's own errors on what it reads here mean the same.
+  } catch (const std::runtime_error&) {
+    // QPDF's own errors on what it reads here (QPDFExc, system errors) mean
+    // the same: the document takes the rewrite. Anything else is a fault.
   }
   plan = CopyPlan();
   return false;
 }
 
 bool CopyPlan::KeepsLengths() const {
-  return std::all_of(splices.begin(), splices.end(), [](const Splice& splice) {
-    return static_cast<qpdf_offset_t>(splice.bytes.size()) == splice.length;
-  });
+  return KeepLengths(splices);
+}
+
+CopyPlan CopyPlan::Undo(InputSource& source) const {
+  CopyPlan undo;
+  for (const Splice& splice : splices) {
+    std::string old = ReadAt(source, splice.at, splice.bytes.size());
+    if (old.size() != splice.bytes.size())
+      throw std::runtime_error("read failed");
+    undo.splices.push_back({splice.at, LengthOf(old), old});
+  }
+  return undo;
 }
 
 void WriteSplices(const CopyPlan& plan, FILE* file) {
   for (const Splice& splice : plan.splices) {
-    if (fseeko(file, splice.at, SEEK_SET) != 0 ||
+    if (QUtil::seek(file, splice.at, SEEK_SET) != 0 ||
         std::fwrite(splice.bytes.data(), 1, splice.bytes.size(), file) != splice.bytes.size())
       throw std::runtime_error("write failed");
   }
+  if (std::fflush(file) != 0)
+    throw std::runtime_error("write failed");
 }
 
 void WriteCopy(InputSource& source, const CopyPlan& plan, FILE* out) {

@@ -29,19 +29,24 @@ struct CopyPlan {
 
   // Whether every splice keeps its length, so that nothing moves.
   bool KeepsLengths() const;
+  // The splices that put back what this plan's splices overwrite in the
+  // source; throws when the source cannot be read.
+  CopyPlan Undo(InputSource& source) const;
 };
 
 // False when the document cannot be saved by a copy: anything but its
 // metadata stream changed, it was repaired or is encrypted, it has more than
 // one revision, its metadata stream is filtered, bytes follow its last %%EOF,
-// or the stream changes length in a linearized file. Reads the source, never
-// raises for what it finds there.
+// or the stream changes length in a linearized file, or its layout is one the
+// plan does not know how to move. Reads the source; what it finds there, and
+// QPDF's own errors in reading it, give false. Anything else it throws is a
+// fault and goes to the caller.
 bool PlanCopy(PDFLDoc& document, bool linearize, CopyPlan& plan);
 
 // Writes the source with the plan's splices to `out`; throws when it cannot.
 void WriteCopy(InputSource& source, const CopyPlan& plan, FILE* out);
 // Writes the splices of a plan that keeps lengths into a copy of the source
-// (or the source itself); throws when it cannot.
+// (or the source itself), and flushes them; throws when it cannot.
 void WriteSplices(const CopyPlan& plan, FILE* file);
 
 }  // namespace pdfl

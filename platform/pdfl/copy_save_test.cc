@@ -1,4 +1,6 @@
 #include <fstream>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "library_fixture.h"
@@ -9,28 +11,104 @@ namespace {
 std::string PacketWith(const std::string& source) {
   return pdf_maker::SimpleXmp(
       "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
-      "<dc:source>" + source + "</dc:source></rdf:Description>\r\n");
+      "<dc:source>" +
+      source + "</dc:source></rdf:Description>\r\n");
 }
 
-// A classic file written by hand: objects 1 to n, one cross-reference table.
-std::string HandMadePdf(const std::vector<std::string>& objects) {
+const char kId[] = "/ID [<0123456789abcdef0123456789abcdef><0123456789abcdef0123456789abcdef>]";
+
+std::string Object(size_t number, const std::string& body) {
+  return std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
+}
+
+// A classic file written by hand: objects 1 to n, one cross-reference table,
+// and, when `last` is set, that object placed after the trailer, before
+// startxref, where a reader finds it as well.
+std::string HandMadePdf(const std::vector<std::string>& objects, size_t last = 0) {
   std::string pdf = "%PDF-1.4\n";
-  std::vector<size_t> offsets;
+  std::vector<size_t> offsets(objects.size());
   for (size_t i = 0; i < objects.size(); ++i) {
-    offsets.push_back(pdf.size());
-    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    if (i + 1 == last)
+      continue;
+    offsets[i] = pdf.size();
+    pdf += Object(i + 1, objects[i]);
   }
   size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  std::string trailer =
+      "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R " + kId + " >>\n";
+  std::string table = "xref\n0 " + std::to_string(objects.size() + 1) + "\n";
+  if (last)
+    offsets[last - 1] = xref + table.size() + 20 * (objects.size() + 1) + trailer.size();
+  pdf += table + "0000000000 65535 f \n";
   for (size_t offset : offsets) {
     std::string digits = std::to_string(offset);
     pdf += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
   }
-  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-         " /Root 1 0 R /ID [<0123456789abcdef0123456789abcdef><0123456789abcdef0123456789abcdef>]"
-         " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return pdf;
+  pdf += trailer;
+  if (last)
+    pdf += Object(last, objects[last - 1]);
+  return pdf + "startxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
+
+// A file with an uncompressed cross-reference stream written by hand: objects
+// 1 to n, those in `packed` inside one object stream (n + 1), and the
+// cross-reference stream (n + 2), which lists the ranges `index` (empty: all
+// objects) with /W [1 4 2]. Ranges may overlap, listing an object twice.
+std::string XRefStreamPdf(const std::vector<std::string>& objects, const std::set<size_t>& packed,
+                          std::vector<size_t> index = {}) {
+  struct Row {
+    int type;
+    size_t second, third;
+  };
+  size_t count = objects.size(), objectStream = count + 1, xrefStream = count + 2;
+  std::map<size_t, Row> rows = {{0, {0, 0, 65535}}};
+  std::string pdf = "%PDF-1.5\n", header, body;
+  size_t inStream = 0;
+  for (size_t i = 1; i <= count; ++i) {
+    if (packed.count(i)) {
+      rows[i] = {2, objectStream, inStream++};
+      header += std::to_string(i) + " " + std::to_string(body.size()) + " ";
+      body += objects[i - 1] + "\n";
+    } else {
+      rows[i] = {1, pdf.size(), 0};
+      pdf += Object(i, objects[i - 1]);
+    }
+  }
+  if (!packed.empty()) {
+    rows[objectStream] = {1, pdf.size(), 0};
+    pdf += Object(objectStream, "<< /Type /ObjStm /N " + std::to_string(packed.size()) +
+                                    " /First " + std::to_string(header.size()) + " /Length " +
+                                    std::to_string(header.size() + body.size()) + " >>\nstream\n" +
+                                    header + body + "\nendstream");
+  }
+  rows[xrefStream] = {1, pdf.size(), 0};
+  if (index.empty())
+    index = {0, xrefStream + 1};
+  std::string data, ranges;
+  for (size_t r = 0; r < index.size(); r += 2) {
+    ranges += std::to_string(index[r]) + " " + std::to_string(index[r + 1]) + " ";
+    for (size_t n = index[r]; n < index[r] + index[r + 1]; ++n) {
+      Row row = rows.count(n) ? rows[n] : Row{0, 0, 0};
+      const unsigned char bytes[] = {static_cast<unsigned char>(row.type),
+                                     static_cast<unsigned char>(row.second >> 24),
+                                     static_cast<unsigned char>(row.second >> 16),
+                                     static_cast<unsigned char>(row.second >> 8),
+                                     static_cast<unsigned char>(row.second),
+                                     static_cast<unsigned char>(row.third >> 8),
+                                     static_cast<unsigned char>(row.third)};
+      data.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }
+  }
+  pdf += Object(xrefStream, "<< /Type /XRef /Size " + std::to_string(xrefStream + 1) +
+                                " /W [1 4 2] /Index [" + ranges + "] /Root 1 0 R " + kId +
+                                " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
+                                "\nendstream");
+  return pdf + "startxref\n" + std::to_string(rows[xrefStream].second) + "\n%%EOF\n";
+}
+
+const std::vector<std::string> kPages = {
+    "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+    "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>", "(a string object)"};
 
 std::vector<std::string> PagesWithPacket(const std::string& packet, bool indirectLength) {
   return {"<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>",
@@ -174,6 +252,72 @@ TEST_F(CopySaveTest, HandMadeFilesCopyOrRewriteAsTheyMust) {
     EXPECT_EQ(saved.find("trailing"), std::string::npos);
     EXPECT_EQ(saved.find("/Prev"), std::string::npos);
     EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), sameLength);
+  }
+}
+
+// Layouts that readers accept and that move objects in ways a plan can get
+// wrong: an object between the trailer and startxref, an xref stream whose
+// ranges list objects twice (with its catalog in an object stream too), and
+// startxref pointing at the end of line before the stream's object. Each is
+// saved soundly, by a copy or by the rewrite.
+TEST_F(CopySaveTest, LayoutsThatMoveObjectsAreSavedSoundly) {
+  std::vector<std::string> withPacket = kPages;
+  withPacket[0] = "<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>";
+  std::string old = PacketWith("old");
+  withPacket[3] = "<< /Type /Metadata /Subtype /XML /Length " + std::to_string(old.size()) +
+                  " >>\nstream\n" + old + "\nendstream";
+  std::string early = XRefStreamPdf(kPages, {});
+  size_t digits = early.rfind("startxref\n") + 10;
+  size_t xrefAt = std::stoul(early.substr(digits));
+  early.replace(digits, early.size() - digits, std::to_string(xrefAt - 1) + "\n%%EOF\n");
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"object after the trailer", HandMadePdf(kPages, 3)},
+      {"overlapping ranges, first packet", XRefStreamPdf(kPages, {}, {0, 7, 2, 2})},
+      {"overlapping ranges, longer packet", XRefStreamPdf(withPacket, {}, {2, 2, 0, 7})},
+      {"overlapping ranges, catalog packed", XRefStreamPdf(kPages, {1, 2}, {0, 7, 1, 2})},
+      {"startxref one byte early", early},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(Path("before.pdf"), c.bytes);
+    WriteBytes(Path("a.pdf"), c.bytes);
+    ASSERT_TRUE(pdf_maker::CheckOk(Path("before.pdf")));
+    std::string packet = PacketWith(std::string(3000, 'n'));
+    bool copied = StorePacketAndSave(Path("a.pdf"), packet);
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+    EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
+    EXPECT_EQ(pdf_maker::PageCount(Path("a.pdf")), 1);
+    // The rewrite numbers objects anew; a copy keeps each one.
+    if (copied) {
+      EXPECT_EQ(pdf_maker::ObjectsBesideMetadata(Path("a.pdf")),
+                pdf_maker::ObjectsBesideMetadata(Path("before.pdf")));
+    }
+  }
+}
+
+// A copy that does not read as its document is never put in the file's
+// place: the save takes the rewrite instead.
+TEST_F(CopySaveTest, ACopyThatFailsItsProofTakesTheRewrite) {
+  for (bool firstPacket : {true, false}) {
+    SCOPED_TRACE(firstPacket ? "first packet" : "packet replaced");
+    pdf_maker::PdfOptions options;
+    options.pages = 3;
+    options.objectStreams = true;
+    if (!firstPacket)
+      options.xmp = PacketWith("old");
+    pdf_maker::WritePdf(Path("a.pdf"), options);
+    WriteBytes(Path("before.pdf"), pdf_maker::ReadFile(Path("a.pdf")));
+    pdfl_testing::DamageCopies(true);
+    std::string packet = PacketWith("new");
+    EXPECT_FALSE(StorePacketAndSave(Path("a.pdf"), packet));
+    pdfl_testing::DamageCopies(false);
+    EXPECT_EQ(pdfl_testing::GetCounts().saves, firstPacket ? 1 : 2);
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+    EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
+    EXPECT_EQ(pdf_maker::PageCount(Path("a.pdf")), 3);
   }
 }
 

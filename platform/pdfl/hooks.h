@@ -36,6 +36,12 @@ class Hooks {
   virtual bool EmptyPacket() { return false; }
   // PDDocPermRequest: true denies the operation.
   virtual bool DeniesPermission(int32_t) { return false; }
+  // A save that reached a step of replacing its target: "flushed" (the new
+  // file is on disk), "named" (it has its scratch name), "replaced".
+  virtual void Reached(const char*) {}
+  // A save by a copy: true writes its first change one byte early, as a
+  // wrong plan would, for the copy's proof to catch.
+  virtual bool DamageCopy() { return false; }
 };
 
 // The installed hooks, or the defaults.

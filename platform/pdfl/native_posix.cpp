@@ -6,7 +6,6 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -17,6 +16,8 @@
 #include "file_input.h"
 
 #include "errors.h"
+#include "hooks.h"
+#include "scratch_posix.h"
 #include "utf8.h"
 
 namespace pdfl {
@@ -143,7 +144,8 @@ void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to) {
   std::vector<char> block;
   while (length > 0) {
     ssize_t copied = copy_file_range(in, &at, out, nullptr, static_cast<size_t>(length), 0);
-    if (copied < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+    if (copied < 0 &&
+        (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
       // Where the kernel cannot copy between these files, through a buffer.
       block.resize(1 << 20);
       ssize_t got = pread(in, block.data(), std::min<int64_t>(length, block.size()), at);
@@ -181,8 +183,10 @@ void FreeThreadBlock() {
 }
 
 // The new file has no name until the end (O_TMPFILE), so a save killed midway
-// leaves nothing behind; where the file system cannot do that, it has a short
-// name from the start, so that any name the target may have can be saved over.
+// leaves nothing behind; where the file system cannot do that, it has a name
+// from the start. Either name is the one scratch::NameFor gives the target,
+// held by this writer's lock, so that what a killed save leaves is removed
+// by the next save of the same target.
 struct NewFile::State {
   std::string target;
   std::string directory;
@@ -191,23 +195,14 @@ struct NewFile::State {
   FILE* file = nullptr;
   bool inPlace = false;  // the target itself, which has no name
 
-  // A short name for the unnamed file, unique among this process's saves and
-  // any other process's.
+  std::string ScratchName() const { return scratch::NameFor(target, "pdfl-tmp"); }
+
   void Link() {
-    static std::atomic<unsigned> serial{0};
-    std::string self = "/proc/self/fd/" + std::to_string(fileno(file));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string candidate = directory + "/.pdfl-" + std::to_string(getpid()) + "-" +
-                              std::to_string(serial++);
-      if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-          linkat(fileno(file), "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH) == 0) {
-        name = candidate;
-        return;
-      }
-      if (errno != EEXIST)
-        break;
-    }
-    Fail(kPDFLErrFileWrite);
+    int fd = fileno(file);
+    if (!scratch::Claim(fd) || !scratch::Link(fd, ScratchName()))
+      Fail(kPDFLErrFileWrite);
+    name = ScratchName();
+    CurrentHooks().Reached("named");
   }
 
   void Remove() {
@@ -240,10 +235,9 @@ NewFile::NewFile(const NativePath& target) : state_(new State) {
   s.directory = DirectoryOf(s.target);
   int fd = open(s.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    s.name = s.directory + "/.pdfl-XXXXXX";
-    fd = mkostemp(s.name.data(), O_CLOEXEC);
-    if (fd < 0)
-      s.name.clear();
+    fd = scratch::Create(s.ScratchName());
+    if (fd >= 0)
+      s.name = s.ScratchName();
   }
   if (fd < 0)
     Fail(kPDFLErrFileWrite);
@@ -292,6 +286,7 @@ void NewFile::Finish() {
   Apply(state_->attributes, fd);
   if (fsync(fd) != 0)
     Fail(kPDFLErrFileWrite);
+  CurrentHooks().Reached("flushed");
 }
 
 // A second descriptor of the new file, which follows it through the rename.
@@ -311,11 +306,14 @@ void NewFile::ReplaceTarget() {
   State& s = *state_;
   if (s.inPlace)
     return;
+  // The name comes just before the rename, so that a kill leaves a named
+  // file behind only between the two calls.
   if (s.name.empty())
     s.Link();
   if (std::rename(s.name.c_str(), s.target.c_str()) != 0)
     Fail(kPDFLErrFileWrite);
   s.name.clear();
+  CurrentHooks().Reached("replaced");
   int dir = open(s.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);

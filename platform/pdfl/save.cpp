@@ -6,6 +6,7 @@
 
 #include <qpdf/QPDFWriter.hh>
 
+#include "copy_proof.h"
 #include "copy_save.h"
 #include "document.h"
 #include "errors.h"
@@ -18,25 +19,12 @@ namespace pdfl {
 
 namespace {
 
-// Opens what was written, before it replaces the target. A copy must also
-// hold the packet it was made for.
-std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& copy,
-                               const CopyPlan* plan) {
+// Opens what was written, before it replaces the target.
+std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& saved) {
   auto pdf = std::make_unique<QPDF>();
   pdf->setSuppressWarnings(true);
   pdf->setAttemptRecovery(false);
-  pdf->processInputSource(copy);
-  if (!pdf->getRoot().isDictionary())
-    Fail(kPDFLErrBadPDF);
-  if (plan && !plan->packet.empty()) {
-    QPDFObjectHandle metadata = pdf->getRoot().getKey("/Metadata");
-    if (!metadata.isStream())
-      Fail(kPDFLErrBadPDF);
-    auto data = metadata.getRawStreamData();
-    if (std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()) !=
-        plan->packet)
-      Fail(kPDFLErrBadPDF);
-  }
+  pdf->processInputSource(saved);
   return pdf;
 }
 
@@ -54,9 +42,9 @@ bool HasObjectStreams(QPDF& pdf) {
 bool CopyKeepsWhatTheRecordAsks(QPDF& pdf, const PDDocSaveParams& params) {
   if ((params.saveFlags2 & kPDSave2Uncompressed) && HasObjectStreams(pdf))
     return false;
-  return params.setVersion != 1 ||
-         pdf.getPDFVersion() ==
-             std::to_string(params.majorVersion) + "." + std::to_string(params.minorVersion);
+  return params.setVersion != 1 || pdf.getPDFVersion() == std::to_string(params.majorVersion) +
+                                                              "." +
+                                                              std::to_string(params.minorVersion);
 }
 
 void Write(PDFLDoc& document, const PDDocSaveParams& params, FILE* file) {
@@ -85,53 +73,107 @@ void Write(PDFLDoc& document, const PDDocSaveParams& params, FILE* file) {
   writer.write();
 }
 
+// What every save does once its new file is written: make sure no page was
+// lost, flush it, and give a testing build its fault, which then takes the
+// path of a save that fails half way.
+void FinishNewFile(PDFLDoc& document, NewFile& file) {
+  // After the write, which has read every object: damage that QPDF repaired
+  // on the way counts too.
+  CheckNoPagesLost(document);
+  file.Finish();
+  if (ASErrorCode code = CurrentHooks().Fault("PDDocSaveWithParams"))
+    Fail(code);
+}
+
+// The document reads the file it was saved to from now on.
+void Adopt(PDFLDoc& document, std::unique_ptr<QPDF> pdf, std::shared_ptr<InputSource> saved) {
+  document.pdf = std::move(pdf);
+  document.source = std::move(saved);
+  document.changedBeyondMetadata = false;
+  document.addsPacket = false;
+  document.addedPacket.clear();
+}
+
+// Writes the copy and, once it is proven to read as the document, puts it in
+// the target's place. False, with the target untouched, when the proof
+// rejects it. A document read from a file of the process's own that has no
+// name (docmark's scratch file) is patched in place and takes the target's
+// place, since copying it would double the cost of a re-tag; a patch that
+// fails its proof is undone, so that the document can still be rewritten.
+bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
+  if (CurrentHooks().DamageCopy() && !plan.splices.empty())
+    plan.splices.front().at -= 1;
+  bool patch = plan.KeepsLengths() && CanTakeTargetsPlace(document.path, target);
+  CopyPlan undo;
+  std::unique_ptr<NewFile> file;
+  try {
+    if (patch) {
+      undo = plan.Undo(*document.source);
+      file = std::make_unique<NewFile>(target, document.path);
+      WriteSplices(plan, file->file());
+    } else {
+      file = std::make_unique<NewFile>(target);
+      WriteCopy(*document.source, plan, file->file());
+    }
+  } catch (const std::exception&) {
+    Fail(kPDFLErrFileWrite);
+  }
+  FinishNewFile(document, *file);
+  std::shared_ptr<InputSource> saved = file->OpenCopy();
+  std::unique_ptr<QPDF> pdf;
+  bool proven = false;
+  try {
+    pdf = ReadBack(saved);
+    proven = ProveCopy(*document.pdf, *pdf, *saved, plan.packet);
+  } catch (const std::runtime_error&) {
+    // A copy that QPDF cannot even read is one that failed its proof.
+  }
+  if (!proven) {
+    try {
+      if (patch)
+        WriteSplices(undo, file->file());
+    } catch (const std::exception&) {
+      Fail(kPDFLErrFileWrite);
+    }
+    return false;
+  }
+  file->ReplaceTarget();
+  Adopt(document, std::move(pdf), saved);
+  return true;
+}
+
+void SaveRewrite(PDFLDoc& document, const PDDocSaveParams& params, const NativePath& target) {
+  NewFile file(target);
+  try {
+    Write(document, params, file.file());
+  } catch (const std::exception&) {
+    Fail(kPDFLErrFileWrite);
+  }
+  FinishNewFile(document, file);
+  std::shared_ptr<InputSource> saved = file.OpenCopy();
+  std::unique_ptr<QPDF> pdf = ReadBack(saved);
+  if (!pdf->getRoot().isDictionary())
+    Fail(kPDFLErrBadPDF);
+  file.ReplaceTarget();
+  Adopt(document, std::move(pdf), saved);
+}
+
 }  // namespace
 
 void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
-  // A testing build's fault comes once the new file is written, so that it
-  // takes the path of a save that fails half way.
   Entry(nullptr, [&] {
     PDFLDoc& document = DocumentOf(doc);
     if (!params || params->size < sizeof(PDDocSaveParams) || !params->newPath)
       Fail(kPDFLErrBadParameter);
+    NativePath target = PathOf(params->newPath);
     bool linearize = (params->saveFlags & kPDSaveLinearized) != 0;
     CopyPlan plan;
-    bool copy =
-        CopyKeepsWhatTheRecordAsks(*document.pdf, *params) && PlanCopy(document, linearize, plan);
-    NativePath target = PathOf(params->newPath);
-    // A document read from a file of the process's own that has no name
-    // (docmark's scratch file) is patched in place and takes the target's
-    // place: copying it would double the cost of a re-tag.
-    bool patch = copy && plan.KeepsLengths() && CanTakeTargetsPlace(document.path, target);
-    std::unique_ptr<NewFile> newFile = patch ? std::make_unique<NewFile>(target, document.path)
-                                             : std::make_unique<NewFile>(target);
-    NewFile& file = *newFile;
-    try {
-      if (patch)
-        WriteSplices(plan, file.file());
-      else if (copy)
-        WriteCopy(*document.source, plan, file.file());
-      else
-        Write(document, *params, file.file());
-    } catch (const std::exception&) {
-      Fail(kPDFLErrFileWrite);
-    }
-    // After the write, which has read every object: damage that QPDF
-    // repaired on the way counts too.
-    CheckNoPagesLost(document);
-    file.Finish();
-    if (ASErrorCode code = CurrentHooks().Fault("PDDocSaveWithParams"))
-      Fail(code);
-    std::shared_ptr<InputSource> saved = file.OpenCopy();
-    std::unique_ptr<QPDF> pdf = ReadBack(saved, copy ? &plan : nullptr);
-    file.ReplaceTarget();
-    document.pdf = std::move(pdf);
-    document.source = saved;
-    document.changedBeyondMetadata = false;
-    document.addsPacket = false;
-    document.addedPacket.clear();
+    bool copied = CopyKeepsWhatTheRecordAsks(*document.pdf, *params) &&
+                  PlanCopy(document, linearize, plan) && SaveCopy(document, plan, target);
+    if (!copied)
+      SaveRewrite(document, *params, target);
     CurrentHooks().Count(Event::kSaved);
-    if (copy)
+    if (copied)
       CurrentHooks().Count(Event::kCopied);
   });
 }

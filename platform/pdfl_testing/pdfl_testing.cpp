@@ -1,5 +1,6 @@
 #include "pdfl_testing.h"
 
+#include <csignal>
 #include <map>
 #include <new>
 #include <set>
@@ -22,6 +23,8 @@ struct Controls {
   std::map<std::string, PendingRaise> raises;
   std::set<std::string> throwIn;
   bool emptyPacket = false;
+  bool damageCopies = false;
+  std::string killAt;
   std::set<int32_t> deniedPermissions;
   pdfl_testing::InitRecordCopy lastInitRecord;
   pdfl_testing::Counts counts;
@@ -90,6 +93,13 @@ class TestingHooks : public pdfl::Hooks {
     return controls.deniedPermissions.count(operation) != 0;
   }
 
+  bool DamageCopy() override { return controls.damageCopies; }
+
+  void Reached(const char* step) override {
+    if (controls.killAt == step)
+      raise(SIGKILL);
+  }
+
   Controls controls;
 };
 
@@ -139,6 +149,14 @@ void ThrowIn(const std::string& operation) {
 
 void DeliverEmptyPacket(bool empty) {
   Testing().controls.emptyPacket = empty;
+}
+
+void DamageCopies(bool damage) {
+  Testing().controls.damageCopies = damage;
+}
+
+void KillAt(const std::string& step) {
+  Testing().controls.killAt = step;
 }
 
 void DenyPermission(int32_t operation) {

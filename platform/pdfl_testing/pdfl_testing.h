@@ -58,6 +58,14 @@ void ThrowIn(const std::string& operation);
 // PDDocGetXAPMetadata delivers an empty packet when set.
 void DeliverEmptyPacket(bool empty);
 
+// Saves by a copy write one byte too many ahead of their first change when
+// set, as a wrong plan would; the copy's proof must then reject it.
+void DamageCopies(bool damage);
+
+// A save kills its process with SIGKILL when it reaches this step of
+// replacing its target: "flushed", "named" or "replaced"; empty: none.
+void KillAt(const std::string& step);
+
 // PDDocPermRequest answers -1 for this operation (4 or 5) from now on.
 void DenyPermission(int32_t operation);
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "pdf_maker.h"
+#include "pdfl_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -147,9 +148,18 @@ TEST_F(DocmarkWriteTest, DamagedFilesAreRecoveredOrLeftAlone) {
             Names(scratch_.path()));
 }
 
+// What a killed write may leave beside "big.pdf": nothing, or, when killed
+// between naming the finished file and renaming it over the target, that
+// file under its scratch name.
+bool LeftNothingButTheScratchName(const std::string& directory) {
+  std::vector<std::string> names = Names(directory);
+  return names == std::vector<std::string>{"big.pdf"} ||
+         names == std::vector<std::string>{".big.pdf.pdfl-tmp", "big.pdf"};
+}
+
 // Killed at any moment, a write leaves the file as it was or finished, its
-// stored size its size, and no temporary beside it: on a first tag, and on a
-// re-tag, whose saves copy the file.
+// stored size its size, and nothing beside it but what the next write
+// removes: on a first tag, and on a re-tag, whose saves copy the file.
 TEST_F(DocmarkWriteTest, AKilledWriteLeavesNothingBehind) {
   pdf_maker::PdfOptions options;
   options.pages = 300;
@@ -175,7 +185,7 @@ TEST_F(DocmarkWriteTest, AKilledWriteLeavesNothingBehind) {
       std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
       kill(child, SIGKILL);
       ASSERT_EQ(child, waitpid(child, nullptr, 0));
-      EXPECT_EQ(std::vector<std::string>{"big.pdf"}, Names(scratch_.path()));
+      EXPECT_TRUE(LeftNothingButTheScratchName(scratch_.path()));
       if (pdf_maker::ReadFile(path) != original) {
         EXPECT_TRUE(pdf_maker::CheckOk(path));
         EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), StoredSize(path));
@@ -183,6 +193,50 @@ TEST_F(DocmarkWriteTest, AKilledWriteLeavesNothingBehind) {
     }
     Overwrite(path, tagged);
   }
+}
+
+// The same at each step of replacing the file, reached for certain: the
+// file is as it was or finished, and the next write of it succeeds and
+// removes what the killed one left.
+TEST_F(DocmarkWriteTest, AWriteKilledAtEachStepOfTheReplaceIsCleanedUpByTheNext) {
+  pdf_maker::PdfOptions options;
+  options.pages = 30;
+  std::string path = Make("big.pdf", options);
+  for (int retag = 0; retag < 2; ++retag) {
+    std::string original = pdf_maker::ReadFile(path);
+    for (const char* step : {"flushed", "named", "replaced"}) {
+      SCOPED_TRACE(std::string(retag ? "re-tag, " : "first tag, ") + step);
+      Overwrite(path, original);
+      pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        pdfl_testing::KillAt(step);
+        _exit(Write(path) ? 0 : 1);
+      }
+      int status = 0;
+      ASSERT_EQ(child, waitpid(child, &status, 0));
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+      EXPECT_TRUE(LeftNothingButTheScratchName(scratch_.path()));
+      if (pdf_maker::ReadFile(path) != original)
+        EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), StoredSize(path));
+      ASSERT_TRUE(Write(path));
+      EXPECT_EQ(std::vector<std::string>{"big.pdf"}, Names(scratch_.path()));
+    }
+  }
+}
+
+// A copy whose proof fails, in either pass, even the second pass's patch in
+// place, leaves the write to the rewrite: the file is tagged all the same.
+TEST_F(DocmarkWriteTest, CopiesThatFailTheirProofAreRewritten) {
+  std::string path = Make("a.pdf", pdf_maker::PdfOptions());
+  ASSERT_TRUE(Write(path));
+  int copies = pdfl_testing::GetCounts().copies;
+  pdfl_testing::DamageCopies(true);
+  EXPECT_TRUE(Write(path));
+  pdfl_testing::DamageCopies(false);
+  EXPECT_EQ(pdfl_testing::GetCounts().copies, copies);
+  EXPECT_TRUE(pdf_maker::CheckOk(path));
+  EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), StoredSize(path));
 }
 
 // On a nearly full disk: with room for one tagged copy beside the file, the

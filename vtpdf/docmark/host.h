@@ -24,8 +24,10 @@ bool FindEntry(const PathChar* path, int64_t* size);
 // A scratch file in the target's directory that holds a write's first pass
 // until the second pass has made the final file from it, so that the target
 // changes by one rename or not at all. On POSIX it has no name (its path is
-// the descriptor's, under /proc/self/fd), so a kill leaves nothing behind; on
-// Windows it has a short name and is deleted when the object goes.
+// the descriptor's, under /proc/self/fd), so a kill leaves nothing behind, or,
+// where the file system cannot make such a file, the name ".NAME.docmark-tmp"
+// beside the target, which the next write of the target removes if a kill
+// left it; on Windows it has a short name and is deleted when the object goes.
 class StagingFile {
  public:
   explicit StagingFile(const PathChar* target);
@@ -41,7 +43,7 @@ class StagingFile {
  private:
   PathString path_;
 #ifndef _WIN32
-  int fd_;
+  int fd_;            // held open: its lock tells other writers this one runs
   std::string name_;  // where the system cannot make a file without a name
 #endif
 };

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "host_testing.h"
+#include "scratch_posix.h"
 #include "utf8.h"
 
 const PathChar kPathSeparator = u'/';
@@ -61,23 +62,23 @@ StagingFile::StagingFile(const PathChar* target) : fd_(-1) {
   if (fd_ >= 0) {
     path_ = utf8::DecodeLossless<PathString>("/proc/self/fd/" + std::to_string(fd_));
   } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-    // Without O_TMPFILE, a file with a short name, removed at the end.
-    name_ = directory + ".docmark-XXXXXX";
-    int fd = mkostemp(name_.data(), O_CLOEXEC);
-    if (fd < 0) {
-      name_.clear();
+    // Without O_TMPFILE, a file with a name made from the target's, held
+    // while the write runs and removed at its end; what a killed write
+    // leaves there, the next write of the target removes.
+    std::string name = scratch::NameFor(path, "docmark-tmp");
+    fd_ = scratch::Create(name);
+    if (fd_ < 0)
       return;
-    }
-    close(fd);
+    name_ = name;
     path_ = utf8::DecodeLossless<PathString>(name_);
   }
 }
 
 StagingFile::~StagingFile() {
-  if (fd_ >= 0)
-    close(fd_);
   if (!name_.empty())
     unlink(name_.c_str());
+  if (fd_ >= 0)
+    close(fd_);
 }
 
 int64_t StagingFile::Size() const {

@@ -1,0 +1,168 @@
+#include "copy_proof.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "document.h"
+
+namespace pdfl {
+
+namespace {
+
+bool IsDelimiter(char c) {
+  return std::strchr("()<>[]{}/%", c) != nullptr && c != '\0';
+}
+
+// Reads a run of decimal digits at `at`; false when there is none.
+bool ReadNumber(const std::string& text, size_t& at, long long& value) {
+  size_t start = at;
+  value = 0;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 12)
+    value = value * 10 + (text[at++] - '0');
+  return at > start;
+}
+
+bool SkipWhite(const std::string& text, size_t& at) {
+  size_t start = at;
+  while (at < text.size() && IsWhite(text[at]))
+    ++at;
+  return at > start;
+}
+
+// Whether "n g obj" of this object starts exactly at `at`, as a token of its
+// own: not glued to what comes before it or after it.
+bool HeaderAt(InputSource& in, qpdf_offset_t at, QPDFObjGen object) {
+  if (at < 0)
+    return false;
+  qpdf_offset_t from = at > 0 ? at - 1 : 0;
+  in.seek(from, SEEK_SET);
+  char bytes[48];
+  std::string text(bytes, in.read(bytes, sizeof bytes));
+  size_t i = 0;
+  if (at > 0) {
+    if (text.empty() || !(IsWhite(text[0]) || IsDelimiter(text[0])))
+      return false;
+    i = 1;
+  }
+  long long number, generation;
+  if (!ReadNumber(text, i, number) || !SkipWhite(text, i) || !ReadNumber(text, i, generation) ||
+      !SkipWhite(text, i) || text.compare(i, 3, "obj") != 0)
+    return false;
+  i += 3;
+  if (i < text.size() && !IsWhite(text[i]) && !IsDelimiter(text[i]))
+    return false;
+  return number == object.getObj() && generation == object.getGen();
+}
+
+// Every object of the source resolves in the copy to the same place: the
+// same object stream and index, or a header of its own. Objects new to the
+// copy are allowed only as `added`, and a catalog may leave its object
+// stream for a header of its own.
+bool SameObjects(QPDF& source, QPDF& copy, InputSource& copyBytes, QPDFObjGen catalog,
+                 const std::set<QPDFObjGen>& added) {
+  auto before = source.getXRefTable();
+  auto after = copy.getXRefTable();
+  std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> headers;
+  for (const auto& [object, entry] : after) {
+    auto old = before.find(object);
+    if (old == before.end()) {
+      if (!added.count(object) || entry.getType() != 1)
+        return false;
+    } else if (old->second.getType() == 2) {
+      bool same = entry.getType() == 2 &&
+                  entry.getObjStreamNumber() == old->second.getObjStreamNumber() &&
+                  entry.getObjStreamIndex() == old->second.getObjStreamIndex();
+      if (!same && !(object == catalog && entry.getType() == 1))
+        return false;
+    } else if (old->second.getType() != entry.getType()) {
+      return false;
+    }
+    if (entry.getType() == 1)
+      headers.emplace_back(entry.getOffset(), object);
+  }
+  for (const auto& [object, entry] : before) {
+    if (!after.count(object))
+      return false;
+  }
+  // In file order, so that the block cache reads the copy once.
+  std::sort(headers.begin(), headers.end());
+  return std::all_of(headers.begin(), headers.end(), [&](const auto& header) {
+    return HeaderAt(copyBytes, header.first, header.second);
+  });
+}
+
+// The keys of a trailer but those of a cross-reference stream's own
+// encoding, which a moved stream writes anew.
+std::set<std::string> TrailerKeys(QPDFObjectHandle trailer) {
+  std::set<std::string> keys = trailer.getKeys();
+  for (const char* key : {"/Length", "/Filter", "/DecodeParms", "/Index", "/W"})
+    keys.erase(key);
+  return keys;
+}
+
+// The same keys with the same values, but for /ID[1], which is new at the
+// same length, and /Size, which a new object raises.
+bool SameTrailer(QPDF& source, QPDF& copy) {
+  QPDFObjectHandle before = source.getTrailer(), after = copy.getTrailer();
+  std::set<std::string> keys = TrailerKeys(before);
+  if (keys != TrailerKeys(after))
+    return false;
+  for (const std::string& key : keys) {
+    if (key != "/ID" && key != "/Size" &&
+        before.getKey(key).unparse() != after.getKey(key).unparse())
+      return false;
+  }
+  if (before.getKey("/Size").isInteger() &&
+      !(after.getKey("/Size").isInteger() &&
+        after.getKey("/Size").getIntValue() >= before.getKey("/Size").getIntValue()))
+    return false;
+  QPDFObjectHandle id = before.getKey("/ID"), newId = after.getKey("/ID");
+  if (!id.isArray())
+    return id.unparse() == newId.unparse();
+  return newId.isArray() && id.getArrayNItems() == 2 && newId.getArrayNItems() == 2 &&
+         id.getArrayItem(0).unparse() == newId.getArrayItem(0).unparse() &&
+         id.getArrayItem(1).isString() && newId.getArrayItem(1).isString() &&
+         id.getArrayItem(1).getStringValue().size() ==
+             newId.getArrayItem(1).getStringValue().size();
+}
+
+// The catalog keeps every entry but /Metadata, which names a stream holding
+// the packet.
+bool SameCatalog(QPDF& source, QPDF& copy, const std::string& packet) {
+  QPDFObjectHandle before = source.getRoot(), after = copy.getRoot();
+  if (!after.isDictionary() || before.getObjGen() != after.getObjGen())
+    return false;
+  std::set<std::string> keys = before.getKeys(), afterKeys = after.getKeys();
+  keys.erase("/Metadata");
+  afterKeys.erase("/Metadata");
+  if (keys != afterKeys)
+    return false;
+  for (const std::string& key : keys) {
+    if (before.getKey(key).unparse() != after.getKey(key).unparse())
+      return false;
+  }
+  if (packet.empty())
+    return before.getKey("/Metadata").unparse() == after.getKey("/Metadata").unparse();
+  QPDFObjectHandle metadata = after.getKey("/Metadata");
+  if (!metadata.isStream() || !metadata.isIndirect())
+    return false;
+  auto data = metadata.getRawStreamData();
+  return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()) == packet;
+}
+
+}  // namespace
+
+bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const std::string& packet) {
+  if (!SameCatalog(source, copy, packet) || !SameTrailer(source, copy))
+    return false;
+  std::set<QPDFObjGen> added;
+  QPDFObjectHandle metadata = copy.getRoot().getKey("/Metadata");
+  if (!source.getRoot().getKey("/Metadata").isStream() && metadata.isIndirect())
+    added.insert(metadata.getObjGen());
+  return SameObjects(source, copy, copyBytes, source.getRoot().getObjGen(), added);
+}
+
+}  // namespace pdfl

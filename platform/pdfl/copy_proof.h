@@ -1,0 +1,26 @@
+// The proof a copy must pass before it takes its target's place. It checks
+// the new file as a reader would read it, independently of how the copy was
+// planned: QPDF's reading of its cross-reference must give every object of
+// the source, each top-level object at its own "n g obj" header and each
+// object of an object stream in the same stream at the same index; the
+// trailer must be the source's but for /ID[1] and what a new cross-reference
+// changes; and the catalog must be the source's with the new packet as its
+// /Metadata. Only object headers are read, through the copy's block cache.
+#ifndef PDFL_COPY_PROOF_H
+#define PDFL_COPY_PROOF_H
+
+#include <string>
+
+#include <qpdf/InputSource.hh>
+#include <qpdf/QPDF.hh>
+
+namespace pdfl {
+
+// True when `copy`, read from `copyBytes`, is what the source reads as with
+// `packet` as its metadata stream's data. Throws QPDF's errors when the copy
+// cannot be read at all.
+bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const std::string& packet);
+
+}  // namespace pdfl
+
+#endif
