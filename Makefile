@@ -6,7 +6,8 @@ WINDEPS ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/devkit-win32-deps
 JOBS := $(shell nproc)
 PREFIX := /usr/local
 FUZZ_SECONDS := 60
-FUZZERS := fuzz_tag_value fuzz_packet_edit fuzz_wildcard fuzz_getopt fuzz_codec fuzz_document_open
+FUZZERS := fuzz_tag_value fuzz_packet_edit fuzz_wildcard fuzz_getopt fuzz_codec fuzz_document_open \
+  fuzz_copy_save
 
 .PHONY: all deps deps-windows build check test tsan sanitize fuzz install demo windows bench clean
 
@@ -85,6 +86,7 @@ demo: build $(if $(shell command -v wine),windows)
 bench: build
 	bench/walkexec_bench.sh $(BUILD)/bin/walkexec
 	$(BUILD)/bin/docmark_bench
+	$(BUILD)/bin/copy_proof_bench
 	bench/docmark_vs_qpdf.sh $(BUILD)
 	bench/docmark_tree_bench.sh $(BUILD)
 
