@@ -306,6 +306,21 @@ TEST_F(DocmarkHostTest, DirectoriesWithBadFilesInThem) {
   EXPECT_NE(std::string::npos, Run({"read", a}).out.find("mode: 7\n"));
 }
 
+// On a terminal (script's), a progress line on stderr stays below the
+// results; the tests above show there is none when stderr is a file.
+TEST_F(DocmarkHostTest, ProgressLineOnATerminal) {
+  if (UnderWine() || system("script -V >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs script(1) from util-linux to give the program a terminal";
+  std::string a = MakePdf("a.pdf");
+  std::string b = MakePdf("b.pdf");
+  Result result = Run(
+      {"-qec", Quote(host_) + " write -j 2 " + Quote(a) + " " + Quote(b), "/dev/null"}, "script");
+  EXPECT_EQ(0, result.exitCode) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find(a + ": tagged\n")) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find("2 files, 0 failed, ")) << result.out;
+  EXPECT_EQ("files/s\n", result.out.substr(result.out.size() - 8)) << result.out;
+}
+
 // Permissions do not stop root.
 TEST_F(DocmarkHostTest, UnreadableFilesAndDirectoriesAreNamed) {
   if (UnderWine() || geteuid() == 0)
