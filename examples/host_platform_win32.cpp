@@ -72,8 +72,11 @@ bool IsDirectory(const char* path) {
 
 bool ReadDirectory(const std::string& path, std::vector<DirectoryEntry>& entries,
                    std::string& error) {
+  std::wstring pattern = Wide(path);
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
+    pattern += L'\\';
   WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW((Wide(path) + L"\\*").c_str(), &data);
+  HANDLE search = FindFirstFileW((pattern + L"*").c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) {
     error = SystemMessage(GetLastError());
     return false;
