@@ -4,6 +4,9 @@
 #   first tag:  walkexec + docmark_host write   beside  find -exec qpdf --replace-input
 #                                                and   exiftool -r (one XMP property)
 #   re-tag:     the same again on the tagged tree beside exiftool again
+#   in one process: docmark_host -j 2 DIR and the Python package in a pool of
+#               two threads, first tag, re-tag and check, beside exiftool -r's
+#               write and read
 # and, per file, a first tag and a re-tag of a 1,000-page and a 300 MB file
 # beside cp + sync + docmark_host check and one qpdf rewrite (time, peak
 # memory): a write flushes the new file to disk before it replaces the old.
@@ -31,7 +34,7 @@ python3 "$here/make_pdf.py" "$work/raw.pdf" 200 4
 qpdf --object-streams=generate "$work/raw.pdf" "$work/kinds/object-streams.pdf"
 qpdf --linearize "$work/raw.pdf" "$work/kinds/linearized-200.pdf"
 rm "$work/raw.pdf"
-for tree in docmark docmark-j2 qpdf exiftool; do
+for tree in docmark docmark-j2 host-j2 python qpdf exiftool; do
   for copy in 1 2 3 4 5 6 7 8; do
     mkdir -p "$work/$tree/$copy"
     cp "$work/kinds"/*.pdf "$work/$tree/$copy/"
@@ -48,6 +51,38 @@ tag() {  # tree, mode, jobs: prints the seconds taken
     "$work/$1" >/dev/null 2>&1
   seconds "$start"
 }
+# One docmark_host for the whole tree, two files at once; the Python package
+# the same way, in a pool of two threads.
+host() {  # tree, command and its options: prints the seconds taken
+  tree=$1
+  shift
+  start=$(now)
+  "$host" "$@" -j 2 "$work/$tree" >/dev/null 2>"$work/host.err" || cat "$work/host.err"
+  seconds "$start"
+}
+pool() {  # tree, mode (or "check"): prints the seconds taken, and those of the pool alone
+  start=$(now)
+  inside=$(DOCMARK_LIBRARY="$build/lib/libdocmark.so.7" PYTHONPATH="$here/../python" \
+    /usr/bin/python3 - "$work/$1" "$2" <<'EOF'
+import concurrent.futures, os, sys, time
+import docmark
+start = time.monotonic()
+paths = sorted(os.path.join(folder, name) for folder, _, names in os.walk(sys.argv[1])
+               for name in names if name.lower().endswith(".pdf"))
+if sys.argv[2] == "check":
+    work = docmark.is_tagged
+else:
+    work = lambda path: docmark.write(path, mode=int(sys.argv[2]), amount=1200)
+with concurrent.futures.ThreadPoolExecutor(2) as pool:
+    results = list(pool.map(work, paths))
+if sys.argv[2] == "check" and not all(results):
+    print("some files are not tagged", file=sys.stderr)
+print(time.monotonic() - start)
+EOF
+)
+  echo "$(seconds "$start") $inside"
+}
+
 docmark_first=$(tag docmark 3 1)
 docmark_first_j2=$(tag docmark-j2 3 2)
 start=$(now)
@@ -56,11 +91,20 @@ qpdf_first=$(seconds "$start")
 start=$(now)
 exiftool -q -r -ext pdf -overwrite_original -XMP-dc:Source=bench "$work/exiftool" 2>/dev/null || true
 exiftool_first=$(seconds "$start")
+host_first=$(host host-j2 write -m 3 -a 1200)
+python_first=$(pool python 3)
 docmark_again=$(tag docmark 4 1)
 docmark_again_j2=$(tag docmark-j2 4 2)
 start=$(now)
 exiftool -q -r -ext pdf -overwrite_original -XMP-dc:Source=again "$work/exiftool" 2>/dev/null || true
 exiftool_again=$(seconds "$start")
+host_again=$(host host-j2 write -m 4 -a 1200)
+python_again=$(pool python 4)
+start=$(now)
+exiftool -q -r -ext pdf -XMP-dc:Source "$work/exiftool" >/dev/null 2>&1 || true
+exiftool_read=$(seconds "$start")
+host_check=$(host host-j2 check)
+python_check=$(pool python check)
 if [ -s "$work/fail.log" ]; then echo "some writes failed:"; iconv -f UTF-16LE "$work/fail.log"; fi
 "$walkexec" -p "*.pdf" -c "$host check @path" -e "$work/untagged.log" "$work/docmark" >/dev/null 2>&1
 [ ! -s "$work/untagged.log" ] || echo "some files are not tagged"
@@ -76,6 +120,14 @@ printf '  %-30s %7.2f s   exiftool again %6.2f s (%s, target 1.2x)\n' \
 printf '  %-30s %7.2f s   (%s of exiftool)\n' "  the same, walkexec -j 2" "$docmark_again_j2" \
   "$(ratio "$docmark_again_j2" "$exiftool_again")"
 echo "  (exiftool appends an update: its files grow at every write and keep the old values)"
+echo "In one process, two files at once: docmark_host -j 2 DIR, the Python package in a pool of 2 threads:"
+both() {  # name, host seconds, exiftool seconds, exiftool's name, target, python "seconds pool"
+  printf '  %-10s docmark_host %6.2f s   %s %6.2f s (%s, target %s)   python %6.2f s (%s, target 1.2x; %.2f s in the pool)\n' \
+    "$1" "$2" "$4" "$3" "$(ratio "$2" "$3")" "$5" "${6% *}" "$(ratio "${6% *}" "$2")" "${6#* }"
+}
+both "first tag" "$host_first" "$exiftool_first" "exiftool -r write" 0.5x "$python_first"
+both "re-tag" "$host_again" "$exiftool_again" "exiftool -r write" 0.25x "$python_again"
+both "check" "$host_check" "$exiftool_read" "exiftool -r read " 0.5x "$python_check"
 
 # "seconds KB" of one run of the command, after `prepare` (untimed).
 measure() {

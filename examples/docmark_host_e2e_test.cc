@@ -203,17 +203,141 @@ TEST_F(DocmarkHostTest, FailuresSayWhatWentWrong) {
 
 TEST_F(DocmarkHostTest, BadCommandLinesShowTheUsage) {
   std::string file = MakePdf("a.pdf");
-  const std::vector<std::vector<std::string>> lines = {
-      {}, {"tag", file}, {"check"}, {"read"}, {"read", file, file}, {"write", "-x", file},
-      {"write", "-m"}};
+  const std::vector<std::vector<std::string>> lines = {{},
+                                                       {"tag", file},
+                                                       {"check"},
+                                                       {"read"},
+                                                       {"read", "-m", "3", file},
+                                                       {"write", "-x", file},
+                                                       {"write", "-m"}};
   for (const auto& arguments : lines) {
     Result result = Run(arguments);
     EXPECT_EQ(2, result.exitCode);
-    EXPECT_NE(std::string::npos, result.err.find("usage: docmark_host check FILE...")) << result.err;
+    EXPECT_NE(std::string::npos, result.err.find("usage: docmark_host check [-j jobs] PATH..."))
+        << result.err;
   }
   Result number = Run({"write", "-a", "12x", file});
   EXPECT_EQ(2, number.exitCode);
   EXPECT_EQ("docmark_host: -a needs a 32-bit integer, not \"12x\"\n", number.err);
+  for (const char* jobs : {"0", "257", "x"}) {
+    Result bad = Run({"check", "-j", jobs, file});
+    EXPECT_EQ(2, bad.exitCode);
+    EXPECT_EQ(std::string("docmark_host: -j needs a number from 1 to 256, not \"") + jobs + "\"\n",
+              bad.err);
+  }
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+    lines.push_back(text.substr(at, end - at));
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// A tree: its PDFs (named *.pdf in any case) are taken in every directory
+// and in the order of their names, other files left alone; the bad ones are
+// each named with the reason, the rest done, and the status is 1; a file
+// named directly is taken whatever its name.
+TEST_F(DocmarkHostTest, DirectoriesWithBadFilesInThem) {
+  ASSERT_EQ(0, mkdir(Path("tree").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Path("tree/sub").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Path("tree/sub/deeper").c_str(), 0755));
+  pdf_maker::PdfOptions linearized;
+  linearized.linearize = true;
+  pdf_maker::PdfOptions locked;
+  locked.encryptNoModify = true;
+  std::string a = MakePdf("tree/a.pdf");
+  std::string b = MakePdf("tree/sub/B.PDF", linearized);
+  std::string c = MakePdf("tree/sub/deeper/c.Pdf");
+  std::string encrypted = MakePdf("tree/sub/locked.pdf", locked);
+  std::string fake = Path("tree/sub/fake.pdf");
+  std::ofstream(fake) << "not a PDF\n";
+  std::string notes = Path("tree/notes.txt");
+  std::ofstream(notes) << "notes\n";
+  std::string gone = Path("tree/sub/deeper/gone.pdf");
+  if (!UnderWine()) {  // Wine shows no dangling link
+    ASSERT_EQ(0, symlink(Path("nowhere.pdf").c_str(), gone.c_str()));
+  }
+  std::string lockedBytes = pdf_maker::ReadFile(encrypted);
+
+  Result write = Run({"write", "-j", "3", "-m", "5", Path("tree")});
+  EXPECT_EQ(1, write.exitCode);
+  EXPECT_EQ(
+      SortedLines(Native(a) + ": tagged\n" + Native(b) + ": tagged\n" + Native(c) + ": tagged\n"),
+      SortedLines(write.out));
+  EXPECT_NE(std::string::npos, write.err.find(Native(fake) + ": the tag could not be written"))
+      << write.err;
+  EXPECT_NE(std::string::npos, write.err.find(Native(encrypted) + ": the tag could not be written"))
+      << write.err;
+  if (!UnderWine()) {
+    EXPECT_NE(std::string::npos, write.err.find(gone + ": No such file or directory")) << write.err;
+  }
+  EXPECT_EQ(std::string::npos, write.err.find("notes.txt"));
+  EXPECT_EQ(lockedBytes, pdf_maker::ReadFile(encrypted));
+  EXPECT_EQ("not a PDF\n", pdf_maker::ReadFile(fake));
+  EXPECT_TRUE(pdf_maker::IsLinearized(b));
+  for (const std::string& file : {a, b, c})
+    EXPECT_TRUE(pdf_maker::CheckOk(file)) << file;
+
+  // One job takes the files in the order of their names.
+  Result check = Run({"check", Path("tree")});
+  EXPECT_EQ(1, check.exitCode);
+  EXPECT_EQ(Native(a) + ": tagged\n" + Native(b) + ": tagged\n" + Native(c) + ": tagged\n" +
+                Native(fake) + ": not tagged\n" + Native(encrypted) + ": not tagged\n",
+            check.out);
+
+  Result read = Run({"read", "-j", "2", Path("tree/sub"), notes});
+  EXPECT_EQ(1, read.exitCode);
+  EXPECT_EQ(SortedLines(Native(b) +
+                        ": version 7.9.9, writer flag 0, mode 5, amount 0, option A 0, "
+                        "option B 0, option C 0, stored size " +
+                        std::to_string(pdf_maker::ReadFile(b).size()) + "\n" + Native(c) +
+                        ": version 7.9.9, writer flag 0, mode 5, amount 0, option A 0, option B 0, "
+                        "option C 0, stored size " +
+                        std::to_string(pdf_maker::ReadFile(c).size()) + "\n"),
+            SortedLines(read.out));
+  EXPECT_NE(std::string::npos, read.err.find(Native(notes) + ": no valid tag")) << read.err;
+
+  // More jobs than files.
+  Result one = Run({"write", "-j", "16", "-m", "7", a});
+  EXPECT_EQ(0, one.exitCode) << one.err;
+  EXPECT_EQ(Native(a) + ": tagged\n", one.out);
+  EXPECT_NE(std::string::npos, Run({"read", a}).out.find("mode: 7\n"));
+}
+
+// On a terminal (script's), a progress line on stderr stays below the
+// results; the tests above show there is none when stderr is a file.
+TEST_F(DocmarkHostTest, ProgressLineOnATerminal) {
+  if (UnderWine() || system("script -V >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs script(1) from util-linux to give the program a terminal";
+  std::string a = MakePdf("a.pdf");
+  std::string b = MakePdf("b.pdf");
+  Result result = Run(
+      {"-qec", Quote(host_) + " write -j 2 " + Quote(a) + " " + Quote(b), "/dev/null"}, "script");
+  EXPECT_EQ(0, result.exitCode) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find(a + ": tagged\n")) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find("2 files, 0 failed, ")) << result.out;
+  EXPECT_EQ("files/s\n", result.out.substr(result.out.size() - 8)) << result.out;
+}
+
+// Permissions do not stop root.
+TEST_F(DocmarkHostTest, UnreadableFilesAndDirectoriesAreNamed) {
+  if (UnderWine() || geteuid() == 0)
+    GTEST_SKIP() << "needs POSIX permissions that bind: not root, not Wine";
+  ASSERT_EQ(0, mkdir(Path("tree").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Path("tree/closed").c_str(), 0755));
+  std::string good = MakePdf("tree/good.pdf");
+  std::string hidden = MakePdf("tree/hidden.pdf");
+  ASSERT_EQ(0, chmod(hidden.c_str(), 0));
+  ASSERT_EQ(0, chmod(Path("tree/closed").c_str(), 0));
+  Result write = Run({"write", "-j", "2", Path("tree")});
+  chmod(Path("tree/closed").c_str(), 0755);
+  EXPECT_EQ(1, write.exitCode);
+  EXPECT_EQ(good + ": tagged\n", write.out);
+  EXPECT_NE(std::string::npos, write.err.find(hidden + ": Permission denied")) << write.err;
+  EXPECT_NE(std::string::npos, write.err.find(Path("tree/closed") + ": Permission denied"))
+      << write.err;
 }
 
 // The library is looked for in ../lib beside the program, as once installed.

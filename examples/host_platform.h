@@ -1,10 +1,12 @@
 // What the sample host needs of its platform: its entry point, the docmark
-// library, and the files on its command line. One implementation per target:
-// host_platform_posix.cpp and host_platform_win32.cpp.
+// library, the files and directories on its command line, and the console.
+// One implementation per target: host_platform_posix.cpp and
+// host_platform_win32.cpp.
 #ifndef DOCMARK_HOST_PLATFORM_H
 #define DOCMARK_HOST_PLATFORM_H
 
 #include <string>
+#include <vector>
 
 #include "docmark/docmark.h"
 
@@ -22,7 +24,26 @@ void CloseDocmark(void* library);
 // The path of an argument as the library takes it.
 std::basic_string<DocmarkPathChar> LibraryPath(const char* argument);
 
-// 0 when the file exists, or the errno value that tells why not.
-int FileError(const char* path);
+// Empty when the file exists and can be read, or why not.
+std::string FileError(const char* path);
+
+// Whether the path names a directory, a link to one included.
+bool IsDirectory(const char* path);
+
+// The separator a path is joined with.
+extern const char kPathSeparator;
+
+struct DirectoryEntry {
+  std::string name;
+  bool isDirectory;  // one to enter: a link to a directory is not
+};
+
+// The directory's entries but "." and "..", in no particular order; false,
+// with the reason in `error`, when it cannot be read.
+bool ReadDirectory(const std::string& path, std::vector<DirectoryEntry>& entries,
+                   std::string& error);
+
+// Whether standard error is a terminal, where a progress line can be shown.
+bool ErrorIsTerminal();
 
 #endif

@@ -6,6 +6,7 @@ set -e
 
 packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libqpdf-dev qpdf libexempi-dev libboost-dev python3 time
+  python3-pytest python3-venv python3-setuptools python3-wheel
   slurmctld slurmd slurm-client munge fd-find libimage-exiftool-perl"
 if [ "$1" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev nasm dpkg-dev

@@ -133,8 +133,8 @@ PDFLDoc& DocumentOf(PDDoc doc) {
   return Documents().Get(doc);
 }
 
-void CloseAllDocuments() {
-  Documents().Clear();
+void CloseThreadDocuments() {
+  Documents().ClearThread();
 }
 
 void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {

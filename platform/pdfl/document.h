@@ -45,7 +45,8 @@ bool IsWhite(char c);
 
 // The document of a caller's handle; raises on an unknown handle.
 PDFLDoc& DocumentOf(PDDoc doc);
-void CloseAllDocuments();
+// Closes the documents the calling thread opened.
+void CloseThreadDocuments();
 
 // Reads a PDF with QPDF and makes sure its catalog can be read; throws when
 // it cannot. With repair, a damaged file is recovered, its catalog found by a

@@ -1,12 +1,16 @@
 // The live objects of one kind that the library has handed out. A handle the
 // library does not know raises instead of being followed. The table is the
-// process's, so every use takes its lock.
+// process's, so every use takes its lock; each object belongs to the thread
+// that made it, so that the library's end on one thread leaves the objects of
+// threads still at work.
 #ifndef PDFL_HANDLES_H
 #define PDFL_HANDLES_H
 
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "errors.h"
 
@@ -18,7 +22,7 @@ class Handles {
   T* Add(std::unique_ptr<T> object) {
     T* handle = object.get();
     std::lock_guard<std::mutex> hold(lock_);
-    objects_[handle] = std::move(object);
+    objects_[handle] = {std::this_thread::get_id(), std::move(object)};
     return handle;
   }
 
@@ -27,7 +31,7 @@ class Handles {
     auto it = objects_.find(handle);
     if (it == objects_.end())
       Fail(kPDFLErrBadParameter);
-    return *it->second;
+    return *it->second.object;
   }
 
   void Remove(T* handle) {
@@ -37,20 +41,34 @@ class Handles {
       auto it = objects_.find(handle);
       if (it == objects_.end())
         Fail(kPDFLErrBadParameter);
-      object = std::move(it->second);
+      object = std::move(it->second.object);
       objects_.erase(it);
     }
   }
 
-  void Clear() {
-    std::map<T*, std::unique_ptr<T>> objects;
+  // Removes every object the calling thread made; they are destroyed after
+  // the lock is released.
+  void ClearThread() {
+    std::vector<std::unique_ptr<T>> objects;
     std::lock_guard<std::mutex> hold(lock_);
-    objects.swap(objects_);
+    for (auto it = objects_.begin(); it != objects_.end();) {
+      if (it->second.thread == std::this_thread::get_id()) {
+        objects.push_back(std::move(it->second.object));
+        it = objects_.erase(it);
+      } else {
+        ++it;
+      }
+    }
   }
 
  private:
+  struct Owned {
+    std::thread::id thread;
+    std::unique_ptr<T> object;
+  };
+
   mutable std::mutex lock_;
-  std::map<T*, std::unique_ptr<T>> objects_;
+  std::map<T*, Owned> objects_;
 };
 
 }  // namespace pdfl

@@ -28,8 +28,8 @@ void CheckFileSys(ASFileSys fileSys) {
     Fail(kPDFLErrBadParameter);
 }
 
-void ReleaseAllPaths() {
-  Paths().Clear();
+void ReleaseThreadPaths() {
+  Paths().ClearThread();
 }
 
 ASFileSys GetDefaultFileSys() {

@@ -19,7 +19,8 @@ namespace pdfl {
 const NativePath& PathOf(ASPathName path);
 // A null file system stands for the default one; any other raises.
 void CheckFileSys(ASFileSys fileSys);
-void ReleaseAllPaths();
+// Releases the path objects the calling thread made.
+void ReleaseThreadPaths();
 
 // The operations of "AcroSupport".
 ASFileSys GetDefaultFileSys();

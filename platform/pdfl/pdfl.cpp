@@ -81,14 +81,15 @@ uint32_t GetVersion(HFT hft) {
   });
 }
 
-// Ends the library: everything still open is released. Atoms and the
-// registered XMP namespaces stay for the next start.
+// Ends the library on the calling thread: everything it still has open is
+// released, and other threads' work goes on. Atoms and the registered XMP
+// namespaces stay for the next start.
 void Term() {
   Entry("PDFLTerm", [&] {
     CurrentHooks().Count(Event::kEnded);
-    CloseAllDocuments();
-    DestroyAllTexts();
-    ReleaseAllPaths();
+    CloseThreadDocuments();
+    DestroyThreadTexts();
+    ReleaseThreadPaths();
     DropFrames();
     FreeThreadBlock();
   });

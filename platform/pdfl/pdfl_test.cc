@@ -1,4 +1,5 @@
 #include <fstream>
+#include <thread>
 
 #include "library_fixture.h"
 
@@ -136,15 +137,30 @@ TEST_F(ErrorTest, RaiseWithoutAFrameStopsWithAMessage) {
                "outside any exception frame");
 }
 
-TEST_F(ErrorTest, EndReleasesWhatIsStillOpen) {
+// An end releases what its own thread still has open, and leaves the
+// documents of a thread still at work.
+TEST_F(ErrorTest, EndReleasesWhatItsThreadStillHasOpen) {
   pdf_maker::WritePdf(Path("a.pdf"), pdf_maker::PdfOptions());
   PDDoc doc = Open(Path("a.pdf"));
   ASSERT_NE(doc, nullptr);
+  PDDoc other = nullptr;
+  std::thread([&] {
+    PDFLInitRecord record{};
+    record.size = sizeof record;
+    record.flags = kPDFLInitFlags;
+    ASSERT_EQ(PDFLInit(&record), 0);
+    other = Open(Path("a.pdf"));
+    Call<PDFLTermProc>(Table("PDFLibrary"), kPDFLTermSel);
+  }).join();
+  ASSERT_NE(other, nullptr);
+  auto flags = [&](PDDoc d) { Call<PDDocGetFlagsProc>(pdModel_, kPDDocGetFlagsSel, d); };
+  EXPECT_EQ(Guarded([&] { flags(doc); }), 0);
+  EXPECT_EQ(Guarded([&] { flags(other); }), kPDFLErrBadParameter);
   Text("left over");
   MakePath(Path("a.pdf"));
   Call<PDFLTermProc>(Table("PDFLibrary"), kPDFLTermSel);
   ended_ = true;
-  EXPECT_EQ(pdfl_testing::GetCounts().ends, 1);
+  EXPECT_EQ(pdfl_testing::GetCounts().ends, 2);
   EXPECT_EQ(pdfl_testing::GetCounts().closes, 0);
 }
 

@@ -53,8 +53,8 @@ std::string TextUtf8(ASText text) {
   return Utf16ToUtf8(Texts().Get(text).units);
 }
 
-void DestroyAllTexts() {
-  Texts().Clear();
+void DestroyThreadTexts() {
+  Texts().ClearThread();
 }
 
 ASText TextFromUnicode(const uint16_t* units, int32_t format) {

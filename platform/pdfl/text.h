@@ -22,7 +22,8 @@ std::string Utf16ToUtf8(const std::u16string& units);
 // UTF-8 of a caller's text (raises on an unknown handle).
 ASText NewText(const std::u16string& units);
 std::string TextUtf8(ASText text);
-void DestroyAllTexts();
+// Destroys the texts the calling thread made.
+void DestroyThreadTexts();
 
 // The operations of "ASExtra".
 ASText TextFromUnicode(const uint16_t* units, int32_t format);

@@ -65,7 +65,6 @@ bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
   PDFSettingsInfo settings;
   PDFVersionInfo version;
   int64_t fileSize = 0;
-  ExportLock lock;
   try {
     return Read(path, &settings, &fileSize, &version);
   } catch (...) {
@@ -75,7 +74,6 @@ bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
 
 bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileSize,
                   PDFVersionInfo* version) {
-  ExportLock lock;
   try {
     return Read(path, settings, fileSize, version);
   } catch (...) {
@@ -87,7 +85,6 @@ bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
                    bool writerFlag) {
   if (!path)
     return false;
-  ExportLock lock;
   try {
     return Write(path, settings, writerFlag);
   } catch (...) {

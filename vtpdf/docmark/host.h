@@ -1,7 +1,7 @@
 // The platform under docmark: the running executable, the native path
-// separator, the file probe, the calling thread's table block and the
-// debugger line, and the lock of the exports. One implementation per target: host_posix.cpp and
-// host_win32.cpp.
+// separator, the file probe, the calling thread's table block, the debugger
+// line, and the lock of the library's start and end. One implementation per
+// target: host_posix.cpp and host_win32.cpp.
 #ifndef DOCMARK_HOST_H
 #define DOCMARK_HOST_H
 
@@ -51,18 +51,20 @@ class StagingFile {
 // The calling thread's table block, at the index in TableBlockIndex.
 TableBlock* CurrentTableBlock();
 
-// Held for the whole of each export call, so that calls from several threads
-// run one after the other: the PDF library's table index is one process-wide
-// variable that every start rewrites.
-class ExportLock {
+// Held while the PDF library starts or ends on the calling thread. A start
+// hands the library the resource folders of the whole process and an end
+// releases what the thread used, so no two of them overlap; the work between
+// them runs on every calling thread at once.
+class LibraryLock {
  public:
-  ExportLock();
-  ~ExportLock();
-  ExportLock(const ExportLock&) = delete;
-  ExportLock& operator=(const ExportLock&) = delete;
+  LibraryLock();
+  ~LibraryLock();
+  LibraryLock(const LibraryLock&) = delete;
+  LibraryLock& operator=(const LibraryLock&) = delete;
 };
 
-// Formats into a 256-byte buffer and sends the line to the debugger output.
+// Formats into a 256-byte buffer and sends the line to the debugger output
+// (on POSIX the test seam keeps the calling thread's last line).
 void SendDebugLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 #endif

@@ -20,17 +20,17 @@ const PathChar kPathSeparator = u'/';
 
 namespace {
 
-std::string lastDebugLine;
-pthread_mutex_t exportMutex = PTHREAD_MUTEX_INITIALIZER;
+thread_local std::string lastDebugLine;
+pthread_mutex_t libraryMutex = PTHREAD_MUTEX_INITIALIZER;
 
 }  // namespace
 
-ExportLock::ExportLock() {
-  pthread_mutex_lock(&exportMutex);
+LibraryLock::LibraryLock() {
+  pthread_mutex_lock(&libraryMutex);
 }
 
-ExportLock::~ExportLock() {
-  pthread_mutex_unlock(&exportMutex);
+LibraryLock::~LibraryLock() {
+  pthread_mutex_unlock(&libraryMutex);
 }
 
 uint32_t GetExecutablePath(PathString& path) {

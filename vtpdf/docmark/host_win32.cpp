@@ -11,16 +11,16 @@ enum { kModulePathLength = 520 };
 
 namespace {
 
-SRWLOCK exportLock = SRWLOCK_INIT;
+SRWLOCK libraryLock = SRWLOCK_INIT;
 
 }  // namespace
 
-ExportLock::ExportLock() {
-  AcquireSRWLockExclusive(&exportLock);
+LibraryLock::LibraryLock() {
+  AcquireSRWLockExclusive(&libraryLock);
 }
 
-ExportLock::~ExportLock() {
-  ReleaseSRWLockExclusive(&exportLock);
+LibraryLock::~LibraryLock() {
+  ReleaseSRWLockExclusive(&libraryLock);
 }
 
 uint32_t GetExecutablePath(PathString& path) {

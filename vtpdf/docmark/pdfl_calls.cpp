@@ -2,7 +2,7 @@
 
 #include "host.h"
 
-uint32_t TableBlockIndex = 0;
+thread_local uint32_t TableBlockIndex = 0;
 
 namespace {
 

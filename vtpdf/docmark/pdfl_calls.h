@@ -23,8 +23,9 @@ static_assert(sizeof(TableBlock) == 220, "table block layout");
 #endif
 
 // The thread-local index of the table block. PDFLInitThreadLocalData stores
-// into it at every start of the library.
-extern uint32_t TableBlockIndex;
+// into it at every start of the library; each thread has its own, so that a
+// start on one thread never rewrites what another is reading.
+extern thread_local uint32_t TableBlockIndex;
 
 enum : int {
   kCoreSlot = 0,

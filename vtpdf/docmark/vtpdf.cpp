@@ -110,8 +110,10 @@ VTPDF::VTPDF()
 
 VTPDF::~VTPDF() {
   // A raise while ending is lost: the call's work is done.
-  if (libraryStarted)
+  if (libraryStarted) {
+    LibraryLock lock;
     EndLibrary();
+  }
 }
 
 uint32_t VTPDF::StartLibrary() {
@@ -126,11 +128,14 @@ uint32_t VTPDF::StartLibrary() {
   record.cmapDirectory = found ? BuildCMapDirectory(directory) : nullptr;
   record.unicodeDirectory = found ? BuildUnicodeDirectory(directory) : nullptr;
 
-  int32_t code = PDFLInit(&record);
-  if (code != 0)
-    return code;
-  if (PDFLInitThreadLocalData(&TableBlockIndex, sizeof(TableBlock)) == 0)
-    return 1;
+  {
+    LibraryLock lock;
+    int32_t code = PDFLInit(&record);
+    if (code != 0)
+      return code;
+    if (PDFLInitThreadLocalData(&TableBlockIndex, sizeof(TableBlock)) == 0)
+      return 1;
+  }
 
   TableBlock* block = CurrentTableBlock();
   block->slots[kCoreSlot] = reinterpret_cast<uintptr_t>(PDFLGetCoreHFT());
