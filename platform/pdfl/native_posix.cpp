@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -90,6 +91,17 @@ Attributes AttributesOf(const std::string& target) {
   return attributes;
 }
 
+// The process's file mode mask, read without changing it: umask() can only
+// read it by setting it, which would race with another thread's save.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.compare(0, 6, "Umask:") == 0)
+      return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+  }
+  return 022;  // a kernel too old to say: the usual mask
+}
+
 // Owner and group first, since changing them clears the set-id bits of the
 // mode. Each is kept where the caller may set it, and dropped otherwise, as
 // a copy would drop it.
@@ -100,9 +112,7 @@ void Apply(const Attributes& attributes, int fd) {
       (void)!fchown(fd, -1, attributes.status.st_gid);
     mode = attributes.status.st_mode & 07777;
   } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
+    mode = 0666 & ~CurrentUmask();
   }
   if (fchmod(fd, mode) != 0)
     Fail(kPDFLErrFileWrite);
@@ -205,8 +215,9 @@ struct NewFile::State {
     CurrentHooks().Reached("named");
   }
 
+  // Removes the name, if it is still this file's.
   void Remove() {
-    if (!name.empty())
+    if (!name.empty() && scratch::IsNamed(fileno(file), name))
       unlink(name.c_str());
     name.clear();
   }
@@ -243,8 +254,10 @@ NewFile::NewFile(const NativePath& target) : state_(new State) {
     Fail(kPDFLErrFileWrite);
   s.file = fdopen(fd, "w+b");
   if (!s.file) {
+    if (!s.name.empty())
+      unlink(s.name.c_str());  // still this file's: its lock is held
+    s.name.clear();
     close(fd);
-    s.Remove();
     Fail(kPDFLErrFileWrite);
   }
   // Large writes: the document goes out in a few hundred calls, not
@@ -267,9 +280,10 @@ NewFile::NewFile(const NativePath& target, const NativePath& unnamed) : state_(n
 }
 
 NewFile::~NewFile() {
-  if (state_->file)
-    std::fclose(state_->file);
+  if (!state_->file)
+    return;
   state_->Remove();
+  std::fclose(state_->file);
 }
 
 FILE* NewFile::file() const {
@@ -310,7 +324,10 @@ void NewFile::ReplaceTarget() {
   // file behind only between the two calls.
   if (s.name.empty())
     s.Link();
-  if (std::rename(s.name.c_str(), s.target.c_str()) != 0)
+  // Only on a file system that keeps no locks could another writer have
+  // taken the name; its file is never renamed in this one's stead.
+  if (!scratch::IsNamed(fileno(s.file), s.name) ||
+      std::rename(s.name.c_str(), s.target.c_str()) != 0)
     Fail(kPDFLErrFileWrite);
   s.name.clear();
   CurrentHooks().Reached("replaced");

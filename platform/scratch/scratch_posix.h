@@ -3,8 +3,9 @@
 // them has a name leaves it behind under a name made from the target's
 // (".NAME.ROLE"), and the next writer of the same target, finding that name
 // taken and its lock free, knows that its writer is gone and removes it.
-// A name held by a running writer is never taken over: that writer is
-// writing the same target at the same moment, and the second one fails.
+// A name held by a running writer (of the same target, at the same moment)
+// is waited for, never taken over: that writer renames it away before it
+// lets it go.
 #ifndef PLATFORM_SCRATCH_POSIX_H
 #define PLATFORM_SCRATCH_POSIX_H
 
@@ -27,14 +28,22 @@ inline std::string NameFor(const std::string& target, const std::string& role) {
   return directory + "." + name.substr(0, room) + "." + role;
 }
 
-// Locks the open file description for writing, without waiting. The lock
-// goes with the last descriptor of it, so a writer's death releases it, and
-// no other descriptor the process opens on the same file can release it.
-inline bool Claim(int fd) {
+// Locks the open file description for writing, waiting for another writer's
+// lock to go when `wait` is set; false when another writer holds it. The
+// lock goes with the last descriptor of it, so a writer's death releases it,
+// and no other descriptor the process opens on the same file can release it.
+// A file system that keeps no locks claims nothing, and says true.
+inline bool Claim(int fd, bool wait = false) {
   struct flock lock = {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
-  return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+  while (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) != 0) {
+    if (errno == EAGAIN || errno == EACCES)
+      return false;
+    if (errno != EINTR)
+      return true;
+  }
+  return true;
 }
 
 // Whether `name` is the file open at `fd`.
@@ -44,13 +53,14 @@ inline bool IsNamed(int fd, const std::string& name) {
          open.st_ino == named.st_ino;
 }
 
-// Removes the file at `name` when no running writer holds it. False when one
-// does, or the name cannot be checked.
+// Waits until no running writer holds the file at `name`, and removes it if
+// it is still there: its writer was killed. False when the name cannot be
+// checked or the file removed.
 inline bool RemoveAbandoned(const std::string& name) {
   int fd = open(name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0)
     return errno == ENOENT;
-  bool removed = Claim(fd) && IsNamed(fd, name) && unlink(name.c_str()) == 0;
+  bool removed = Claim(fd, true) && (!IsNamed(fd, name) || unlink(name.c_str()) == 0);
   close(fd);
   return removed;
 }
@@ -58,7 +68,8 @@ inline bool RemoveAbandoned(const std::string& name) {
 // A new file at `name`, claimed before any other writer could take it for
 // abandoned; -1 with errno set when it cannot be made.
 inline int Create(const std::string& name) {
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  // Each new attempt follows another writer's turn with the name.
+  for (;;) {
     int fd = open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno != EEXIST || !RemoveAbandoned(name))
@@ -70,23 +81,20 @@ inline int Create(const std::string& name) {
       return fd;
     close(fd);
   }
-  errno = EBUSY;
-  return -1;
 }
 
 // Gives the claimed file at `fd`, which has no name (O_TMPFILE), the name
 // `name`; false with errno set when it cannot.
 inline bool Link(int fd, const std::string& name) {
   std::string self = "/proc/self/fd/" + std::to_string(fd);
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  // Each new attempt follows another writer's turn with the name.
+  for (;;) {
     if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
         linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)
       return true;
     if (errno != EEXIST || !RemoveAbandoned(name))
       return false;
   }
-  errno = EBUSY;
-  return false;
 }
 
 }  // namespace scratch
