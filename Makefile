@@ -11,7 +11,7 @@ PREFIX := /usr/local
 FUZZ_SECONDS := 60
 FUZZERS := fuzz_tag_value fuzz_packet_edit fuzz_wildcard fuzz_getopt fuzz_codec fuzz_document_open
 
-.PHONY: all deps deps-windows build check test tsan sanitize fuzz install demo windows windows64 \
+.PHONY: all deps deps-windows windows-packages deps-win32 deps-win64 build check test tsan sanitize fuzz install demo windows windows64 \
   bench clean
 
 all: build
@@ -19,9 +19,15 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
-deps-windows:
+deps-windows: deps-win32 deps-win64
+
+windows-packages:
 	@scripts/install-deps.sh --windows
+
+deps-win32: windows-packages
 	@scripts/build-windows-deps.sh i686 $(WINDEPS)
+
+deps-win64: windows-packages
 	@scripts/build-windows-deps.sh x86_64 $(WIN64DEPS)
 
 build: deps
@@ -47,12 +53,12 @@ tsan: deps
 	cmake --build build-tsan -j$(JOBS) --target docmark_threads_test
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R DocmarkThreads
 
-windows: deps-windows
+windows: deps-win32
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) \
 	  -DDEVKIT_WIN32_DEPS=$(WINDEPS) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINBUILD) -j$(JOBS)
 
-windows64: deps-windows
+windows64: deps-win64
 	cmake -S . -B $(WIN64BUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-x86_64.cmake) \
 	  -DDEVKIT_WIN32_DEPS=$(WIN64DEPS) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN64BUILD) -j$(JOBS)
