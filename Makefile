@@ -1,24 +1,35 @@
 # Front door: `make demo` and `make test` set up everything they need.
 BUILD := build
 WINBUILD := build-win32
-# QPDF and Exempi built for Windows, kept between builds and clones.
-WINDEPS ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/devkit-win32-deps
+WIN64BUILD := build-win64
+# QPDF and Exempi built for 32- and 64-bit Windows, kept between builds and clones.
+CACHE := $(or $(XDG_CACHE_HOME),$(HOME)/.cache)
+WINDEPS ?= $(CACHE)/devkit-win32-deps
+WIN64DEPS ?= $(CACHE)/devkit-win64-deps
 JOBS := $(shell nproc)
 PREFIX := /usr/local
 FUZZ_SECONDS := 60
 FUZZERS := fuzz_tag_value fuzz_packet_edit fuzz_wildcard fuzz_getopt fuzz_codec fuzz_document_open \
   fuzz_copy_save
 
-.PHONY: all deps deps-windows build check test tsan sanitize fuzz install demo windows bench clean
+.PHONY: all deps deps-windows windows-packages deps-win32 deps-win64 build check test tsan sanitize fuzz install demo windows windows64 \
+  bench clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-deps-windows:
+deps-windows: deps-win32 deps-win64
+
+windows-packages:
 	@scripts/install-deps.sh --windows
-	@scripts/build-windows-deps.sh $(WINDEPS)
+
+deps-win32: windows-packages
+	@scripts/build-windows-deps.sh i686 $(WINDEPS)
+
+deps-win64: windows-packages
+	@scripts/build-windows-deps.sh x86_64 $(WIN64DEPS)
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -28,13 +39,12 @@ build: deps
 check: build
 	cd $(BUILD) && ctest -L unit -j$(JOBS) --output-on-failure
 
-# The Windows leg: the end-to-end tests of walkexec and of the sample host run
-# again against walkexec.exe and docmark_host.exe under Wine, and docmark.dll's
-# exports and imports are checked.
-test: build windows tsan
-	cmake -S . -B $(BUILD) -DWALKEXEC_WINDOWS_EXE=$(abspath $(WINBUILD))/bin/walkexec.exe \
-	  -DDOCMARK_WINDOWS_DLL=$(abspath $(WINBUILD))/bin/docmark.dll \
-	  -DDOCMARK_WINDOWS_HOST=$(abspath $(WINBUILD))/bin/docmark_host.exe
+# The Windows legs: the end-to-end tests of walkexec and of the sample host run
+# again against each Windows kit's walkexec.exe and docmark_host.exe under
+# Wine, and each docmark.dll's exports and imports are checked.
+test: build windows windows64 tsan
+	cmake -S . -B $(BUILD) -DDEVKIT_WIN32_BIN=$(abspath $(WINBUILD))/bin \
+	  -DDEVKIT_WIN64_BIN=$(abspath $(WIN64BUILD))/bin
 	cd $(BUILD) && ctest --output-on-failure
 
 # docmark's thread test again under ThreadSanitizer, in a build of its own.
@@ -44,10 +54,15 @@ tsan: deps
 	cmake --build build-tsan -j$(JOBS) --target docmark_threads_test
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R DocmarkThreads
 
-windows: deps-windows
+windows: deps-win32
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) \
 	  -DDEVKIT_WIN32_DEPS=$(WINDEPS) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINBUILD) -j$(JOBS)
+
+windows64: deps-win64
+	cmake -S . -B $(WIN64BUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-x86_64.cmake) \
+	  -DDEVKIT_WIN32_DEPS=$(WIN64DEPS) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN64BUILD) -j$(JOBS)
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer, in a
 # build of its own; not the install checks, nor the Python host, whose
@@ -80,8 +95,8 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # With Wine, the demo also runs the Windows kit.
-demo: build $(if $(shell command -v wine),windows)
-	scripts/demo.sh $(BUILD) $(WINBUILD)
+demo: build $(if $(shell command -v wine),windows64)
+	scripts/demo.sh $(BUILD) $(WIN64BUILD)
 
 bench: build
 	bench/walkexec_bench.sh $(BUILD)/bin/walkexec
@@ -91,4 +106,4 @@ bench: build
 	bench/docmark_tree_bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) build-tsan build-sanitize build-fuzz
+	rm -rf $(BUILD) $(WINBUILD) $(WIN64BUILD) build-tsan build-sanitize build-fuzz

@@ -1,19 +1,53 @@
-# The Windows build's end-to-end tests run under Wine, which needs a kernel
-# that runs 32-bit programs. Where it cannot (`wine --version` already fails),
-# each such test is registered as skipped and says why.
-execute_process(COMMAND wine --version RESULT_VARIABLE DEVKIT_WINE_RESULT
-  OUTPUT_QUIET ERROR_QUIET)
+# The Windows builds' end-to-end tests run under Wine, once per kit named:
+# the 32-bit kit and the 64-bit one, each in a Wine prefix of its own.
+set(DEVKIT_WIN32_BIN "" CACHE PATH "bin folder of the 32-bit Windows build to test under Wine")
+set(DEVKIT_WIN64_BIN "" CACHE PATH "bin folder of the 64-bit Windows build to test under Wine")
 
-# A test that runs `target` with `environment`, in which the Windows build's
-# binaries are named.
-function(devkit_add_wine_test name target environment)
-  if(DEVKIT_WINE_RESULT EQUAL 0)
-    add_test(NAME ${name} COMMAND ${target})
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 1500
-      LABELS "e2e;wine")
+# Sets `out` to why Wine cannot run `bits`-bit programs here, or to empty when
+# it can. Debian installs each loader in /usr/lib/wine; the 32-bit one is a
+# 32-bit program, which a kernel without IA-32 emulation cannot start.
+function(devkit_wine_cannot_run bits out)
+  if(bits EQUAL 32)
+    set(loader /usr/lib/wine/wine)
+    set(package wine32)
   else()
-    add_test(NAME ${name} COMMAND sh -c
-      "echo 'skipped: Wine cannot run here (wine --version fails: this kernel runs no 32-bit programs)'; exit 77")
-    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 LABELS "e2e;wine")
+    set(loader /usr/lib/wine/wine64)
+    set(package wine64)
   endif()
+  if(NOT EXISTS ${loader})
+    set(${out} "${package} is not installed (${loader})" PARENT_SCOPE)
+    return()
+  endif()
+  execute_process(COMMAND ${loader} --version RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+  if(NOT result EQUAL 0)
+    set(${out} "${loader} --version fails: this kernel runs no ${bits}-bit programs" PARENT_SCOPE)
+  else()
+    set(${out} "" PARENT_SCOPE)
+  endif()
+endfunction()
+devkit_wine_cannot_run(32 DEVKIT_WINE32_CANNOT)
+devkit_wine_cannot_run(64 DEVKIT_WINE64_CANNOT)
+
+# Adds `name`32 and `name`64, for each kit named: `target` run under Wine with
+# `environment`, in which @BIN@ stands for the kit's bin folder. Where Wine
+# cannot run that kit's programs, the test is registered as skipped and says why.
+function(devkit_add_wine_tests name target environment)
+  foreach(bits 32 64)
+    set(bin ${DEVKIT_WIN${bits}_BIN})
+    if(NOT bin)
+      continue()
+    endif()
+    set(test ${name}${bits})
+    set(cannot ${DEVKIT_WINE${bits}_CANNOT})
+    if(cannot)
+      add_test(NAME ${test} COMMAND sh -c "echo 'skipped: Wine cannot run the ${bits}-bit kit here: ${cannot}'; exit 77")
+      set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77 LABELS "e2e;wine")
+      continue()
+    endif()
+    string(REPLACE "@BIN@" ${bin} kit "${environment}")
+    add_test(NAME ${test} COMMAND ${target})
+    set_tests_properties(${test} PROPERTIES
+      ENVIRONMENT "${kit};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;WINEARCH=win${bits};WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix${bits}"
+      TIMEOUT 1500 LABELS "e2e;wine")
+  endforeach()
 endfunction()

@@ -1,10 +1,10 @@
 #!/bin/sh
-# Builds QPDF and Exempi for 32-bit Windows (i686-w64-mingw32) as static
-# libraries, with libjpeg-turbo and expat, from Debian's own source packages,
-# at the versions the Linux build links against. zlib comes prebuilt from
-# libz-mingw-w64-dev.
+# Builds QPDF and Exempi for 32- or 64-bit Windows (ARCH-w64-mingw32) as
+# static libraries, with libjpeg-turbo and expat, from Debian's own source
+# packages, at the versions the Linux build links against. zlib comes prebuilt
+# from libz-mingw-w64-dev.
 #
-# Usage: build-windows-deps.sh PREFIX
+# Usage: build-windows-deps.sh i686|x86_64 PREFIX
 #
 # PREFIX is a cache outside the build trees: it is kept while its inputs (this
 # script, the cross compiler, zlib and the source versions) stay the same, and
@@ -13,9 +13,15 @@
 # apt state of its own that is removed afterwards.
 set -e
 
-prefix=${1:?usage: build-windows-deps.sh PREFIX}
+usage="usage: build-windows-deps.sh i686|x86_64 PREFIX"
+arch=${1:?$usage}
+prefix=${2:?$usage}
+case $arch in
+  i686 | x86_64) ;;
+  *) echo "$usage" >&2 && exit 2 ;;
+esac
 jobs=2
-host=i686-w64-mingw32
+host=$arch-w64-mingw32
 # The posix thread model: the stand-in needs std::mutex and std::call_once.
 cc=$host-gcc-posix
 cxx=$host-g++-posix
@@ -37,7 +43,7 @@ if [ -f "$prefix/inputs" ] && [ "$(cat "$prefix/inputs")" = "$inputs" ]; then
   exit 0
 fi
 
-echo "Building QPDF and Exempi for Windows into $prefix (a few minutes, once)"
+echo "Building QPDF and Exempi for $arch Windows into $prefix (a few minutes, once)"
 # Built in place, since the libraries' pkg-config and CMake files name their
 # prefix; the inputs file, written last, marks a finished build.
 stage=$prefix
@@ -121,8 +127,8 @@ src() {
 export PKG_CONFIG_LIBDIR="$stage/lib/pkgconfig:/usr/$host/lib/pkgconfig"
 
 cmake_build() {
-  cmake -S "$1" -B "$1/build-win32" -G "Unix Makefiles" \
-    -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=i686 \
+  cmake -S "$1" -B "$1/build-win" -G "Unix Makefiles" \
+    -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=$arch \
     -DCMAKE_C_COMPILER=$cc -DCMAKE_CXX_COMPILER=$cxx -DCMAKE_RC_COMPILER=$host-windres \
     -DCMAKE_FIND_ROOT_PATH="$stage;/usr/$host" -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
     -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY \
@@ -134,7 +140,7 @@ cmake_build() {
 jpeg=$(src libjpeg-turbo)
 # An absolute libdir: its own GNUInstallDirs handling would put lib under the build.
 cmake_build "$jpeg" -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DREQUIRE_SIMD=ON
-cmake --build "$jpeg/build-win32" -j$jobs --target install >>"$log" 2>&1
+cmake --build "$jpeg/build-win" -j$jobs --target install >>"$log" 2>&1
 
 # --- expat (Exempi's XML parser) --------------------------------------------
 expat=$(src expat)
@@ -144,7 +150,7 @@ expat=$(src expat)
 edit "$expat/expat_config.h.cmake" 's/^#cmakedefine XML_DTD$/#cmakedefine XML_DTD 1/'
 cmake_build "$expat" -DEXPAT_SHARED_LIBS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
   -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=ON
-cmake --build "$expat/build-win32" -j$jobs --target install >>"$log" 2>&1
+cmake --build "$expat/build-win" -j$jobs --target install >>"$log" 2>&1
 
 # --- QPDF -------------------------------------------------------------------
 qpdf=$(src qpdf)
@@ -154,8 +160,8 @@ edit "$qpdf/CMakeLists.txt" 's/Advapi32/advapi32/g'
 cmake_build "$qpdf" -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_DOC=OFF \
   -DUSE_IMPLICIT_CRYPTO=OFF -DREQUIRE_CRYPTO_NATIVE=ON
 # There is no option to skip its programs and tests: build the library alone.
-cmake --build "$qpdf/build-win32" -j$jobs --target libqpdf >>"$log" 2>&1
-cmake --install "$qpdf/build-win32" --component dev >>"$log" 2>&1
+cmake --build "$qpdf/build-win" -j$jobs --target libqpdf >>"$log" 2>&1
+cmake --install "$qpdf/build-win" --component dev >>"$log" 2>&1
 
 # --- Exempi -----------------------------------------------------------------
 exempi=$(src exempi)
@@ -191,4 +197,4 @@ make -C exempi install-libLTLIBRARIES install-exempiHEADERS install-pkgconfigDAT
 cd /
 
 echo "$inputs" >"$prefix/inputs"
-echo "QPDF and Exempi for Windows are in $prefix"
+echo "QPDF and Exempi for $arch Windows are in $prefix"

@@ -2,11 +2,12 @@
 # Runs the main job on the bundled samples: walkexec runs the sample host over
 # a folder of PDF files to tag every one and then checks them, and runs a
 # command over the sample tree that logs what fails. With Wine and a Windows
-# build, walkexec.exe then tags copies through docmark_host.exe.
+# build (the 64-bit one, which Wine runs wherever it runs), walkexec.exe then
+# tags copies through docmark_host.exe.
 # Usage: demo.sh [build [windows-build]]
 set -e
 build=${1:-build}
-winbuild=${2:-build-win32}
+winbuild=${2:-build-win64}
 top=$(cd "$(dirname "$0")/.." && pwd)
 walkexec="$top/$build/bin/walkexec"
 host="$top/$build/bin/docmark_host"
@@ -54,14 +55,15 @@ if ! command -v wine >/dev/null || [ ! -f "$winbin/docmark_host.exe" ]; then
 fi
 if ! wine --version >/dev/null 2>&1; then
   echo
-  echo "(the Windows kit is built but not run: Wine cannot run 32-bit programs on this machine)"
+  echo "(the Windows kit is built but not run: Wine cannot run on this machine)"
   exit 0
 fi
 echo
 echo "== under Wine: walkexec.exe tags copies of the sample PDFs through docmark_host.exe"
 # Wine's drive Z: is /.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export WINEPREFIX="$top/$winbuild/wineprefix"
 wine wineboot -i >/dev/null 2>&1
 mkdir -p "$scratch/wine-pdf"
 cp "$top"/samples/pdf/*.pdf "$scratch/wine-pdf"

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, only those missing.
-# Usage: install-deps.sh [--windows]   (--windows adds the cross compiler, Wine and what
-# scripts/build-windows-deps.sh needs to build QPDF and Exempi for Windows)
+# Usage: install-deps.sh [--windows]   (--windows adds the cross compilers for 32- and
+# 64-bit Windows, Wine and what scripts/build-windows-deps.sh needs to build QPDF and
+# Exempi for Windows)
 set -e
 
 packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
@@ -9,8 +10,8 @@ packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   python3-pytest python3-venv python3-setuptools python3-wheel
   slurmctld slurmd slurm-client munge fd-find libimage-exiftool-perl"
 if [ "$1" = "--windows" ]; then
-  packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev nasm dpkg-dev
-    wine"
+  packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev wine wine64"
 fi
 # --fuzz: clang with libFuzzer, for make fuzz.
 if [ "$1" = "--fuzz" ]; then
@@ -26,8 +27,13 @@ for p in $packages; do
 done
 # 32-bit Wine comes from the i386 architecture, whose archive can lag behind
 # the machine's own: without it the 32-bit Windows tests skip, saying why.
+# Where the i386 archive could not give it, that is not tried again for a day.
 want_wine32=""
-[ "$1" = "--windows" ] && ! installed wine32 && want_wine32=yes
+wine32_stamp="${XDG_CACHE_HOME:-$HOME/.cache}/devkit-wine32-unavailable"
+if [ "$1" = "--windows" ] && ! installed wine32 &&
+  [ -z "$(find "$wine32_stamp" -mmin -1440 2>/dev/null)" ]; then
+  want_wine32=yes
+fi
 [ -z "$missing" ] && [ -z "$want_wine32" ] && exit 0
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
@@ -49,6 +55,8 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends --no-upgrade $missing
 fi
 if [ -n "$want_wine32" ]; then
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends --no-upgrade wine32 ||
+  if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends --no-upgrade wine32; then
     echo "install-deps: wine32 cannot be installed here; the 32-bit Windows tests will skip"
+    mkdir -p "$(dirname "$wine32_stamp")" && touch "$wine32_stamp"
+  fi
 fi

@@ -23,7 +23,17 @@ FileInput::FileInput(const std::string& name, FILE* file) : name_(name), file_(f
 }
 
 FileInput::~FileInput() {
+  if (file_)
+    std::fclose(file_);
+}
+
+void FileInput::Close() {
   std::fclose(file_);
+  file_ = nullptr;
+}
+
+void FileInput::Reopen(FILE* file) {
+  file_ = file;
 }
 
 void FileInput::Load(qpdf_offset_t offset) {

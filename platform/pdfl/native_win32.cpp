@@ -11,10 +11,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include <qpdf/Buffer.hh>
-#include <qpdf/BufferInputSource.hh>
-
 #include "errors.h"
+#include "file_input.h"
 
 namespace pdfl {
 
@@ -53,6 +51,24 @@ FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
 
 HANDLE HandleOf(FILE* stream) {
   return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
+// What tells one file from another: its volume and its index there.
+struct FileId {
+  DWORD volume = 0;
+  DWORD high = 0;
+  DWORD low = 0;
+  bool operator==(const FileId& other) const {
+    return volume == other.volume && high == other.high && low == other.low;
+  }
+};
+
+bool IdOf(FILE* stream, FileId& id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(HandleOf(stream), &info))
+    return false;
+  id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return true;
 }
 
 // The directory part with its separator; empty for a name alone.
@@ -105,6 +121,7 @@ struct NewFile::State {
   bool existed = false;
   std::wstring name;  // empty once it replaced the target
   FILE* file = nullptr;
+  std::shared_ptr<FileInput> copy;
 };
 
 void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to) {
@@ -178,32 +195,46 @@ void NewFile::Finish() {
     Fail(kPDFLErrFileWrite);
 }
 
-// In memory: ReplaceFileW refuses a replacement that is still open.
+// A second handle of the new file, read through the block cache. ReplaceFileW
+// refuses a replacement that is still open: ReplaceTarget closes this handle
+// across the replace and opens the file again under the target's name.
 std::shared_ptr<InputSource> NewFile::OpenCopy() {
-  FILE* file = state_->file;
-  if (_fseeki64(file, 0, SEEK_END) != 0)
+  FILE* file = OpenForReading(state_->name);
+  if (!file)
     Fail(kPDFLErrFileWrite);
-  auto buffer = new Buffer(static_cast<size_t>(_ftelli64(file)));
-  std::rewind(file);
-  if (std::fread(buffer->getBuffer(), 1, buffer->getSize(), file) != buffer->getSize()) {
-    delete buffer;
-    Fail(kPDFLErrFileWrite);
-  }
-  return std::make_shared<BufferInputSource>("saved file", buffer, true);
+  state_->copy = std::make_shared<FileInput>("saved file", file);
+  return state_->copy;
 }
 
 void NewFile::ReplaceTarget() {
   State& s = *state_;
-  std::fclose(s.file);
+  FileId written;
+  bool known = IdOf(s.file, written);
+  bool closed = std::fclose(s.file) == 0;
   s.file = nullptr;
-  bool replaced =
-      s.existed ? ReplaceFileW(s.target.c_str(), s.name.c_str(), nullptr,
-                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                : MoveFileExW(s.name.c_str(), s.target.c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!known || !closed)
+    Fail(kPDFLErrFileWrite);
+  if (s.copy)
+    s.copy->Close();
+  bool replaced = s.existed ? ReplaceFileW(s.target.c_str(), s.name.c_str(), nullptr,
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                            : MoveFileExW(s.name.c_str(), s.target.c_str(),
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   if (!replaced)
     Fail(kPDFLErrFileWrite);
   s.name.clear();
+  if (!s.copy)
+    return;
+  // Another process may have replaced the target since: then this is not the
+  // file that was written.
+  FILE* again = OpenForReading(s.target);
+  FileId id;
+  if (!again || !IdOf(again, id) || !(id == written)) {
+    if (again)
+      std::fclose(again);
+    Fail(kPDFLErrFileWrite);
+  }
+  s.copy->Reopen(again);
 }
 
 }  // namespace pdfl

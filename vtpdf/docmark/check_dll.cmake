@@ -1,13 +1,14 @@
-# Checks the Windows build of the library: a 32-bit DLL that exports its three
-# functions by undecorated name, and imports the PDF library's three entry
-# points by name from DL100PDFL.dll.
-# Run as: cmake -DOBJDUMP=<objdump> -DLIBRARY=<docmark.dll> -P check_dll.cmake
+# Checks a Windows build of the library: a DLL of the expected format
+# (pei-i386 or pei-x86-64) that exports its three functions by undecorated
+# name, and imports the PDF library's three entry points by name from
+# DL100PDFL.dll.
+# Run as: cmake -DOBJDUMP=<objdump> -DLIBRARY=<docmark.dll> -DFORMAT=<format> -P check_dll.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p failed on ${LIBRARY}")
 endif()
-if(NOT dump MATCHES "file format pei-i386")
-  message(FATAL_ERROR "${LIBRARY} is not a 32-bit Windows DLL")
+if(NOT dump MATCHES "file format ${FORMAT}\n")
+  message(FATAL_ERROR "${LIBRARY} is not a ${FORMAT} Windows DLL")
 endif()
 
 # Export names are listed as "[   0] Name" after the name pointer table's heading.
