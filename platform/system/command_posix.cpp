@@ -10,12 +10,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 #include "held_output.h"
 #include "text.h"
@@ -51,7 +54,12 @@ void onInterrupt(int signo) {
 // Caught rather than ignored: exec gives the commands the default back.
 void onBrokenPipe(int) {}
 
-const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGPIPE};
+const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
+const int kCaughtCount = sizeof kCaughtSignals / sizeof kCaughtSignals[0];
+
+// Descriptors kept for everything but the running commands' pipes: ours,
+// those we were given, a start's pipes before they are watched, the logs.
+const size_t kReservedDescriptors = 32;
 // dash's keywords and builtins: a line starting with one needs the shell.
 const char* const kShellWords[] = {
     "!",       "case",     "do",     "done",    "elif",   "else",  "esac",     "fi",
@@ -142,11 +150,51 @@ void closeIfOpen(int& fd) {
   fd = -1;
 }
 
+// Failures that a command ending may cure.
+bool lacking(int error) {
+  return error == EAGAIN || error == ENOMEM || error == EMFILE || error == ENFILE;
+}
+
+// Each running command watches three descriptors; what the limit leaves
+// beyond them is what held output may spill into temporary files.
+size_t spillFiles(unsigned jobs) {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
+  size_t needed = 3 * static_cast<size_t>(jobs) + kReservedDescriptors;
+  return limit.rlim_cur > needed ? static_cast<size_t>(limit.rlim_cur) - needed : 0;
+}
+
+// What the child makes of its start before the exec: the default for the
+// signals we catch, and its standard descriptors. A descriptor already in
+// its place keeps only its close-on-exec flag.
+bool prepareChild(const bool* caught, const int* stdio) {
+  struct sigaction byDefault = {};
+  byDefault.sa_handler = SIG_DFL;
+  for (int i = 0; i < kCaughtCount; ++i)
+    if (caught[i] && sigaction(kCaughtSignals[i], &byDefault, nullptr) != 0) return false;
+  for (int fd = 0; stdio && fd < 3; ++fd) {
+    if (stdio[fd] == fd ? fcntl(fd, F_SETFD, 0) != 0 : dup2(stdio[fd], fd) != fd) return false;
+  }
+  return true;
+}
+
+pid_t waitInterruptible(pid_t child, int* status, int options) {
+  pid_t waited;
+  while ((waited = waitpid(child, status, options)) < 0 && errno == EINTR) {
+  }
+  return waited;
+}
+
 }  // namespace
 
 struct CommandRunner::State {
-  struct sigaction saved[3];  // As the process started, for kCaughtSignals.
-  bool caught[3] = {};
+  explicit State(unsigned jobs) : budget(spillFiles(jobs)) {}
+
+  struct sigaction saved[kCaughtCount];  // As the process started, for kCaughtSignals.
+  bool caught[kCaughtCount] = {};
+  FileBudget budget;
+  std::wstring startError;
+  bool runPending = false;  // run()'s results are not written yet.
 
   enum { kUnknown, kKnown, kUnavailable } environmentState = kUnknown;
   std::vector<std::string> environment;
@@ -159,6 +207,7 @@ struct CommandRunner::State {
   // (none on kernels without them: the process is then waited for once its
   // pipes are closed).
   struct Job {
+    explicit Job(FileBudget& budget) : held{HeldOutput(budget), HeldOutput(budget)} {}
     pid_t pid = -1;
     bool direct = false;
     bool waited = false;
@@ -173,24 +222,32 @@ struct CommandRunner::State {
   bool learnEnvironment();
   std::vector<std::string> programs(const std::string& name) const;
   pid_t start(const std::vector<std::string>& programs, char* const argv[], char* const envp[],
-              const int* stdio);
+              const int* stdio, int& error);
+  pid_t startLine(const std::string& line, const int* stdio, bool& direct, int& error);
   int finish(pid_t child, bool direct);
   void read(Job& job, int stream);
   static void reap(Job& job, int options);
 };
 
-CommandRunner::CommandRunner() : state_(new State) {
-  for (int i = 0; i < 3; ++i) {
+// A signal that cannot be caught (none can fail here but a bad number) is
+// left as it was.
+CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
+  // Ignored, SIGCHLD would let the system reap the commands before we see
+  // how they ended.
+  struct sigaction byDefault = {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  if (sigaction(SIGCHLD, &byDefault, nullptr) != 0) perror("walkexec: SIGCHLD");
+  for (int i = 0; i < kCaughtCount; ++i) {
     int signo = kCaughtSignals[i];
-    sigaction(signo, nullptr, &state_->saved[i]);
     // A signal ignored from the start stays ignored, for us and the commands.
-    if (state_->saved[i].sa_handler == SIG_IGN) continue;
+    if (sigaction(signo, nullptr, &state_->saved[i]) != 0 || state_->saved[i].sa_handler == SIG_IGN)
+      continue;
     struct sigaction action = {};
     action.sa_handler = signo == SIGPIPE ? onBrokenPipe : onInterrupt;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    sigaction(signo, &action, nullptr);
-    state_->caught[i] = true;
+    state_->caught[i] = sigaction(signo, &action, nullptr) == 0;
   }
 }
 
@@ -198,10 +255,10 @@ CommandRunner::~CommandRunner() {
   for (auto& job : state_->jobs) {
     if (!job) continue;
     for (int& fd : job->watched) closeIfOpen(fd);
-    if (job->pid > 0 && !job->waited) waitpid(job->pid, nullptr, 0);
+    if (job->pid > 0 && !job->waited) waitInterruptible(job->pid, nullptr, 0);
   }
   if (state_->nullInput >= 0) close(state_->nullInput);
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < kCaughtCount; ++i)
     if (state_->caught[i]) sigaction(kCaughtSignals[i], &state_->saved[i], nullptr);
 }
 
@@ -236,50 +293,45 @@ std::vector<std::string> CommandRunner::State::programs(const std::string& name)
 
 // Starts the first of `programs` that the system will run, with `stdio`
 // as its standard input, output and error (ours when null). Returns its
-// process id and counts its results as pending; -1 when no program would
-// run; 0 when an interrupt has come, and then nothing starts. vfork shares
-// our memory until the child's exec, which makes it the cheapest start and
-// lets the child tell us that its exec failed. Signals stay blocked from
-// the last look for an interrupt until the child has the default handlers
-// back, so that none of ours runs in it and an interrupt that comes during
-// the start reaches the child too or finds the start not yet made.
+// process id and counts its results as pending; 0 when an interrupt has
+// come, and then nothing starts; -1 when it did not start, with `error`
+// the last reason. vfork shares our memory until the child's exec, which
+// makes it the cheapest start and lets the child tell us why its exec
+// failed. Signals stay blocked from the last look for an interrupt until
+// the child has the default handlers back, so that none of ours runs in it
+// and an interrupt that comes during the start reaches the child too or
+// finds the start not yet made.
 pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char* const argv[],
-                                  char* const envp[], const int* stdio) {
+                                  char* const envp[], const int* stdio, int& error) {
   sigset_t all, old, pending;
   sigfillset(&all);
-  sigprocmask(SIG_SETMASK, &all, &old);
-  sigpending(&pending);
-  if (pendingInterrupt || sigismember(&pending, SIGINT) || sigismember(&pending, SIGQUIT)) {
+  if (sigprocmask(SIG_SETMASK, &all, &old) != 0 || sigpending(&pending) != 0) {
+    error = errno;
+    return -1;
+  }
+  if (pendingInterrupt || sigismember(&pending, SIGINT) || sigismember(&pending, SIGQUIT) ||
+      sigismember(&pending, SIGTERM)) {
     // Unblocked, the interrupt is handled: at once when nothing is pending.
     sigprocmask(SIG_SETMASK, &old, nullptr);
     return 0;
   }
   pendingResults = pendingResults + 1;
-  volatile bool execFailed = false;
+  volatile int childError = 0;
   pid_t child = vfork();
   if (child == 0) {
-    struct sigaction byDefault = {};
-    byDefault.sa_handler = SIG_DFL;
-    for (int i = 0; i < 3; ++i)
-      if (caught[i]) sigaction(kCaughtSignals[i], &byDefault, nullptr);
-    // A descriptor already in its place keeps only its close-on-exec flag.
-    for (int fd = 0; stdio && fd < 3; ++fd) {
-      if (stdio[fd] == fd)
-        fcntl(fd, F_SETFD, 0);
-      else
-        dup2(stdio[fd], fd);
+    if (prepareChild(caught, stdio) && sigprocmask(SIG_SETMASK, &old, nullptr) == 0) {
+      for (const std::string& program : programs) {
+        execve(program.c_str(), argv, envp);
+        // The shell goes on past these; any other failure is the shell's to tell.
+        if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
+      }
     }
-    sigprocmask(SIG_SETMASK, &old, nullptr);
-    for (const std::string& program : programs) {
-      execve(program.c_str(), argv, envp);
-      // The shell goes on past these; any other failure is the shell's to tell.
-      if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
-    }
-    execFailed = true;
+    childError = errno != 0 ? errno : ENOEXEC;
     _exit(127);
   }
-  if (child > 0 && execFailed) {
-    waitpid(child, nullptr, 0);
+  error = child < 0 ? errno : childError;
+  if (child > 0 && childError != 0) {
+    waitInterruptible(child, nullptr, 0);
     child = -1;
   }
   if (child < 0) pendingResults = pendingResults - 1;
@@ -287,77 +339,91 @@ pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char
   return child;
 }
 
-// Waits for the child, then ends the process by an interrupt received
-// meanwhile. A child killed by a signal is reported as the shell reports
-// it when `direct` says that no shell stood between.
+// The line's program itself when the line needs no shell, else the shell;
+// the program's start falls back to the shell, which also says why it
+// could not start one, in its own words, unless the system lacked what a
+// start takes.
+pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio, bool& direct,
+                                      int& error) {
+  std::vector<std::string> words;
+  std::vector<char*> argv;
+  direct = false;
+  if (plainWords(line, words) && learnEnvironment()) {
+    argv = pointers(words);
+    pid_t child = start(programs(words[0]), argv.data(), envp.data(), stdio, error);
+    if (child != -1 || lacking(error)) {
+      direct = child > 0;
+      return child;
+    }
+  }
+  std::vector<std::string> shell = {"sh", "-c", line};
+  argv = pointers(shell);
+  return start({"/bin/sh"}, argv.data(), environ, stdio, error);
+}
+
+// Waits for the child. A child killed by a signal is reported as the shell
+// reports it when `direct` says that no shell stood between.
 int CommandRunner::State::finish(pid_t child, bool direct) {
   int status = 0;
-  pid_t waited = child > 0 ? waitpid(child, &status, 0) : -1;
-  if (child > 0) pendingResults = pendingResults - 1;
-  if (pendingInterrupt) endBySignal(pendingInterrupt);
-  if (waited != child || child <= 0) return -1;
+  if (waitInterruptible(child, &status, 0) != child) return -1;
   std::string report;
   int code = exitCode(status, direct, report);
   fwrite(report.data(), 1, report.size(), stderr);
   return code;
 }
 
-int CommandRunner::run(const std::wstring& commandLine) {
+bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
+  State& s = *state_;
   fflush(stdout);
   fflush(stderr);
-  std::string line = encodeUtf8(commandLine);
-  std::vector<std::string> words;
-  std::vector<char*> argv;
-  if (plainWords(line, words) && state_->learnEnvironment()) {
-    argv = pointers(words);
-    pid_t child =
-        state_->start(state_->programs(words[0]), argv.data(), state_->envp.data(), nullptr);
-    if (child != -1) return state_->finish(child, true);
+  bool direct = false;
+  int error = 0;
+  pid_t child = s.startLine(encodeUtf8(commandLine), nullptr, direct, error);
+  // Nothing is pending: an interrupt has ended us already.
+  if (child == 0) endBySignal(pendingInterrupt);
+  if (child <= 0) {
+    s.startError = errorText(error);
+    return false;
   }
-  // Everything else, a program not found included, goes to the shell, which
-  // also says why it could not start one, in its own words.
-  std::vector<std::string> shell = {"sh", "-c", line};
-  argv = pointers(shell);
-  return state_->finish(state_->start({"/bin/sh"}, argv.data(), environ, nullptr), false);
+  s.runPending = true;
+  exitCode = s.finish(child, direct);
+  return true;
 }
+
+void CommandRunner::resultsWritten() {
+  if (!state_->runPending) return;
+  state_->runPending = false;
+  pendingResults = pendingResults - 1;
+  if (pendingInterrupt) endBySignal(pendingInterrupt);
+}
+
+const std::wstring& CommandRunner::startError() const { return state_->startError; }
 
 int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
-  if (s.nullInput < 0) s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  auto job = std::make_unique<State::Job>();
+  auto job = std::make_unique<State::Job>(s.budget);
   int out[2] = {-1, -1}, err[2] = {-1, -1};
   pid_t child = -1;
-  if (pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0) {
+  int error = 0;
+  if (s.nullInput < 0) s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (s.nullInput < 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    error = errno;
+  } else {
     const int stdio[3] = {s.nullInput, out[1], err[1]};
-    std::string line = encodeUtf8(commandLine);
-    std::vector<std::string> words;
-    std::vector<char*> argv;
-    if (plainWords(line, words) && s.learnEnvironment()) {
-      argv = pointers(words);
-      child = s.start(s.programs(words[0]), argv.data(), s.envp.data(), stdio);
-      job->direct = child > 0;
-    }
-    if (child == -1) {
-      std::vector<std::string> shell = {"sh", "-c", line};
-      argv = pointers(shell);
-      child = s.start({"/bin/sh"}, argv.data(), environ, stdio);
-    }
+    child = s.startLine(encodeUtf8(commandLine), stdio, job->direct, error);
   }
   closeIfOpen(out[1]);
   closeIfOpen(err[1]);
   job->watched[0] = out[0];
   job->watched[1] = err[0];
-  if (child == 0) {
+  if (child <= 0) {
     for (int& fd : job->watched) closeIfOpen(fd);
-    return -1;
+    s.startError = errorText(error);
+    return child == 0 ? kInterrupted : kCannotStart;
   }
-  if (child < 0) {
-    // Nothing could be started: a result of its own, exit code -1.
-    for (int& fd : job->watched) closeIfOpen(fd);
-    pendingResults = pendingResults + 1;
-  } else {
-    job->watched[2] = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
-  }
+  // Without one (an old kernel, no descriptor left) the command is waited
+  // for once its pipes are closed.
+  job->watched[2] = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
   job->pid = child;
   size_t number = 0;
   while (number < s.jobs.size() && s.jobs[number]) ++number;
@@ -377,9 +443,7 @@ void CommandRunner::State::read(Job& job, int stream) {
 }
 
 void CommandRunner::State::reap(Job& job, int options) {
-  pid_t waited;
-  while ((waited = waitpid(job.pid, &job.status, options)) < 0 && errno == EINTR) {
-  }
+  pid_t waited = waitInterruptible(job.pid, &job.status, options);
   if (waited != 0) {
     job.waited = waited == job.pid;
     closeIfOpen(job.watched[2]);
@@ -415,7 +479,17 @@ int CommandRunner::wait(int& exitCode) {
       }
     }
     if (polled.empty()) return -1;  // Nothing was started.
-    if (poll(polled.data(), polled.size(), -1) < 0) continue;  // A signal came.
+    if (poll(polled.data(), polled.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      // The kernel short of memory for the moment: a while later, not at once.
+      if (errno != ENOMEM && errno != EAGAIN) {
+        perror("walkexec: poll");
+        abort();
+      }
+      const struct timespec aWhile = {0, 10 * 1000 * 1000};
+      nanosleep(&aWhile, nullptr);
+      continue;
+    }
     for (size_t i = 0; i < polled.size(); ++i) {
       if (!polled[i].revents) continue;
       State::Job& job = *owners[i].first;
@@ -427,11 +501,12 @@ int CommandRunner::wait(int& exitCode) {
   }
 }
 
-void CommandRunner::writeOutput(int command) {
+bool CommandRunner::writeOutput(int command, std::wstring& reason) {
   std::unique_ptr<State::Job>& job = state_->jobs[command];
-  writeHeld(job->held);
+  bool whole = writeHeld(job->held, reason);
   job.reset();
   pendingResults = pendingResults - 1;
+  return whole;
 }
 
 bool CommandRunner::interrupted() const { return pendingInterrupt != 0; }
