@@ -3,7 +3,9 @@
 // other line, which saves a shell per file. Several commands at a time each
 // write into two pipes of their own, read as they fill so that no command
 // waits on us; a command has ended when both pipes are closed and it has
-// exited.
+// exited. They are started by threads of their own, one per job, since a
+// start holds its thread until the command's exec: the starts overlap each
+// other and our reading and waiting.
 #include "system.h"
 
 #include <fcntl.h>
@@ -15,10 +17,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "held_output.h"
 #include "text.h"
@@ -57,9 +65,13 @@ void onBrokenPipe(int) {}
 const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
 const int kCaughtCount = sizeof kCaughtSignals / sizeof kCaughtSignals[0];
 
-// Descriptors kept for everything but the running commands' pipes: ours,
-// those we were given, a start's pipes before they are watched, the logs.
-const size_t kReservedDescriptors = 32;
+// Descriptors kept for everything but the commands: the logs, the walk's
+// directory, the null device, the starters' wake-up pipe.
+const size_t kReservedDescriptors = 16;
+// What one command takes while it starts: its two pipes and its process.
+const size_t kDescriptorsPerCommand = 5;
+// Above this limit descriptors are not counted: they are plenty.
+const rlim_t kCountedLimit = 65536;
 // dash's keywords and builtins: a line starting with one needs the shell.
 const char* const kShellWords[] = {
     "!",       "case",     "do",     "done",    "elif",   "else",  "esac",     "fi",
@@ -155,13 +167,15 @@ bool lacking(int error) {
   return error == EAGAIN || error == ENOMEM || error == EMFILE || error == ENFILE;
 }
 
-// Each running command watches three descriptors; what the limit leaves
-// beyond them is what held output may spill into temporary files.
-size_t spillFiles(unsigned jobs) {
+// The descriptors that the limit leaves beyond those open now (ours and
+// those we were given); SIZE_MAX when there are plenty.
+size_t freeDescriptors() {
   struct rlimit limit;
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
-  size_t needed = 3 * static_cast<size_t>(jobs) + kReservedDescriptors;
-  return limit.rlim_cur > needed ? static_cast<size_t>(limit.rlim_cur) - needed : 0;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur > kCountedLimit) return SIZE_MAX;
+  size_t open = 0;
+  for (int fd = 0; fd < static_cast<int>(limit.rlim_cur); ++fd)
+    if (fcntl(fd, F_GETFD) != -1) ++open;
+  return static_cast<size_t>(limit.rlim_cur) - open;
 }
 
 // What the child makes of its start before the exec: the default for the
@@ -178,6 +192,23 @@ bool prepareChild(const bool* caught, const int* stdio) {
   return true;
 }
 
+// In the child of a vfork: execs the first of `programs` that the system
+// will run, or tells why none would run in `error`, which it shares with
+// its parent.
+[[noreturn]] void execChild(const std::vector<std::string>& programs, char* const argv[],
+                            char* const envp[], const bool* caught, const int* stdio,
+                            const sigset_t* mask, volatile int& error) {
+  if (prepareChild(caught, stdio) && sigprocmask(SIG_SETMASK, mask, nullptr) == 0) {
+    for (const std::string& program : programs) {
+      execve(program.c_str(), argv, envp);
+      // The shell goes on past these; any other failure is the shell's to tell.
+      if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
+    }
+  }
+  error = errno != 0 ? errno : ENOEXEC;
+  _exit(127);
+}
+
 pid_t waitInterruptible(pid_t child, int* status, int options) {
   pid_t waited;
   while ((waited = waitpid(child, status, options)) < 0 && errno == EINTR) {
@@ -188,8 +219,19 @@ pid_t waitInterruptible(pid_t child, int* status, int options) {
 }  // namespace
 
 struct CommandRunner::State {
-  explicit State(unsigned jobs) : budget(spillFiles(jobs)) {}
+  // As many commands at once as the descriptors allow, at most `jobs`; held
+  // output spills into what is left.
+  explicit State(unsigned jobs, size_t free = freeDescriptors())
+      : jobCount(std::max<size_t>(
+            1, std::min<size_t>(jobs, free > kReservedDescriptors
+                                          ? (free - kReservedDescriptors) / kDescriptorsPerCommand
+                                          : 0))),
+        budget(free == SIZE_MAX ? SIZE_MAX
+               : free > kReservedDescriptors + kDescriptorsPerCommand * jobCount
+                   ? free - kReservedDescriptors - kDescriptorsPerCommand * jobCount
+                   : 0) {}
 
+  const unsigned jobCount;
   struct sigaction saved[kCaughtCount];  // As the process started, for kCaughtSignals.
   bool caught[kCaughtCount] = {};
   FileBudget budget;
@@ -208,7 +250,11 @@ struct CommandRunner::State {
   // pipes are closed).
   struct Job {
     explicit Job(FileBudget& budget) : held{HeldOutput(budget), HeldOutput(budget)} {}
-    pid_t pid = -1;
+    int number = 0;
+    std::string line;
+    bool starting = true;  // Until a starter has tried; the fields below are its.
+    int startError = 0;    // Why it did not start, if it did not.
+    pid_t pid = -1;        // 0: an interrupt came first.
     bool direct = false;
     bool waited = false;
     bool ended = false;
@@ -219,11 +265,29 @@ struct CommandRunner::State {
   std::vector<std::unique_ptr<Job>> jobs;  // By number; null when free.
   int nullInput = -1;
 
+  // The starters, and what passes between them and us under `lock`: the
+  // jobs to start, and those tried, which a byte in `wake` tells us of.
+  // Without a starter (none could be made) we start the jobs ourselves.
+  std::vector<std::thread> starters;
+  std::mutex lock;
+  std::condition_variable queuedOne;
+  std::deque<Job*> queued;
+  std::vector<Job*> tried;
+  bool stopping = false;
+  int wake[2] = {-1, -1};
+  sigset_t commandMask;  // Ours as the starters began: the commands get it.
+  bool startersMade = false;
+
   bool learnEnvironment();
   std::vector<std::string> programs(const std::string& name) const;
   pid_t start(const std::vector<std::string>& programs, char* const argv[], char* const envp[],
-              const int* stdio, int& error);
-  pid_t startLine(const std::string& line, const int* stdio, bool& direct, int& error);
+              const int* stdio, const sigset_t* childMask, int& error);
+  pid_t startLine(const std::string& line, const int* stdio, const sigset_t* childMask,
+                  bool& direct, int& error);
+  void makeStarters(unsigned count);
+  void startJob(Job& job);
+  void starterLoop();
+  void stopStarters();
   int finish(pid_t child, bool direct);
   void read(Job& job, int stream);
   static void reap(Job& job, int options);
@@ -252,6 +316,7 @@ CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
 }
 
 CommandRunner::~CommandRunner() {
+  state_->stopStarters();
   for (auto& job : state_->jobs) {
     if (!job) continue;
     for (int& fd : job->watched) closeIfOpen(fd);
@@ -302,40 +367,31 @@ std::vector<std::string> CommandRunner::State::programs(const std::string& name)
 // and an interrupt that comes during the start reaches the child too or
 // finds the start not yet made.
 pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char* const argv[],
-                                  char* const envp[], const int* stdio, int& error) {
+                                  char* const envp[], const int* stdio, const sigset_t* childMask,
+                                  int& error) {
   sigset_t all, old, pending;
   sigfillset(&all);
-  if (sigprocmask(SIG_SETMASK, &all, &old) != 0 || sigpending(&pending) != 0) {
-    error = errno;
+  int failed = pthread_sigmask(SIG_SETMASK, &all, &old);
+  if (failed != 0 || sigpending(&pending) != 0) {
+    error = failed != 0 ? failed : errno;
     return -1;
   }
   if (pendingInterrupt || sigismember(&pending, SIGINT) || sigismember(&pending, SIGQUIT) ||
       sigismember(&pending, SIGTERM)) {
     // Unblocked, the interrupt is handled: at once when nothing is pending.
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
     return 0;
   }
-  pendingResults = pendingResults + 1;
   volatile int childError = 0;
   pid_t child = vfork();
-  if (child == 0) {
-    if (prepareChild(caught, stdio) && sigprocmask(SIG_SETMASK, &old, nullptr) == 0) {
-      for (const std::string& program : programs) {
-        execve(program.c_str(), argv, envp);
-        // The shell goes on past these; any other failure is the shell's to tell.
-        if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
-      }
-    }
-    childError = errno != 0 ? errno : ENOEXEC;
-    _exit(127);
-  }
+  if (child == 0)
+    execChild(programs, argv, envp, caught, stdio, childMask ? childMask : &old, childError);
   error = child < 0 ? errno : childError;
   if (child > 0 && childError != 0) {
     waitInterruptible(child, nullptr, 0);
     child = -1;
   }
-  if (child < 0) pendingResults = pendingResults - 1;
-  sigprocmask(SIG_SETMASK, &old, nullptr);
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return child;
 }
 
@@ -343,14 +399,14 @@ pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char
 // the program's start falls back to the shell, which also says why it
 // could not start one, in its own words, unless the system lacked what a
 // start takes.
-pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio, bool& direct,
-                                      int& error) {
+pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio,
+                                      const sigset_t* childMask, bool& direct, int& error) {
   std::vector<std::string> words;
   std::vector<char*> argv;
   direct = false;
   if (plainWords(line, words) && learnEnvironment()) {
     argv = pointers(words);
-    pid_t child = start(programs(words[0]), argv.data(), envp.data(), stdio, error);
+    pid_t child = start(programs(words[0]), argv.data(), envp.data(), stdio, childMask, error);
     if (child != -1 || lacking(error)) {
       direct = child > 0;
       return child;
@@ -358,7 +414,7 @@ pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio,
   }
   std::vector<std::string> shell = {"sh", "-c", line};
   argv = pointers(shell);
-  return start({"/bin/sh"}, argv.data(), environ, stdio, error);
+  return start({"/bin/sh"}, argv.data(), environ, stdio, childMask, error);
 }
 
 // Waits for the child. A child killed by a signal is reported as the shell
@@ -378,10 +434,13 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
   fflush(stderr);
   bool direct = false;
   int error = 0;
-  pid_t child = s.startLine(encodeUtf8(commandLine), nullptr, direct, error);
+  // Pending from before the start, so that an interrupt during it waits.
+  pendingResults = pendingResults + 1;
+  pid_t child = s.startLine(encodeUtf8(commandLine), nullptr, nullptr, direct, error);
+  if (child <= 0) pendingResults = pendingResults - 1;
   // Nothing is pending: an interrupt has ended us already.
   if (child == 0) endBySignal(pendingInterrupt);
-  if (child <= 0) {
+  if (child < 0) {
     s.startError = errorText(error);
     return false;
   }
@@ -399,37 +458,118 @@ void CommandRunner::resultsWritten() {
 
 const std::wstring& CommandRunner::startError() const { return state_->startError; }
 
-int CommandRunner::start(const std::wstring& commandLine) {
-  State& s = *state_;
-  auto job = std::make_unique<State::Job>(s.budget);
+unsigned CommandRunner::capacity() const { return state_->jobCount; }
+
+// The starters take every signal blocked, so that our handlers run on our
+// thread alone; the commands get the mask we had.
+void CommandRunner::State::makeStarters(unsigned count) {
+  startersMade = true;
+  learnEnvironment();  // Before any starter reads it.
+  if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  sigset_t all;
+  sigfillset(&all);
+  if (pthread_sigmask(SIG_SETMASK, &all, &commandMask) != 0) return;
+  for (unsigned i = 0; i < count; ++i) {
+    try {
+      starters.emplace_back(&State::starterLoop, this);
+    } catch (const std::system_error&) {
+      break;  // As many as the system lets us make.
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &commandMask, nullptr);
+}
+
+void CommandRunner::State::stopStarters() {
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    stopping = true;
+  }
+  queuedOne.notify_all();
+  for (std::thread& starter : starters) starter.join();
+  closeIfOpen(wake[0]);
+  closeIfOpen(wake[1]);
+}
+
+void CommandRunner::State::starterLoop() {
+  for (;;) {
+    Job* job;
+    {
+      std::unique_lock<std::mutex> guard(lock);
+      queuedOne.wait(guard, [this] { return stopping || !queued.empty(); });
+      if (stopping) return;
+      job = queued.front();
+      queued.pop_front();
+    }
+    startJob(*job);
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      tried.push_back(job);
+    }
+    // A full pipe already holds a byte that wakes us.
+    while (write(wake[1], "", 1) < 0 && errno == EINTR) {
+    }
+  }
+}
+
+// Fills the job's start: its process and the descriptors watched, or why
+// it did not start.
+void CommandRunner::State::startJob(Job& job) {
   int out[2] = {-1, -1}, err[2] = {-1, -1};
   pid_t child = -1;
   int error = 0;
-  if (s.nullInput < 0) s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  if (s.nullInput < 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+  const sigset_t* childMask = starters.empty() ? nullptr : &commandMask;
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
     error = errno;
   } else {
-    const int stdio[3] = {s.nullInput, out[1], err[1]};
-    child = s.startLine(encodeUtf8(commandLine), stdio, job->direct, error);
+    const int stdio[3] = {nullInput, out[1], err[1]};
+    child = startLine(job.line, stdio, childMask, job.direct, error);
   }
   closeIfOpen(out[1]);
   closeIfOpen(err[1]);
-  job->watched[0] = out[0];
-  job->watched[1] = err[0];
+  job.watched[0] = out[0];
+  job.watched[1] = err[0];
   if (child <= 0) {
-    for (int& fd : job->watched) closeIfOpen(fd);
-    s.startError = errorText(error);
-    return child == 0 ? kInterrupted : kCannotStart;
+    for (int& fd : job.watched) closeIfOpen(fd);
+    job.startError = error;
+  } else {
+    // Without one (an old kernel, no descriptor left) the command is waited
+    // for once its pipes are closed.
+    job.watched[2] = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
   }
-  // Without one (an old kernel, no descriptor left) the command is waited
-  // for once its pipes are closed.
-  job->watched[2] = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
-  job->pid = child;
+  job.pid = child;
+}
+
+int CommandRunner::start(const std::wstring& commandLine) {
+  State& s = *state_;
+  if (pendingInterrupt) return kInterrupted;
+  if (!s.startersMade) s.makeStarters(s.jobCount);
+  auto job = std::make_unique<State::Job>(s.budget);
+  job->line = encodeUtf8(commandLine);
   size_t number = 0;
   while (number < s.jobs.size() && s.jobs[number]) ++number;
   if (number == s.jobs.size()) s.jobs.emplace_back();
+  job->number = static_cast<int>(number);
+  State::Job* started = job.get();
   s.jobs[number] = std::move(job);
-  return static_cast<int>(number);
+  pendingResults = pendingResults + 1;
+  if (s.nullInput < 0) s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (s.nullInput < 0 || s.starters.empty()) {
+    if (s.nullInput < 0) {
+      started->startError = errno;
+      started->pid = -1;
+    } else {
+      s.startJob(*started);
+    }
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.tried.push_back(started);
+    return started->number;
+  }
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.queued.push_back(started);
+  }
+  s.queuedOne.notify_one();
+  return started->number;
 }
 
 // One read, of what the pipe holds now; the pipe is closed at its end.
@@ -452,17 +592,33 @@ void CommandRunner::State::reap(Job& job, int options) {
 
 // Whichever command ends first is taken, however many are watched: waiting
 // for one alone would leave the others' ends unseen meanwhile.
-int CommandRunner::wait(int& exitCode) {
+int CommandRunner::wait(int& exitCode, bool& started) {
   State& s = *state_;
   std::vector<struct pollfd> polled;
   std::vector<std::pair<State::Job*, int>> owners;
   for (;;) {
+    {
+      std::lock_guard<std::mutex> guard(s.lock);
+      for (State::Job* job : s.tried) job->starting = false;
+      s.tried.clear();
+    }
+    bool starting = false;
     for (size_t number = 0; number < s.jobs.size(); ++number) {
       State::Job* job = s.jobs[number].get();
       if (!job || job->ended) continue;
+      starting = starting || job->starting;
+      if (job->starting) continue;
+      if (job->pid <= 0) {
+        job->ended = true;
+        started = false;
+        exitCode = -1;
+        s.startError = job->pid < 0 ? errorText(job->startError) : std::wstring();
+        return static_cast<int>(number);
+      }
       if (job->watched[0] >= 0 || job->watched[1] >= 0 || job->watched[2] >= 0) continue;
-      if (job->pid > 0 && !job->waited) s.reap(*job, 0);
+      if (!job->waited) s.reap(*job, 0);
       job->ended = true;
+      started = true;
       std::string report;
       exitCode = job->waited ? platform::exitCode(job->status, job->direct, report) : -1;
       job->held[1].append(report.data(), report.size());
@@ -470,8 +626,12 @@ int CommandRunner::wait(int& exitCode) {
     }
     polled.clear();
     owners.clear();
+    if (starting) {
+      polled.push_back({s.wake[0], POLLIN, 0});
+      owners.emplace_back(nullptr, 0);
+    }
     for (auto& job : s.jobs) {
-      if (!job || job->ended) continue;
+      if (!job || job->ended || job->starting) continue;
       for (int watched = 0; watched < 3; ++watched) {
         if (job->watched[watched] < 0) continue;
         polled.push_back({job->watched[watched], POLLIN, 0});
@@ -492,11 +652,16 @@ int CommandRunner::wait(int& exitCode) {
     }
     for (size_t i = 0; i < polled.size(); ++i) {
       if (!polled[i].revents) continue;
-      State::Job& job = *owners[i].first;
-      if (owners[i].second == 2)
-        s.reap(job, WNOHANG);
-      else
-        s.read(job, owners[i].second);
+      State::Job* job = owners[i].first;
+      if (!job) {
+        char bytes[256];
+        while (::read(s.wake[0], bytes, sizeof bytes) > 0) {
+        }
+      } else if (owners[i].second == 2) {
+        s.reap(*job, WNOHANG);
+      } else {
+        s.read(*job, owners[i].second);
+      }
     }
   }
 }

@@ -76,9 +76,8 @@ std::wstring quotePath(const std::wstring& path);
 // start with the dispositions the process started with.
 class CommandRunner {
  public:
-  // What start() returns when no command started.
+  // What start() returns when an interrupt has come.
   static const int kInterrupted = -1;
-  static const int kCannotStart = -2;
 
   // `jobs` is the most commands that will run at once.
   explicit CommandRunner(unsigned jobs);
@@ -95,19 +94,29 @@ class CommandRunner {
   void resultsWritten();
 
   // Several at a time: starts the line with the null device as its input
-  // and its output and errors held. Returns the command's number;
-  // kInterrupted when an interrupt has come, and then starts nothing;
-  // kCannotStart, with startError() saying why, when the system lacked
-  // what a start takes (descriptors, processes, memory).
+  // and its output and errors held, or has it started. Returns the
+  // command's number; kInterrupted when an interrupt has come, and then
+  // starts nothing.
   int start(const std::wstring& commandLine);
+
+  // Waits until one of the commands given to start() has ended; returns its
+  // number and its exit code, as run() gives it. `started` is false for a
+  // command that did not start: startError() says why (the system lacked
+  // what a start takes: descriptors, processes, memory), or is empty when
+  // an interrupt came first.
+  int wait(int& exitCode, bool& started);
+
+  // Why the last command that did not start did not.
   const std::wstring& startError() const;
 
-  // Waits until one of the started commands has ended; returns its number
-  // and its exit code, as run() gives it.
-  int wait(int& exitCode);
+  // How many commands may run at once, at most `jobs` and at least one:
+  // fewer where the descriptors that the process may open would not suffice
+  // for `jobs` and the rest of the run.
+  unsigned capacity() const;
 
   // Writes what an ended command printed, its output to standard output
-  // and its errors to standard error, and forgets it. Its results are then
+  // and its errors to standard error, and forgets it (a command that did
+  // not start too). Its results are then
   // all written. False, with the reason, when some of its output could not
   // be read back.
   bool writeOutput(int command, std::wstring& reason);

@@ -148,11 +148,13 @@ DWORD WINAPI readToEnd(void* argument) {
 // the command.
 struct CommandRunner::State {
   // A command of several at a time, with the threads that read its pipes.
-  explicit State(size_t spillFiles) : budget(spillFiles) {}
+  State(unsigned jobs, size_t spillFiles) : jobCount(jobs), budget(spillFiles) {}
 
+  const unsigned jobCount;
   struct Job {
     explicit Job(FileBudget& budget) : held{HeldOutput(budget), HeldOutput(budget)} {}
-    HANDLE process = nullptr;
+    HANDLE process = nullptr;  // Null when it did not start.
+    DWORD startError = 0;
     HANDLE threads[2] = {nullptr, nullptr};
     Reader readers[2];
     HeldOutput held[2];
@@ -171,7 +173,7 @@ struct CommandRunner::State {
 // Handles are not scarce on Windows: held output spills into as many
 // temporary files as it needs. Without our handler, Ctrl-C ends us as it
 // always does.
-CommandRunner::CommandRunner(unsigned) : state_(new State(SIZE_MAX)) {
+CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs, SIZE_MAX)) {
   if (!SetConsoleCtrlHandler(onConsoleInterrupt, TRUE))
     writeError(L"walkexec: cannot handle Ctrl-C: " + systemErrorText(GetLastError()) + L"\n");
 }
@@ -195,6 +197,8 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
 void CommandRunner::resultsWritten() {}
 
 const std::wstring& CommandRunner::startError() const { return state_->startError; }
+
+unsigned CommandRunner::capacity() const { return state_->jobCount; }
 
 // Waits for the command and its readers, and lets go of their handles. A
 // wait that fails has nothing left to wait for.
@@ -271,10 +275,9 @@ int CommandRunner::start(const std::wstring& commandLine) {
   for (HANDLE write : writes)
     if (write) CloseHandle(write);
   if (!started) {
+    // Its readers end with the pipes' write ends gone.
     State::close(*job);
-    InterlockedDecrement(&pendingResults);
-    s.startError = systemErrorText(error);
-    return kCannotStart;
+    job->startError = error;
   }
   size_t number = 0;
   while (number < s.jobs.size() && s.jobs[number]) ++number;
@@ -285,13 +288,20 @@ int CommandRunner::start(const std::wstring& commandLine) {
 
 // WaitForMultipleObjects takes at most 64 handles: more commands are waited
 // for in groups of 64, each in turn for a moment.
-int CommandRunner::wait(int& exitCode) {
+int CommandRunner::wait(int& exitCode, bool& started) {
   State& s = *state_;
   std::vector<HANDLE> processes;
   std::vector<int> numbers;
   for (size_t number = 0; number < s.jobs.size(); ++number) {
     State::Job* job = s.jobs[number].get();
     if (!job || job->ended) continue;
+    if (!job->process) {
+      job->ended = true;
+      started = false;
+      exitCode = -1;
+      s.startError = systemErrorText(job->startError);
+      return static_cast<int>(number);
+    }
     processes.push_back(job->process);
     numbers.push_back(static_cast<int>(number));
   }
@@ -314,6 +324,7 @@ int CommandRunner::wait(int& exitCode) {
       if (!GetExitCodeProcess(job.process, &code)) code = static_cast<DWORD>(-1);
       State::close(job);
       job.ended = true;
+      started = true;
       exitCode = static_cast<int>(code);
       return numbers[first + result - WAIT_OBJECT_0];
     }

@@ -52,6 +52,8 @@ class Jobs {
   };
 
   size_t running() const;
+  bool roomFor(const std::wstring& path) const;
+  void startWaiting();
   void waitForOne();
   void write(const Started& started);
   void giveUp(const std::wstring& path);
@@ -61,7 +63,10 @@ class Jobs {
   const unsigned jobs_;
   const bool keepOrder_;
   platform::CommandRunner runner_;
-  std::deque<Started> started_;  // In the order they started; only unwritten ones.
+  const size_t room_;  // Commands at once: the runner's capacity.
+  std::deque<Started> started_;       // In the order they started; only unwritten ones.
+  std::deque<std::wstring> waiting_;  // To start: those that could not start first.
+  bool blocked_ = false;              // A start failed, and no command has ended since.
   bool failed_ = false;
 };
 
