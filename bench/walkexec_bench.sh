@@ -124,8 +124,10 @@ start=$(now)
 "$walkexec" -j 2 -r -l "$work/job.log" -c "$work/first @path" "$work/R" >/dev/null 2>&1 &
 resumed=$!
 while [ ! -s "$work/started" ]; do sleep 0.01; done
-kill $resumed
-wait $resumed || true
+{
+  kill $resumed
+  wait $resumed
+} 2>/dev/null || true
 printf '%-44s %6.2f s (target: at most 1)\n' "Resumed, 100,000 files, half done: 1st start" \
   "$(awk "BEGIN { print $(cat "$work/started") - $start }")"
 rm -rf "$work/R"

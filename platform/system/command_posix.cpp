@@ -285,7 +285,7 @@ struct CommandRunner::State {
   pid_t startLine(const std::string& line, const int* stdio, const sigset_t* childMask,
                   bool& direct, int& error);
   void makeStarters(unsigned count);
-  void startJob(Job& job);
+  void startJob(Job& job, const sigset_t* childMask);
   void starterLoop();
   void stopStarters();
   int finish(pid_t child, bool direct);
@@ -500,7 +500,7 @@ void CommandRunner::State::starterLoop() {
       job = queued.front();
       queued.pop_front();
     }
-    startJob(*job);
+    startJob(*job, &commandMask);
     {
       std::lock_guard<std::mutex> guard(lock);
       tried.push_back(job);
@@ -512,12 +512,11 @@ void CommandRunner::State::starterLoop() {
 }
 
 // Fills the job's start: its process and the descriptors watched, or why
-// it did not start.
-void CommandRunner::State::startJob(Job& job) {
+// it did not start. The command gets `childMask` (null: the caller's).
+void CommandRunner::State::startJob(Job& job, const sigset_t* childMask) {
   int out[2] = {-1, -1}, err[2] = {-1, -1};
   pid_t child = -1;
   int error = 0;
-  const sigset_t* childMask = starters.empty() ? nullptr : &commandMask;
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
     error = errno;
   } else {
@@ -558,7 +557,7 @@ int CommandRunner::start(const std::wstring& commandLine) {
       started->startError = errno;
       started->pid = -1;
     } else {
-      s.startJob(*started);
+      s.startJob(*started, nullptr);
     }
     std::lock_guard<std::mutex> guard(s.lock);
     s.tried.push_back(started);

@@ -83,7 +83,8 @@ void Jobs::waitForOne() {
     std::wstring path = ended->path, reason;
     runner_.writeOutput(number, reason);
     started_.erase(ended);
-    if (runner_.interrupted()) return;
+    // An interrupt came first: nothing starts any more.
+    if (runner_.startError().empty() || runner_.interrupted()) return;
     if (running() == 0) return giveUp(path);
     waiting_.push_front(path);
     blocked_ = true;
