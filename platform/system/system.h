@@ -73,7 +73,7 @@ std::wstring quotePath(const std::wstring& path);
 // pending, and otherwise once they are all written. A SIGPIPE no longer
 // ends the process, so output that cannot be shown is dropped, and SIGCHLD
 // is back to its default, so that every command's end is seen. Commands
-// start with the dispositions the process started with.
+// start with the other dispositions the process started with.
 class CommandRunner {
  public:
   // What start() returns when an interrupt has come.
@@ -116,9 +116,8 @@ class CommandRunner {
 
   // Writes what an ended command printed, its output to standard output
   // and its errors to standard error, and forgets it (a command that did
-  // not start too). Its results are then
-  // all written. False, with the reason, when some of its output could not
-  // be read back.
+  // not start too). Its results are then all written. False, with the
+  // reason, when some of its output could not be read back.
   bool writeOutput(int command, std::wstring& reason);
 
   // Whether an interrupt has come; ending by it waits for every started
