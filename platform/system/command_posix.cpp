@@ -517,7 +517,10 @@ void CommandRunner::State::startJob(Job& job, const sigset_t* childMask) {
   int out[2] = {-1, -1}, err[2] = {-1, -1};
   pid_t child = -1;
   int error = 0;
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+  // Our ends do not block, so that a read takes what a pipe holds and its
+  // end at once.
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 ||
+      fcntl(out[0], F_SETFL, O_NONBLOCK) != 0 || fcntl(err[0], F_SETFL, O_NONBLOCK) != 0) {
     error = errno;
   } else {
     const int stdio[3] = {nullInput, out[1], err[1]};
@@ -571,14 +574,21 @@ int CommandRunner::start(const std::wstring& commandLine) {
   return started->number;
 }
 
-// One read, of what the pipe holds now; the pipe is closed at its end.
+// What the pipe holds now, up to a bound so that a command that writes
+// without end does not keep us from the others; the pipe is closed at its
+// end.
 void CommandRunner::State::read(Job& job, int stream) {
+  const int kMostReads = 16;
   char buffer[64 * 1024];
-  ssize_t n = ::read(job.watched[stream], buffer, sizeof buffer);
-  if (n > 0)
-    job.held[stream].append(buffer, static_cast<size_t>(n));
-  else if (n == 0 || errno != EINTR)
-    closeIfOpen(job.watched[stream]);
+  for (int reads = 0; reads < kMostReads && job.watched[stream] >= 0; ++reads) {
+    ssize_t n = ::read(job.watched[stream], buffer, sizeof buffer);
+    if (n > 0)
+      job.held[stream].append(buffer, static_cast<size_t>(n));
+    else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+      closeIfOpen(job.watched[stream]);
+    else if (errno == EAGAIN)
+      return;
+  }
 }
 
 void CommandRunner::State::reap(Job& job, int options) {
@@ -659,7 +669,9 @@ int CommandRunner::wait(int& exitCode, bool& started) {
       } else if (owners[i].second == 2) {
         s.reap(*job, WNOHANG);
       } else {
-        s.read(*job, owners[i].second);
+        // Both pipes: a command that printed has often ended too.
+        s.read(*job, 0);
+        s.read(*job, 1);
       }
     }
   }
