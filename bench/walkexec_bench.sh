@@ -10,6 +10,9 @@
 #    against fd -x, whose output is grouped as walkexec's is;
 #  - a command that works the CPU (docmark_host write, beside walkexec, on
 #    generated PDFs): the throughput of -j 2 against -j 1;
+#  - a resumed run (-r) over 100,000 files whose job log records the first
+#    half in walk order as done: the time from its launch to its first new
+#    command;
 #  - walkexec's own peak memory with -j 2 over 200,000 files.
 # Usage: walkexec_bench.sh path/to/walkexec
 set -e
@@ -109,6 +112,25 @@ if [ -x "$host" ]; then
 else
   echo "(no docmark_host beside walkexec: the CPU-bound row is left out)"
 fi
+
+# The walk's order is readdir's, as find's is.
+tree "$work/R" 1000 100
+find "$work/R" -type f | head -n 50000 | sed 's/^/0,/; s/$/\r/' | iconv -f UTF-8 -t UTF-16LE \
+  >"$work/job.log"
+printf '#!/bin/sh\n[ -e "%s" ] || date +%%s.%%N >"%s"\n' "$work/started" "$work/started" \
+  >"$work/first"
+chmod 755 "$work/first"
+start=$(now)
+"$walkexec" -j 2 -r -l "$work/job.log" -c "$work/first @path" "$work/R" >/dev/null 2>&1 &
+resumed=$!
+while [ ! -s "$work/started" ]; do sleep 0.01; done
+{
+  kill $resumed
+  wait $resumed
+} 2>/dev/null || true
+printf '%-44s %6.2f s (target: at most 1)\n' "Resumed, 100,000 files, half done: 1st start" \
+  "$(awk "BEGIN { print $(cat "$work/started") - $start }")"
+rm -rf "$work/R"
 
 rm -rf "$work/T"
 tree "$work/T" 2000 100

@@ -3,19 +3,30 @@
 // other line, which saves a shell per file. Several commands at a time each
 // write into two pipes of their own, read as they fill so that no command
 // waits on us; a command has ended when both pipes are closed and it has
-// exited.
+// exited. They are started by threads of their own, one per job, since a
+// start holds its thread until the command's exec: the starts overlap each
+// other and our reading and waiting.
 #include "system.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "held_output.h"
 #include "text.h"
@@ -51,7 +62,16 @@ void onInterrupt(int signo) {
 // Caught rather than ignored: exec gives the commands the default back.
 void onBrokenPipe(int) {}
 
-const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGPIPE};
+const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
+const int kCaughtCount = sizeof kCaughtSignals / sizeof kCaughtSignals[0];
+
+// Descriptors kept for everything but the commands: the logs, the walk's
+// directory, the null device, the starters' wake-up pipe.
+const size_t kReservedDescriptors = 16;
+// What one command takes while it starts: its two pipes and its process.
+const size_t kDescriptorsPerCommand = 5;
+// Above this limit descriptors are not counted: they are plenty.
+const rlim_t kCountedLimit = 65536;
 // dash's keywords and builtins: a line starting with one needs the shell.
 const char* const kShellWords[] = {
     "!",       "case",     "do",     "done",    "elif",   "else",  "esac",     "fi",
@@ -142,11 +162,81 @@ void closeIfOpen(int& fd) {
   fd = -1;
 }
 
+// Failures that a command ending may cure.
+bool lacking(int error) {
+  return error == EAGAIN || error == ENOMEM || error == EMFILE || error == ENFILE;
+}
+
+// The descriptors that the limit leaves beyond those open now (ours and
+// those we were given); SIZE_MAX when there are plenty.
+size_t freeDescriptors() {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur > kCountedLimit) return SIZE_MAX;
+  size_t open = 0;
+  for (int fd = 0; fd < static_cast<int>(limit.rlim_cur); ++fd)
+    if (fcntl(fd, F_GETFD) != -1) ++open;
+  return static_cast<size_t>(limit.rlim_cur) - open;
+}
+
+// What the child makes of its start before the exec: the default for the
+// signals we catch, and its standard descriptors. A descriptor already in
+// its place keeps only its close-on-exec flag.
+bool prepareChild(const bool* caught, const int* stdio) {
+  struct sigaction byDefault = {};
+  byDefault.sa_handler = SIG_DFL;
+  for (int i = 0; i < kCaughtCount; ++i)
+    if (caught[i] && sigaction(kCaughtSignals[i], &byDefault, nullptr) != 0) return false;
+  for (int fd = 0; stdio && fd < 3; ++fd) {
+    if (stdio[fd] == fd ? fcntl(fd, F_SETFD, 0) != 0 : dup2(stdio[fd], fd) != fd) return false;
+  }
+  return true;
+}
+
+// In the child of a vfork: execs the first of `programs` that the system
+// will run, or tells why none would run in `error`, which it shares with
+// its parent.
+[[noreturn]] void execChild(const std::vector<std::string>& programs, char* const argv[],
+                            char* const envp[], const bool* caught, const int* stdio,
+                            const sigset_t* mask, volatile int& error) {
+  if (prepareChild(caught, stdio) && sigprocmask(SIG_SETMASK, mask, nullptr) == 0) {
+    for (const std::string& program : programs) {
+      execve(program.c_str(), argv, envp);
+      // The shell goes on past these; any other failure is the shell's to tell.
+      if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
+    }
+  }
+  error = errno != 0 ? errno : ENOEXEC;
+  _exit(127);
+}
+
+pid_t waitInterruptible(pid_t child, int* status, int options) {
+  pid_t waited;
+  while ((waited = waitpid(child, status, options)) < 0 && errno == EINTR) {
+  }
+  return waited;
+}
+
 }  // namespace
 
 struct CommandRunner::State {
-  struct sigaction saved[3];  // As the process started, for kCaughtSignals.
-  bool caught[3] = {};
+  // As many commands at once as the descriptors allow, at most `jobs`; held
+  // output spills into what is left.
+  explicit State(unsigned jobs, size_t free = freeDescriptors())
+      : jobCount(std::max<size_t>(
+            1, std::min<size_t>(jobs, free > kReservedDescriptors
+                                          ? (free - kReservedDescriptors) / kDescriptorsPerCommand
+                                          : 0))),
+        budget(free == SIZE_MAX ? SIZE_MAX
+               : free > kReservedDescriptors + kDescriptorsPerCommand * jobCount
+                   ? free - kReservedDescriptors - kDescriptorsPerCommand * jobCount
+                   : 0) {}
+
+  const unsigned jobCount;
+  struct sigaction saved[kCaughtCount];  // As the process started, for kCaughtSignals.
+  bool caught[kCaughtCount] = {};
+  FileBudget budget;
+  std::wstring startError;
+  bool runPending = false;  // run()'s results are not written yet.
 
   enum { kUnknown, kKnown, kUnavailable } environmentState = kUnknown;
   std::vector<std::string> environment;
@@ -159,7 +249,12 @@ struct CommandRunner::State {
   // (none on kernels without them: the process is then waited for once its
   // pipes are closed).
   struct Job {
-    pid_t pid = -1;
+    explicit Job(FileBudget& budget) : held{HeldOutput(budget), HeldOutput(budget)} {}
+    int number = 0;
+    std::string line;
+    bool starting = true;  // Until a starter has tried; the fields below are its.
+    int startError = 0;    // Why it did not start, if it did not.
+    pid_t pid = -1;        // 0: an interrupt came first.
     bool direct = false;
     bool waited = false;
     bool ended = false;
@@ -170,38 +265,65 @@ struct CommandRunner::State {
   std::vector<std::unique_ptr<Job>> jobs;  // By number; null when free.
   int nullInput = -1;
 
+  // The starters, and what passes between them and us under `lock`: the
+  // jobs to start, and those tried, which a byte in `wake` tells us of.
+  // Without a starter (none could be made) we start the jobs ourselves.
+  std::vector<std::thread> starters;
+  std::mutex lock;
+  std::condition_variable queuedOne;
+  std::deque<Job*> queued;
+  std::vector<Job*> tried;
+  bool stopping = false;
+  int wake[2] = {-1, -1};
+  sigset_t commandMask;  // Ours as the starters began: the commands get it.
+  bool startersMade = false;
+
   bool learnEnvironment();
   std::vector<std::string> programs(const std::string& name) const;
   pid_t start(const std::vector<std::string>& programs, char* const argv[], char* const envp[],
-              const int* stdio);
+              const int* stdio, const sigset_t* childMask, int& error);
+  pid_t startLine(const std::string& line, const int* stdio, const sigset_t* childMask,
+                  bool& direct, int& error);
+  void makeStarters(unsigned count);
+  void startJob(Job& job, const sigset_t* childMask);
+  void starterLoop();
+  void stopStarters();
   int finish(pid_t child, bool direct);
   void read(Job& job, int stream);
   static void reap(Job& job, int options);
 };
 
-CommandRunner::CommandRunner() : state_(new State) {
-  for (int i = 0; i < 3; ++i) {
+// A signal that cannot be caught (none can fail here but a bad number) is
+// left as it was.
+CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
+  // Ignored, SIGCHLD would let the system reap the commands before we see
+  // how they ended.
+  struct sigaction byDefault = {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  if (sigaction(SIGCHLD, &byDefault, nullptr) != 0) perror("walkexec: SIGCHLD");
+  for (int i = 0; i < kCaughtCount; ++i) {
     int signo = kCaughtSignals[i];
-    sigaction(signo, nullptr, &state_->saved[i]);
     // A signal ignored from the start stays ignored, for us and the commands.
-    if (state_->saved[i].sa_handler == SIG_IGN) continue;
+    if (sigaction(signo, nullptr, &state_->saved[i]) != 0 || state_->saved[i].sa_handler == SIG_IGN)
+      continue;
     struct sigaction action = {};
     action.sa_handler = signo == SIGPIPE ? onBrokenPipe : onInterrupt;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    sigaction(signo, &action, nullptr);
-    state_->caught[i] = true;
+    state_->caught[i] = sigaction(signo, &action, nullptr) == 0;
   }
 }
 
 CommandRunner::~CommandRunner() {
+  state_->stopStarters();
   for (auto& job : state_->jobs) {
     if (!job) continue;
     for (int& fd : job->watched) closeIfOpen(fd);
-    if (job->pid > 0 && !job->waited) waitpid(job->pid, nullptr, 0);
+    if (job->pid > 0 && !job->waited) waitInterruptible(job->pid, nullptr, 0);
   }
   if (state_->nullInput >= 0) close(state_->nullInput);
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < kCaughtCount; ++i)
     if (state_->caught[i]) sigaction(kCaughtSignals[i], &state_->saved[i], nullptr);
 }
 
@@ -236,150 +358,241 @@ std::vector<std::string> CommandRunner::State::programs(const std::string& name)
 
 // Starts the first of `programs` that the system will run, with `stdio`
 // as its standard input, output and error (ours when null). Returns its
-// process id and counts its results as pending; -1 when no program would
-// run; 0 when an interrupt has come, and then nothing starts. vfork shares
-// our memory until the child's exec, which makes it the cheapest start and
-// lets the child tell us that its exec failed. Signals stay blocked from
-// the last look for an interrupt until the child has the default handlers
-// back, so that none of ours runs in it and an interrupt that comes during
-// the start reaches the child too or finds the start not yet made.
+// process id and counts its results as pending; 0 when an interrupt has
+// come, and then nothing starts; -1 when it did not start, with `error`
+// the last reason. vfork shares our memory until the child's exec, which
+// makes it the cheapest start and lets the child tell us why its exec
+// failed. Signals stay blocked from the last look for an interrupt until
+// the child has the default handlers back, so that none of ours runs in it
+// and an interrupt that comes during the start reaches the child too or
+// finds the start not yet made.
 pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char* const argv[],
-                                  char* const envp[], const int* stdio) {
+                                  char* const envp[], const int* stdio, const sigset_t* childMask,
+                                  int& error) {
   sigset_t all, old, pending;
   sigfillset(&all);
-  sigprocmask(SIG_SETMASK, &all, &old);
-  sigpending(&pending);
-  if (pendingInterrupt || sigismember(&pending, SIGINT) || sigismember(&pending, SIGQUIT)) {
+  int failed = pthread_sigmask(SIG_SETMASK, &all, &old);
+  if (failed != 0 || sigpending(&pending) != 0) {
+    error = failed != 0 ? failed : errno;
+    return -1;
+  }
+  if (pendingInterrupt || sigismember(&pending, SIGINT) || sigismember(&pending, SIGQUIT) ||
+      sigismember(&pending, SIGTERM)) {
     // Unblocked, the interrupt is handled: at once when nothing is pending.
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
     return 0;
   }
-  pendingResults = pendingResults + 1;
-  volatile bool execFailed = false;
+  volatile int childError = 0;
   pid_t child = vfork();
-  if (child == 0) {
-    struct sigaction byDefault = {};
-    byDefault.sa_handler = SIG_DFL;
-    for (int i = 0; i < 3; ++i)
-      if (caught[i]) sigaction(kCaughtSignals[i], &byDefault, nullptr);
-    // A descriptor already in its place keeps only its close-on-exec flag.
-    for (int fd = 0; stdio && fd < 3; ++fd) {
-      if (stdio[fd] == fd)
-        fcntl(fd, F_SETFD, 0);
-      else
-        dup2(stdio[fd], fd);
-    }
-    sigprocmask(SIG_SETMASK, &old, nullptr);
-    for (const std::string& program : programs) {
-      execve(program.c_str(), argv, envp);
-      // The shell goes on past these; any other failure is the shell's to tell.
-      if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
-    }
-    execFailed = true;
-    _exit(127);
-  }
-  if (child > 0 && execFailed) {
-    waitpid(child, nullptr, 0);
+  if (child == 0)
+    execChild(programs, argv, envp, caught, stdio, childMask ? childMask : &old, childError);
+  error = child < 0 ? errno : childError;
+  if (child > 0 && childError != 0) {
+    waitInterruptible(child, nullptr, 0);
     child = -1;
   }
-  if (child < 0) pendingResults = pendingResults - 1;
-  sigprocmask(SIG_SETMASK, &old, nullptr);
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return child;
 }
 
-// Waits for the child, then ends the process by an interrupt received
-// meanwhile. A child killed by a signal is reported as the shell reports
-// it when `direct` says that no shell stood between.
+// The line's program itself when the line needs no shell, else the shell;
+// the program's start falls back to the shell, which also says why it
+// could not start one, in its own words, unless the system lacked what a
+// start takes.
+pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio,
+                                      const sigset_t* childMask, bool& direct, int& error) {
+  std::vector<std::string> words;
+  std::vector<char*> argv;
+  direct = false;
+  if (plainWords(line, words) && learnEnvironment()) {
+    argv = pointers(words);
+    pid_t child = start(programs(words[0]), argv.data(), envp.data(), stdio, childMask, error);
+    if (child != -1 || lacking(error)) {
+      direct = child > 0;
+      return child;
+    }
+  }
+  std::vector<std::string> shell = {"sh", "-c", line};
+  argv = pointers(shell);
+  return start({"/bin/sh"}, argv.data(), environ, stdio, childMask, error);
+}
+
+// Waits for the child. A child killed by a signal is reported as the shell
+// reports it when `direct` says that no shell stood between.
 int CommandRunner::State::finish(pid_t child, bool direct) {
   int status = 0;
-  pid_t waited = child > 0 ? waitpid(child, &status, 0) : -1;
-  if (child > 0) pendingResults = pendingResults - 1;
-  if (pendingInterrupt) endBySignal(pendingInterrupt);
-  if (waited != child || child <= 0) return -1;
+  if (waitInterruptible(child, &status, 0) != child) return -1;
   std::string report;
   int code = exitCode(status, direct, report);
   fwrite(report.data(), 1, report.size(), stderr);
   return code;
 }
 
-int CommandRunner::run(const std::wstring& commandLine) {
+bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
+  State& s = *state_;
   fflush(stdout);
   fflush(stderr);
-  std::string line = encodeUtf8(commandLine);
-  std::vector<std::string> words;
-  std::vector<char*> argv;
-  if (plainWords(line, words) && state_->learnEnvironment()) {
-    argv = pointers(words);
-    pid_t child =
-        state_->start(state_->programs(words[0]), argv.data(), state_->envp.data(), nullptr);
-    if (child != -1) return state_->finish(child, true);
+  bool direct = false;
+  int error = 0;
+  // Pending from before the start, so that an interrupt during it waits.
+  pendingResults = pendingResults + 1;
+  pid_t child = s.startLine(encodeUtf8(commandLine), nullptr, nullptr, direct, error);
+  if (child <= 0) pendingResults = pendingResults - 1;
+  // Nothing is pending: an interrupt has ended us already.
+  if (child == 0) endBySignal(pendingInterrupt);
+  if (child < 0) {
+    s.startError = errorText(error);
+    return false;
   }
-  // Everything else, a program not found included, goes to the shell, which
-  // also says why it could not start one, in its own words.
-  std::vector<std::string> shell = {"sh", "-c", line};
-  argv = pointers(shell);
-  return state_->finish(state_->start({"/bin/sh"}, argv.data(), environ, nullptr), false);
+  s.runPending = true;
+  exitCode = s.finish(child, direct);
+  return true;
+}
+
+void CommandRunner::resultsWritten() {
+  if (!state_->runPending) return;
+  state_->runPending = false;
+  pendingResults = pendingResults - 1;
+  if (pendingInterrupt) endBySignal(pendingInterrupt);
+}
+
+const std::wstring& CommandRunner::startError() const { return state_->startError; }
+
+unsigned CommandRunner::capacity() const { return state_->jobCount; }
+
+// The starters take every signal blocked, so that our handlers run on our
+// thread alone; the commands get the mask we had.
+void CommandRunner::State::makeStarters(unsigned count) {
+  startersMade = true;
+  learnEnvironment();  // Before any starter reads it.
+  if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  sigset_t all;
+  sigfillset(&all);
+  if (pthread_sigmask(SIG_SETMASK, &all, &commandMask) != 0) return;
+  for (unsigned i = 0; i < count; ++i) {
+    try {
+      starters.emplace_back(&State::starterLoop, this);
+    } catch (const std::system_error&) {
+      break;  // As many as the system lets us make.
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &commandMask, nullptr);
+}
+
+void CommandRunner::State::stopStarters() {
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    stopping = true;
+  }
+  queuedOne.notify_all();
+  for (std::thread& starter : starters) starter.join();
+  closeIfOpen(wake[0]);
+  closeIfOpen(wake[1]);
+}
+
+void CommandRunner::State::starterLoop() {
+  for (;;) {
+    Job* job;
+    {
+      std::unique_lock<std::mutex> guard(lock);
+      queuedOne.wait(guard, [this] { return stopping || !queued.empty(); });
+      if (stopping) return;
+      job = queued.front();
+      queued.pop_front();
+    }
+    startJob(*job, &commandMask);
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      tried.push_back(job);
+    }
+    // A full pipe already holds a byte that wakes us.
+    while (write(wake[1], "", 1) < 0 && errno == EINTR) {
+    }
+  }
+}
+
+// Fills the job's start: its process and the descriptors watched, or why
+// it did not start. The command gets `childMask` (null: the caller's).
+void CommandRunner::State::startJob(Job& job, const sigset_t* childMask) {
+  int out[2] = {-1, -1}, err[2] = {-1, -1};
+  pid_t child = -1;
+  int error = 0;
+  // Our ends do not block, so that a read takes what a pipe holds and its
+  // end at once.
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 ||
+      fcntl(out[0], F_SETFL, O_NONBLOCK) != 0 || fcntl(err[0], F_SETFL, O_NONBLOCK) != 0) {
+    error = errno;
+  } else {
+    const int stdio[3] = {nullInput, out[1], err[1]};
+    child = startLine(job.line, stdio, childMask, job.direct, error);
+  }
+  closeIfOpen(out[1]);
+  closeIfOpen(err[1]);
+  job.watched[0] = out[0];
+  job.watched[1] = err[0];
+  if (child <= 0) {
+    for (int& fd : job.watched) closeIfOpen(fd);
+    job.startError = error;
+  } else {
+    // Without one (an old kernel, no descriptor left) the command is waited
+    // for once its pipes are closed.
+    job.watched[2] = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+  }
+  job.pid = child;
 }
 
 int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
-  if (s.nullInput < 0) s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  auto job = std::make_unique<State::Job>();
-  int out[2] = {-1, -1}, err[2] = {-1, -1};
-  pid_t child = -1;
-  if (pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0) {
-    const int stdio[3] = {s.nullInput, out[1], err[1]};
-    std::string line = encodeUtf8(commandLine);
-    std::vector<std::string> words;
-    std::vector<char*> argv;
-    if (plainWords(line, words) && s.learnEnvironment()) {
-      argv = pointers(words);
-      child = s.start(s.programs(words[0]), argv.data(), s.envp.data(), stdio);
-      job->direct = child > 0;
-    }
-    if (child == -1) {
-      std::vector<std::string> shell = {"sh", "-c", line};
-      argv = pointers(shell);
-      child = s.start({"/bin/sh"}, argv.data(), environ, stdio);
-    }
-  }
-  closeIfOpen(out[1]);
-  closeIfOpen(err[1]);
-  job->watched[0] = out[0];
-  job->watched[1] = err[0];
-  if (child == 0) {
-    for (int& fd : job->watched) closeIfOpen(fd);
-    return -1;
-  }
-  if (child < 0) {
-    // Nothing could be started: a result of its own, exit code -1.
-    for (int& fd : job->watched) closeIfOpen(fd);
-    pendingResults = pendingResults + 1;
-  } else {
-    job->watched[2] = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
-  }
-  job->pid = child;
+  if (pendingInterrupt) return kInterrupted;
+  if (!s.startersMade) s.makeStarters(s.jobCount);
+  auto job = std::make_unique<State::Job>(s.budget);
+  job->line = encodeUtf8(commandLine);
   size_t number = 0;
   while (number < s.jobs.size() && s.jobs[number]) ++number;
   if (number == s.jobs.size()) s.jobs.emplace_back();
+  job->number = static_cast<int>(number);
+  State::Job* started = job.get();
   s.jobs[number] = std::move(job);
-  return static_cast<int>(number);
+  pendingResults = pendingResults + 1;
+  if (s.nullInput < 0) s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (s.nullInput < 0 || s.starters.empty()) {
+    if (s.nullInput < 0) {
+      started->startError = errno;
+      started->pid = -1;
+    } else {
+      s.startJob(*started, nullptr);
+    }
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.tried.push_back(started);
+    return started->number;
+  }
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.queued.push_back(started);
+  }
+  s.queuedOne.notify_one();
+  return started->number;
 }
 
-// One read, of what the pipe holds now; the pipe is closed at its end.
+// What the pipe holds now, up to a bound so that a command that writes
+// without end does not keep us from the others; the pipe is closed at its
+// end.
 void CommandRunner::State::read(Job& job, int stream) {
+  const int kMostReads = 16;
   char buffer[64 * 1024];
-  ssize_t n = ::read(job.watched[stream], buffer, sizeof buffer);
-  if (n > 0)
-    job.held[stream].append(buffer, static_cast<size_t>(n));
-  else if (n == 0 || errno != EINTR)
-    closeIfOpen(job.watched[stream]);
+  for (int reads = 0; reads < kMostReads && job.watched[stream] >= 0; ++reads) {
+    ssize_t n = ::read(job.watched[stream], buffer, sizeof buffer);
+    if (n > 0)
+      job.held[stream].append(buffer, static_cast<size_t>(n));
+    else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+      closeIfOpen(job.watched[stream]);
+    else if (errno == EAGAIN)
+      return;
+  }
 }
 
 void CommandRunner::State::reap(Job& job, int options) {
-  pid_t waited;
-  while ((waited = waitpid(job.pid, &job.status, options)) < 0 && errno == EINTR) {
-  }
+  pid_t waited = waitInterruptible(job.pid, &job.status, options);
   if (waited != 0) {
     job.waited = waited == job.pid;
     closeIfOpen(job.watched[2]);
@@ -388,17 +601,33 @@ void CommandRunner::State::reap(Job& job, int options) {
 
 // Whichever command ends first is taken, however many are watched: waiting
 // for one alone would leave the others' ends unseen meanwhile.
-int CommandRunner::wait(int& exitCode) {
+int CommandRunner::wait(int& exitCode, bool& started) {
   State& s = *state_;
   std::vector<struct pollfd> polled;
   std::vector<std::pair<State::Job*, int>> owners;
   for (;;) {
+    {
+      std::lock_guard<std::mutex> guard(s.lock);
+      for (State::Job* job : s.tried) job->starting = false;
+      s.tried.clear();
+    }
+    bool starting = false;
     for (size_t number = 0; number < s.jobs.size(); ++number) {
       State::Job* job = s.jobs[number].get();
       if (!job || job->ended) continue;
+      starting = starting || job->starting;
+      if (job->starting) continue;
+      if (job->pid <= 0) {
+        job->ended = true;
+        started = false;
+        exitCode = -1;
+        s.startError = job->pid < 0 ? errorText(job->startError) : std::wstring();
+        return static_cast<int>(number);
+      }
       if (job->watched[0] >= 0 || job->watched[1] >= 0 || job->watched[2] >= 0) continue;
-      if (job->pid > 0 && !job->waited) s.reap(*job, 0);
+      if (!job->waited) s.reap(*job, 0);
       job->ended = true;
+      started = true;
       std::string report;
       exitCode = job->waited ? platform::exitCode(job->status, job->direct, report) : -1;
       job->held[1].append(report.data(), report.size());
@@ -406,8 +635,12 @@ int CommandRunner::wait(int& exitCode) {
     }
     polled.clear();
     owners.clear();
+    if (starting) {
+      polled.push_back({s.wake[0], POLLIN, 0});
+      owners.emplace_back(nullptr, 0);
+    }
     for (auto& job : s.jobs) {
-      if (!job || job->ended) continue;
+      if (!job || job->ended || job->starting) continue;
       for (int watched = 0; watched < 3; ++watched) {
         if (job->watched[watched] < 0) continue;
         polled.push_back({job->watched[watched], POLLIN, 0});
@@ -415,23 +648,41 @@ int CommandRunner::wait(int& exitCode) {
       }
     }
     if (polled.empty()) return -1;  // Nothing was started.
-    if (poll(polled.data(), polled.size(), -1) < 0) continue;  // A signal came.
+    if (poll(polled.data(), polled.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      // The kernel short of memory for the moment: a while later, not at once.
+      if (errno != ENOMEM && errno != EAGAIN) {
+        perror("walkexec: poll");
+        abort();
+      }
+      const struct timespec aWhile = {0, 10 * 1000 * 1000};
+      nanosleep(&aWhile, nullptr);
+      continue;
+    }
     for (size_t i = 0; i < polled.size(); ++i) {
       if (!polled[i].revents) continue;
-      State::Job& job = *owners[i].first;
-      if (owners[i].second == 2)
-        s.reap(job, WNOHANG);
-      else
-        s.read(job, owners[i].second);
+      State::Job* job = owners[i].first;
+      if (!job) {
+        char bytes[256];
+        while (::read(s.wake[0], bytes, sizeof bytes) > 0) {
+        }
+      } else if (owners[i].second == 2) {
+        s.reap(*job, WNOHANG);
+      } else {
+        // Both pipes: a command that printed has often ended too.
+        s.read(*job, 0);
+        s.read(*job, 1);
+      }
     }
   }
 }
 
-void CommandRunner::writeOutput(int command) {
+bool CommandRunner::writeOutput(int command, std::wstring& reason) {
   std::unique_ptr<State::Job>& job = state_->jobs[command];
-  writeHeld(job->held);
+  bool whole = writeHeld(job->held, reason);
   job.reset();
   pendingResults = pendingResults - 1;
+  return whole;
 }
 
 bool CommandRunner::interrupted() const { return pendingInterrupt != 0; }

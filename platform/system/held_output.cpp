@@ -1,5 +1,7 @@
 #include "held_output.h"
 
+#include <cerrno>
+
 namespace platform {
 
 namespace {
@@ -8,8 +10,20 @@ namespace {
 const size_t kInMemory = 64 * 1024;
 }  // namespace
 
-HeldOutput::~HeldOutput() {
-  if (file_) fclose(file_);
+bool FileBudget::take() {
+  size_t left = left_.load();
+  while (left > 0 && !left_.compare_exchange_weak(left, left - 1)) {
+  }
+  return left > 0;
+}
+
+HeldOutput::~HeldOutput() { closeFile(); }
+
+void HeldOutput::closeFile() {
+  if (!file_) return;
+  fclose(file_);  // Only read from: nothing to lose.
+  file_ = nullptr;
+  budget_.giveBack();
 }
 
 // When no temporary file can be made, or it can take no more, memory takes
@@ -19,35 +33,44 @@ void HeldOutput::append(const char* data, size_t size) {
     head_.append(data, size);
     return;
   }
-  if (!file_ && tail_.empty()) {
+  if (!file_ && tail_.empty() && budget_.take()) {
     file_ = temporaryFile();
     // Unbuffered, so that a short write says exactly what the file holds.
-    if (file_) setvbuf(file_, nullptr, _IONBF, 0);
+    if (!file_ || setvbuf(file_, nullptr, _IONBF, 0) != 0) {
+      if (file_) fclose(file_);
+      file_ = nullptr;
+      budget_.giveBack();
+    }
   }
   size_t written = file_ && tail_.empty() ? fwrite(data, 1, size, file_) : 0;
   tail_.append(data + written, size - written);
 }
 
-void HeldOutput::writeTo(int stream) {
+bool HeldOutput::writeTo(int stream, std::wstring& reason) {
   writeStandard(stream, head_.data(), head_.size());
+  bool whole = true;
   if (file_) {
-    rewind(file_);
+    whole = fseek(file_, 0, SEEK_SET) == 0;
     char buffer[16 * 1024];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file_)) > 0;)
+    for (size_t n; whole && (n = fread(buffer, 1, sizeof buffer, file_)) > 0;)
       writeStandard(stream, buffer, n);
-    fclose(file_);
-    file_ = nullptr;
+    if (!whole || ferror(file_)) {
+      whole = false;
+      reason = errorText(errno);
+    }
+    closeFile();
   }
   writeStandard(stream, tail_.data(), tail_.size());
   head_.clear();
   tail_.clear();
+  return whole;
 }
 
-void writeHeld(HeldOutput (&held)[2]) {
+bool writeHeld(HeldOutput (&held)[2], std::wstring& reason) {
   fflush(stdout);
   fflush(stderr);
-  held[0].writeTo(1);
-  held[1].writeTo(2);
+  bool whole = held[0].writeTo(1, reason);
+  return held[1].writeTo(2, reason) && whole;
 }
 
 }  // namespace platform

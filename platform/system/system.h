@@ -67,37 +67,58 @@ std::wstring quotePath(const std::wstring& path);
 // Runs command lines through the command interpreter. On POSIX a line that
 // needs nothing of the shell starts its program directly, as the shell
 // would start it. While it exists it also holds the process's interrupt
-// handling: a SIGINT or SIGQUIT (on Windows, in a run of several commands,
-// a Ctrl-C or Ctrl-Break) never lets another command start; it ends the
-// process by that signal at once while no command's results are pending,
-// and otherwise once they are all written. A SIGPIPE no longer ends the
-// process, so output that cannot be shown is dropped. Commands start with
-// the dispositions the process started with.
+// handling: a SIGINT, SIGQUIT or SIGTERM (on Windows, in a run of several
+// commands, a Ctrl-C or Ctrl-Break) never lets another command start; it
+// ends the process by that signal at once while no command's results are
+// pending, and otherwise once they are all written. A SIGPIPE no longer
+// ends the process, so output that cannot be shown is dropped, and SIGCHLD
+// is back to its default, so that every command's end is seen. Commands
+// start with the other dispositions the process started with.
 class CommandRunner {
  public:
-  CommandRunner();
+  // What start() returns when an interrupt has come.
+  static const int kInterrupted = -1;
+
+  // `jobs` is the most commands that will run at once.
+  explicit CommandRunner(unsigned jobs);
   ~CommandRunner();
   CommandRunner(const CommandRunner&) = delete;
   CommandRunner& operator=(const CommandRunner&) = delete;
 
   // One at a time: flushes our own output, runs the line with our standard
-  // handles and returns its exit code: 128+N for a command killed by signal
-  // N on POSIX, -1 when nothing could be started.
-  int run(const std::wstring& commandLine);
+  // handles and gives its exit code: 128+N for a command killed by signal
+  // N on POSIX. False, with startError() saying why, when nothing could be
+  // started. Its results stay pending until resultsWritten().
+  bool run(const std::wstring& commandLine, int& exitCode);
+  // Ends the process by an interrupt that came while run() ran.
+  void resultsWritten();
 
   // Several at a time: starts the line with the null device as its input
-  // and its output and errors held. Returns the command's number, or -1
-  // when an interrupt has come, and then starts nothing.
+  // and its output and errors held, or has it started. Returns the
+  // command's number; kInterrupted when an interrupt has come, and then
+  // starts nothing.
   int start(const std::wstring& commandLine);
 
-  // Waits until one of the started commands has ended; returns its number
-  // and its exit code, as run() gives it.
-  int wait(int& exitCode);
+  // Waits until one of the commands given to start() has ended; returns its
+  // number and its exit code, as run() gives it. `started` is false for a
+  // command that did not start: startError() says why (the system lacked
+  // what a start takes: descriptors, processes, memory), or is empty when
+  // an interrupt came first.
+  int wait(int& exitCode, bool& started);
+
+  // Why the last command that did not start did not.
+  const std::wstring& startError() const;
+
+  // How many commands may run at once, at most `jobs` and at least one:
+  // fewer where the descriptors that the process may open would not suffice
+  // for `jobs` and the rest of the run.
+  unsigned capacity() const;
 
   // Writes what an ended command printed, its output to standard output
-  // and its errors to standard error, and forgets it. Its results are then
-  // all written.
-  void writeOutput(int command);
+  // and its errors to standard error, and forgets it (a command that did
+  // not start too). Its results are then all written. False, with the
+  // reason, when some of its output could not be read back.
+  bool writeOutput(int command, std::wstring& reason);
 
   // Whether an interrupt has come; ending by it waits for every started
   // command's results to be written.
@@ -116,6 +137,10 @@ void writeError(const std::wstring& text);
 // file gets all of them or, a short write being undone, none; false then,
 // with the reason.
 bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason);
+
+// Reads a whole file; a missing one reads as empty. False, with the reason,
+// when it cannot be read.
+bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason);
 
 // The text as UTF-16 little-endian bytes.
 std::string utf16leBytes(const std::wstring& text);

@@ -137,7 +137,26 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
   return error == 0;
 }
 
+bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason) {
+  bytes.clear();
+  int fd = open(encodeUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) return true;
+  int error = fd < 0 ? errno : 0;
+  char buffer[64 * 1024];
+  for (ssize_t n; error == 0 && (n = read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n > 0)
+      bytes.append(buffer, static_cast<size_t>(n));
+    else if (errno != EINTR)
+      error = errno;
+  }
+  if (fd >= 0) close(fd);  // Only read from: nothing to lose.
+  if (error != 0) reason = errorText(error);
+  return error == 0;
+}
+
 std::string utf16leBytes(const std::wstring& text) { return encodeUtf16le(text); }
+
+std::wstring errorText(int error) { return decodeUtf8(strerror(error)); }
 
 // In TMPDIR, as other programs put theirs; named only until it is open.
 std::FILE* temporaryFile() {

@@ -1,7 +1,7 @@
 #include "system.h"
 
-#include <windows.h>
 #include <shlwapi.h>
+#include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -112,9 +113,21 @@ std::wstring interpreterLine(const std::wstring& program, const std::wstring& co
   return quoted + L" /c " + commandLine;
 }
 
+// The system's description of a Win32 error, without its line end.
+std::wstring systemErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring result = length ? std::wstring(text, length) : L"error " + std::to_wstring(error);
+  if (text) LocalFree(text);
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
+  return result;
+}
+
 struct Reader {
-  HANDLE pipe;
-  HeldOutput* held;
+  HANDLE pipe = nullptr;
+  HeldOutput* held = nullptr;
 };
 
 // Reads a pipe to its end on a thread of its own: anonymous pipes offer
@@ -135,49 +148,90 @@ DWORD WINAPI readToEnd(void* argument) {
 // the command.
 struct CommandRunner::State {
   // A command of several at a time, with the threads that read its pipes.
+  State(unsigned jobs, size_t spillFiles) : jobCount(jobs), budget(spillFiles) {}
+
+  const unsigned jobCount;
   struct Job {
-    HANDLE process = nullptr;  // Null when nothing could be started.
+    explicit Job(FileBudget& budget) : held{HeldOutput(budget), HeldOutput(budget)} {}
+    HANDLE process = nullptr;  // Null when it did not start.
+    DWORD startError = 0;
     HANDLE threads[2] = {nullptr, nullptr};
     Reader readers[2];
     HeldOutput held[2];
     bool ended = false;
   };
   std::vector<std::unique_ptr<Job>> jobs;  // By number; null when free.
+  FileBudget budget;
+  std::wstring startError;
 
+  bool startReaders(Job& job, HANDLE (&writes)[2]);
   bool create(const std::wstring& program, const std::wstring& commandLine, HANDLE input,
               HANDLE output, HANDLE errors, HANDLE& process);
   static void close(Job& job);
 };
 
-CommandRunner::CommandRunner() : state_(new State) {
-  SetConsoleCtrlHandler(onConsoleInterrupt, TRUE);
+// Handles are not scarce on Windows: held output spills into as many
+// temporary files as it needs. Without our handler, Ctrl-C ends us as it
+// always does.
+CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs, SIZE_MAX)) {
+  if (!SetConsoleCtrlHandler(onConsoleInterrupt, TRUE))
+    writeError(L"walkexec: cannot handle Ctrl-C: " + systemErrorText(GetLastError()) + L"\n");
 }
 
 CommandRunner::~CommandRunner() {
   for (auto& job : state_->jobs)
     if (job) State::close(*job);
-  SetConsoleCtrlHandler(onConsoleInterrupt, FALSE);
+  SetConsoleCtrlHandler(onConsoleInterrupt, FALSE);  // Ours or none: either way, gone.
 }
 
-int CommandRunner::run(const std::wstring& commandLine) {
+bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
   fflush(stdout);
   fflush(stderr);
-  return _wsystem(commandLine.c_str());
+  errno = 0;
+  exitCode = _wsystem(commandLine.c_str());
+  if (exitCode != -1 || errno == 0) return true;
+  state_->startError = _wcserror(errno);
+  return false;
 }
 
-// Waits for the command and its readers, and lets go of their handles.
+void CommandRunner::resultsWritten() {}
+
+const std::wstring& CommandRunner::startError() const { return state_->startError; }
+
+unsigned CommandRunner::capacity() const { return state_->jobCount; }
+
+// Waits for the command and its readers, and lets go of their handles. A
+// wait that fails has nothing left to wait for.
 void CommandRunner::State::close(Job& job) {
-  if (job.process) {
-    WaitForSingleObject(job.process, INFINITE);
-    CloseHandle(job.process);
-    job.process = nullptr;
+  HANDLE* handles[] = {&job.process, &job.threads[0], &job.threads[1]};
+  for (HANDLE* handle : handles) {
+    if (!*handle) continue;
+    WaitForSingleObject(*handle, INFINITE);
+    CloseHandle(*handle);
+    *handle = nullptr;
   }
-  for (HANDLE& thread : job.threads) {
-    if (!thread) continue;
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    thread = nullptr;
+}
+
+// A thread per pipe reads it to its end; each owns its read end from then
+// on. Made before the command starts, so that a thread that cannot be made
+// leaves no command waiting for a reader: the write ends closed, the
+// threads made see the end and stop.
+bool CommandRunner::State::startReaders(Job& job, HANDLE (&writes)[2]) {
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  for (int stream = 0; stream < 2; ++stream) {
+    HANDLE read = nullptr;
+    if (!CreatePipe(&read, &writes[stream], &inherited, 0)) return false;
+    job.readers[stream] = {read, &job.held[stream]};
+    if (!SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0) ||
+        !(job.threads[stream] =
+              CreateThread(nullptr, 0, readToEnd, &job.readers[stream], 0, nullptr))) {
+      DWORD error = GetLastError();
+      CloseHandle(read);
+      SetLastError(error);
+      return false;
+    }
   }
+  return true;
 }
 
 bool CommandRunner::State::create(const std::wstring& program, const std::wstring& commandLine,
@@ -202,35 +256,28 @@ bool CommandRunner::State::create(const std::wstring& program, const std::wstrin
 // pipes before the next starts, so no command inherits another's.
 int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
-  if (InterlockedCompareExchange(&interruptedBy, 0, 0) != 0) return -1;
-  auto job = std::make_unique<State::Job>();
+  if (InterlockedCompareExchange(&interruptedBy, 0, 0) != 0) return kInterrupted;
+  auto job = std::make_unique<State::Job>(s.budget);
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  HANDLE reads[2] = {nullptr, nullptr}, writes[2] = {nullptr, nullptr};
+  HANDLE writes[2] = {nullptr, nullptr};
   HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
                              OPEN_EXISTING, 0, nullptr);
-  bool ready = input != INVALID_HANDLE_VALUE;
-  for (int stream = 0; stream < 2 && ready; ++stream) {
-    ready = CreatePipe(&reads[stream], &writes[stream], &inherited, 0) &&
-            SetHandleInformation(reads[stream], HANDLE_FLAG_INHERIT, 0);
-  }
   InterlockedIncrement(&pendingResults);
-  if (ready) {
+  bool started = input != INVALID_HANDLE_VALUE && s.startReaders(*job, writes);
+  if (started) {
     std::wstring program = interpreter();
-    ready = s.create(program, commandLine, input, writes[0], writes[1], job->process) ||
-            (program != L"cmd.exe" &&
-             s.create(L"cmd.exe", commandLine, input, writes[0], writes[1], job->process));
+    started = s.create(program, commandLine, input, writes[0], writes[1], job->process) ||
+              (program != L"cmd.exe" &&
+               s.create(L"cmd.exe", commandLine, input, writes[0], writes[1], job->process));
   }
+  DWORD error = started ? 0 : GetLastError();
   if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
-  for (int stream = 0; stream < 2; ++stream) {
-    if (writes[stream]) CloseHandle(writes[stream]);
-    if (!reads[stream]) continue;
-    if (!ready) {
-      CloseHandle(reads[stream]);
-      continue;
-    }
-    job->readers[stream] = {reads[stream], &job->held[stream]};
-    job->threads[stream] = CreateThread(nullptr, 0, readToEnd, &job->readers[stream], 0, nullptr);
-    if (!job->threads[stream]) readToEnd(&job->readers[stream]);
+  for (HANDLE write : writes)
+    if (write) CloseHandle(write);
+  if (!started) {
+    // Its readers end with the pipes' write ends gone.
+    State::close(*job);
+    job->startError = error;
   }
   size_t number = 0;
   while (number < s.jobs.size() && s.jobs[number]) ++number;
@@ -241,7 +288,7 @@ int CommandRunner::start(const std::wstring& commandLine) {
 
 // WaitForMultipleObjects takes at most 64 handles: more commands are waited
 // for in groups of 64, each in turn for a moment.
-int CommandRunner::wait(int& exitCode) {
+int CommandRunner::wait(int& exitCode, bool& started) {
   State& s = *state_;
   std::vector<HANDLE> processes;
   std::vector<int> numbers;
@@ -250,7 +297,9 @@ int CommandRunner::wait(int& exitCode) {
     if (!job || job->ended) continue;
     if (!job->process) {
       job->ended = true;
+      started = false;
       exitCode = -1;
+      s.startError = systemErrorText(job->startError);
       return static_cast<int>(number);
     }
     processes.push_back(job->process);
@@ -263,23 +312,31 @@ int CommandRunner::wait(int& exitCode) {
       DWORD count = static_cast<DWORD>(std::min(kGroup, processes.size() - first));
       DWORD result = WaitForMultipleObjects(count, &processes[first], FALSE,
                                             processes.size() <= kGroup ? INFINITE : 10);
+      if (result == WAIT_FAILED) {
+        // Only a handle gone bad fails a wait: nothing to wait for is left.
+        writeError(L"walkexec: cannot wait for the commands: " + systemErrorText(GetLastError()) +
+                   L"\n");
+        abort();
+      }
       if (result >= WAIT_OBJECT_0 + count) continue;
       State::Job& job = *s.jobs[numbers[first + result - WAIT_OBJECT_0]];
-      DWORD code = static_cast<DWORD>(-1);
-      GetExitCodeProcess(job.process, &code);
+      DWORD code = 0;
+      if (!GetExitCodeProcess(job.process, &code)) code = static_cast<DWORD>(-1);
       State::close(job);
       job.ended = true;
+      started = true;
       exitCode = static_cast<int>(code);
       return numbers[first + result - WAIT_OBJECT_0];
     }
   }
 }
 
-void CommandRunner::writeOutput(int command) {
+bool CommandRunner::writeOutput(int command, std::wstring& reason) {
   std::unique_ptr<State::Job>& job = state_->jobs[command];
-  writeHeld(job->held);
+  bool whole = writeHeld(job->held, reason);
   job.reset();
   InterlockedDecrement(&pendingResults);
+  return whole;
 }
 
 bool CommandRunner::interrupted() const {
@@ -313,23 +370,55 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
   return error == 0;
 }
 
+bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason) {
+  bytes.clear();
+  int fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  if (fd < 0 && errno == ENOENT) return true;
+  int error = fd < 0 ? errno : 0;
+  char buffer[64 * 1024];
+  for (int n; error == 0 && (n = _read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0)
+      error = errno;
+    else
+      bytes.append(buffer, static_cast<size_t>(n));
+  }
+  if (fd >= 0) _close(fd);  // Only read from: nothing to lose.
+  if (error != 0) reason = errorText(error);
+  return error == 0;
+}
+
+std::wstring errorText(int error) { return _wcserror(error); }
+
 std::string utf16leBytes(const std::wstring& text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
-// In the user's temporary folder, removed by the system when closed.
+// In the user's temporary folder, removed by the system when closed, and
+// opened without inheritance: a command started meanwhile must not hold it.
 std::FILE* temporaryFile() {
   wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
   DWORD length = GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"we", 0, name) == 0)
     return nullptr;
-  std::FILE* file = _wfopen(name, L"w+bD");
-  if (!file) DeleteFileW(name);
+  HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "w+b");
+  if (!file) _close(fd);
   return file;
 }
 
 void writeStandard(int stream, const char* data, size_t size) {
   HANDLE handle = GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (handle == INVALID_HANDLE_VALUE || !handle) return;
   while (size > 0) {
     DWORD written = 0;
     if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0)

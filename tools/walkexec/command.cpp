@@ -8,11 +8,6 @@ std::wstring commandLineForFile(const std::wstring& path, const std::wstring& co
   return line;
 }
 
-int runCommandForFile(platform::CommandRunner& runner, const std::wstring& path,
-                      const std::wstring& command) {
-  return runner.run(commandLineForFile(path, command));
-}
-
 void replaceAll(std::wstring& text, const std::wstring& token, const std::wstring& replacement) {
   if (token.empty()) return;
   for (size_t at = text.find(token); at != std::wstring::npos;
@@ -21,15 +16,31 @@ void replaceAll(std::wstring& text, const std::wstring& token, const std::wstrin
   }
 }
 
-FailureLog::FailureLog(const std::wstring& path) : path_(path) {}
+ExitLog::ExitLog(const std::wstring& path, const std::wstring& name) : path_(path), name_(name) {}
 
-void FailureLog::logFailure(int exitCode, const std::wstring& path) {
+void ExitLog::append(int exitCode, const std::wstring& path) {
   if (path_.empty()) return;
   std::string line = platform::utf16leBytes((boost::wformat(L"%d,%s\r\n") % exitCode % path).str());
   std::wstring reason;
   if (platform::appendWhole(path_, line, reason)) return;
   if (!lost_)
     platform::writeError(
-        (boost::wformat(L"walkexec: cannot write the failure log %s: %s\n") % path_ % reason).str());
+        (boost::wformat(L"walkexec: cannot write the %s %s: %s\n") % name_ % path_ % reason).str());
   lost_ = true;
+}
+
+bool succeededPaths(const std::wstring& path, std::unordered_set<std::string>& paths,
+                    std::wstring& reason) {
+  std::string log;
+  if (!platform::readWhole(path, log, reason)) return false;
+  const std::string end("\r\0\n\0", 4), success("0\0,\0", 4);
+  // Code units are two bytes: a match at an odd offset is none.
+  size_t at = 0;
+  for (size_t next = log.find(end); next != std::string::npos; next = log.find(end, next + 1)) {
+    if ((next - at) % 2 != 0) continue;
+    if (log.compare(at, success.size(), success) == 0 && next - at > success.size())
+      paths.insert(log.substr(at + success.size(), next - at - success.size()));
+    at = next + end.size();
+  }
+  return true;
 }

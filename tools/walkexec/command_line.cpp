@@ -9,7 +9,7 @@
 void printUsage(const std::wstring& programName) {
   platform::writeError(
       (boost::wformat(L"\nUsage: %s [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] "
-                      L"[-j jobs [-k]] [-s K/N] path[ path...]\n\n") %
+                      L"[-l \"joblog\" [-r]] [-j jobs [-k]] [-s K/N] path[ path...]\n\n") %
        programName)
           .str());
   platform::writeError(
@@ -31,6 +31,14 @@ void printUsage(const std::wstring& programName) {
       L"                             occurred and the exit code is appended to the file\n"
       L"                             specified by \"errlog\"\n"
       L"\n"
+      L"    -l \"joblog\"              As each command ends, a line showing the full path\n"
+      L"                             and the exit code is appended to the file specified\n"
+      L"                             by \"joblog\", in the form of \"errlog\".\n"
+      L"\n"
+      L"    -r                       With -l, runs only the files that \"joblog\" does not\n"
+      L"                             show with exit code 0, so that a run cut short\n"
+      L"                             resumes where it stopped.\n"
+      L"\n"
       L"    -j jobs                  Runs up to that many commands at once (1 to 256;\n"
       L"                             the default is 1). With more than one, commands\n"
       L"                             get no input, and the output of each is written\n"
@@ -51,8 +59,7 @@ void printUsage(const std::wstring& programName) {
       L"Examples:\n");
   platform::writeError(
       (boost::wformat(L"    %s -p *.txt -c \"notepad @path\" C:\\\n") % programName).str());
-  platform::writeError(
-      L"    (finds all text files on the C: drive and opens them in Notepad)\n\n");
+  platform::writeError(L"    (finds all text files on the C: drive and opens them in Notepad)\n\n");
   exit(-1);
 }
 

@@ -47,13 +47,23 @@ class LogFailure : public ::testing::Test {
 TEST_F(LogFailure, AppendsUtf16leLinesAfterEarlierContent) {
   std::string path = dir_ + "/log";
   std::ofstream(path, std::ios::binary) << "old";
-  FailureLog log(std::wstring(path.begin(), path.end()));
-  log.logFailure(1, L"t/a b");
-  log.logFailure(-2147483647 - 1, L"\u00E9");
+  ExitLog log(std::wstring(path.begin(), path.end()), L"failure log");
+  log.append(1, L"t/a b");
+  log.append(-2147483647 - 1, L"\u00E9");
   EXPECT_FALSE(log.lostLines());
   EXPECT_EQ(read(path), std::string("old"
                                     "1\0,\0t\0/\0a\0 \0b\0\r\0\n\0"
-                                    "-\0" "2\0" "1\0" "4\0" "7\0" "4\0" "8\0" "3\0" "6\0" "4\0" "8\0"
+                                    "-\0"
+                                    "2\0"
+                                    "1\0"
+                                    "4\0"
+                                    "7\0"
+                                    "4\0"
+                                    "8\0"
+                                    "3\0"
+                                    "6\0"
+                                    "4\0"
+                                    "8\0"
                                     ",\0\xE9\0\r\0\n\0",
                                     3 + 2 * 9 + 2 * 15));
 }

@@ -2,50 +2,98 @@
 
 #include <algorithm>
 
+#include <boost/format.hpp>
+
 namespace {
 // Kept in order, results that wait for an earlier command are held, up to
 // this many per job; then nothing starts until it ends, which bounds memory.
 const size_t kHeldPerJob = 4;
 }  // namespace
 
-Jobs::Jobs(const std::wstring& command, FailureLog& log, unsigned jobs, bool keepOrder)
-    : command_(command), log_(log), jobs_(jobs), keepOrder_(keepOrder) {}
+Jobs::Jobs(const std::wstring& command, RunLogs& logs, unsigned jobs, bool keepOrder)
+    : command_(command), logs_(logs), jobs_(jobs), keepOrder_(keepOrder), runner_(jobs),
+      room_(runner_.capacity()) {}
 
 void Jobs::run(const std::wstring& path) {
+  if (!logs_.succeeded.empty() && logs_.succeeded.count(platform::utf16leBytes(path))) return;
   if (jobs_ == 1) {
-    int exitCode = runCommandForFile(runner_, path, command_);
-    if (exitCode != 0) log_.logFailure(exitCode, path);
+    int exitCode = 0;
+    if (!runner_.run(commandLineForFile(path, command_), exitCode)) return giveUp(path);
+    logs_.jobs.append(exitCode, path);
+    if (exitCode != 0) logs_.failures.append(exitCode, path);
+    runner_.resultsWritten();
     return;
   }
-  // A file matching two patterns is not run twice at the same time.
-  auto samePath = [&](const Started& s) { return !s.ended && s.path == path; };
-  for (;;) {
-    size_t running = std::count_if(started_.begin(), started_.end(),
-                                   [](const Started& s) { return !s.ended; });
-    bool full = running >= jobs_ || started_.size() >= jobs_ * kHeldPerJob;
-    if (!full && std::none_of(started_.begin(), started_.end(), samePath)) break;
-    waitForOne();
-  }
-  int number = runner_.start(commandLineForFile(path, command_));
-  if (number < 0) {
-    while (!started_.empty()) waitForOne();
-    runner_.endByInterrupt();
-  }
-  started_.push_back({path, number, false, 0});
+  waiting_.push_back(path);
+  startWaiting();
 }
 
 void Jobs::finish() {
-  while (!started_.empty()) waitForOne();
+  while (!waiting_.empty() || !started_.empty()) {
+    if (!waiting_.empty())
+      startWaiting();
+    else
+      waitForOne();
+  }
   if (runner_.interrupted()) runner_.endByInterrupt();
 }
 
+size_t Jobs::running() const {
+  return std::count_if(started_.begin(), started_.end(), [](const Started& s) { return !s.ended; });
+}
+
+// A job free, not too many results held, no command for the same path
+// running (a file matching two patterns), and after a start that failed, a
+// command ended since or none left to wait for.
+bool Jobs::roomFor(const std::wstring& path) const {
+  size_t now = running();
+  if (now >= room_ || started_.size() >= jobs_ * kHeldPerJob || (blocked_ && now > 0)) return false;
+  return std::none_of(started_.begin(), started_.end(),
+                      [&](const Started& s) { return !s.ended && s.path == path; });
+}
+
+void Jobs::startWaiting() {
+  while (!waiting_.empty()) {
+    if (!roomFor(waiting_.front())) {
+      waitForOne();
+      continue;
+    }
+    blocked_ = false;
+    int number = runner_.start(commandLineForFile(waiting_.front(), command_));
+    if (number == platform::CommandRunner::kInterrupted) {
+      while (!started_.empty()) waitForOne();
+      runner_.endByInterrupt();
+    }
+    started_.push_back({waiting_.front(), number, false, 0});
+    waiting_.pop_front();
+  }
+}
+
+// The job log hears of a command as soon as it ends, so that a run cut
+// short while its output waits is not run again. A command that could not
+// start goes first in line again while others run, to start once one has
+// ended; with none running it is given up.
 void Jobs::waitForOne() {
   int exitCode = 0;
-  int number = runner_.wait(exitCode);
+  bool started = false;
+  int number = runner_.wait(exitCode, started);
   auto ended = std::find_if(started_.begin(), started_.end(),
                             [&](const Started& s) { return !s.ended && s.number == number; });
+  if (!started) {
+    std::wstring path = ended->path, reason;
+    runner_.writeOutput(number, reason);
+    started_.erase(ended);
+    // An interrupt came first: nothing starts any more.
+    if (runner_.startError().empty() || runner_.interrupted()) return;
+    if (running() == 0) return giveUp(path);
+    waiting_.push_front(path);
+    blocked_ = true;
+    return;
+  }
+  blocked_ = false;
   ended->ended = true;
   ended->exitCode = exitCode;
+  logs_.jobs.append(exitCode, ended->path);
   if (!keepOrder_) {
     write(*ended);
     started_.erase(ended);
@@ -60,6 +108,21 @@ void Jobs::waitForOne() {
 // The log line first: once the output is written, an interrupt may end the
 // process.
 void Jobs::write(const Started& started) {
-  if (started.exitCode != 0) log_.logFailure(started.exitCode, started.path);
-  runner_.writeOutput(started.number);
+  if (started.exitCode != 0) logs_.failures.append(started.exitCode, started.path);
+  std::wstring reason;
+  if (runner_.writeOutput(started.number, reason)) return;
+  platform::writeError((boost::wformat(L"walkexec: cannot read back the output of the command for "
+                                       L"%s: %s\n") %
+                        started.path % reason)
+                           .str());
+  failed_ = true;
+}
+
+void Jobs::giveUp(const std::wstring& path) {
+  platform::writeError((boost::wformat(L"walkexec: cannot start the command for %s: %s\n") % path %
+                        runner_.startError())
+                           .str());
+  logs_.jobs.append(-1, path);
+  logs_.failures.append(-1, path);
+  failed_ = true;
 }

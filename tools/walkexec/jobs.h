@@ -1,12 +1,16 @@
 // The commands of a run: one at a time, as they come, or several at once,
 // each one's output written whole when it ends, in the order they end or,
 // kept in order, in the order they started. Failures go to the failure log
-// as their output is written.
+// as their output is written; every command goes to the job log as it
+// ends. A command that cannot start for want of what a start takes waits
+// for a running one to end; one that cannot start with none running is
+// given up, told and logged with exit code -1.
 #ifndef WALKEXEC_JOBS_H
 #define WALKEXEC_JOBS_H
 
 #include <deque>
 #include <string>
+#include <unordered_set>
 
 #include "command.h"
 #include "system.h"
@@ -14,9 +18,16 @@
 // The most commands at once that -j takes.
 const unsigned kMaxJobs = 256;
 
+// Where a run's results go, and what an earlier run has done.
+struct RunLogs {
+  ExitLog failures;
+  ExitLog jobs;
+  std::unordered_set<std::string> succeeded;  // Paths as UTF-16LE bytes, not run again.
+};
+
 class Jobs {
  public:
-  Jobs(const std::wstring& command, FailureLog& log, unsigned jobs, bool keepOrder);
+  Jobs(const std::wstring& command, RunLogs& logs, unsigned jobs, bool keepOrder);
   Jobs(const Jobs&) = delete;
   Jobs& operator=(const Jobs&) = delete;
 
@@ -29,6 +40,9 @@ class Jobs {
   // process by an interrupt that came meanwhile.
   void finish();
 
+  // Whether a command was given up or some of its output lost.
+  bool failed() const { return failed_; }
+
  private:
   struct Started {
     std::wstring path;
@@ -37,15 +51,23 @@ class Jobs {
     int exitCode;
   };
 
+  size_t running() const;
+  bool roomFor(const std::wstring& path) const;
+  void startWaiting();
   void waitForOne();
   void write(const Started& started);
+  void giveUp(const std::wstring& path);
 
   const std::wstring& command_;
-  FailureLog& log_;
+  RunLogs& logs_;
   const unsigned jobs_;
   const bool keepOrder_;
   platform::CommandRunner runner_;
-  std::deque<Started> started_;  // In the order they started; only unwritten ones.
+  const size_t room_;  // Commands at once: the runner's capacity.
+  std::deque<Started> started_;       // In the order they started; only unwritten ones.
+  std::deque<std::wstring> waiting_;  // To start: those that could not start first.
+  bool blocked_ = false;              // A start failed, and no command has ended since.
+  bool failed_ = false;
 };
 
 #endif

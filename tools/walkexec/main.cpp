@@ -39,39 +39,41 @@ int main(int argc, char* argv[]) {
   int count = static_cast<int>(arguments.size());
 
   std::vector<std::wstring> patterns;
-  std::wstring command;
-  std::wstring errorLog;
   std::vector<std::wstring> paths;
-  unsigned jobs = 1;
-  bool keepOrder = false;
-  Shard shard;
+  RunSettings settings;
   const std::wstring programName = arguments.empty() ? std::wstring() : arguments[0];
 
-  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:j:ks:")) != -1;) {
+  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:l:rj:ks:")) != -1;) {
     switch (option) {
       case L'c':
-        command = optarg_w;
+        settings.command = optarg_w;
         break;
       case L'e':
-        errorLog = optarg_w;
+        settings.errorLog = optarg_w;
+        break;
+      case L'l':
+        settings.jobLog = optarg_w;
+        break;
+      case L'r':
+        settings.resume = true;
         break;
       case L'p':
         patterns = splitPatterns(optarg_w);
         break;
       case L'j':
-        if (!parseJobs(optarg_w, jobs))
+        if (!parseJobs(optarg_w, settings.jobs))
           badValue(programName, L"bad job count (1 to 256) -- " + std::wstring(optarg_w));
         break;
       case L'k':
-        keepOrder = true;
+        settings.keepOrder = true;
         break;
       case L's':
         if (std::wstring(optarg_w) == L"slurm") {
-          if (!slurmShard(shard))
+          if (!slurmShard(settings.shard))
             badValue(programName,
                      L"-s slurm: not a task of an evenly spaced Slurm job array "
-                     L"(SLURM_ARRAY_TASK_ID, _MIN, _COUNT)");
-        } else if (!parseShard(optarg_w, shard)) {
+                     L"(SLURM_ARRAY_TASK_ID, _MIN, _MAX, _COUNT)");
+        } else if (!parseShard(optarg_w, settings.shard)) {
           badValue(programName, L"bad shard (K/N with K below N) -- " + std::wstring(optarg_w));
         }
         break;
@@ -79,11 +81,14 @@ int main(int argc, char* argv[]) {
         printUsage(programName);
     }
   }
+  if (settings.resume && settings.jobLog.empty())
+    badValue(programName, L"-r resumes from the job log that -l names");
   if (optind >= count) printUsage(programName);
   for (; optind < count; ++optind) paths.push_back(arguments[optind]);
   if (patterns.empty()) patterns.push_back(L"*");
-  if (command.empty()) command = L"echo @path";
+  if (settings.command.empty()) settings.command = L"echo @path";
 
-  // A run whose failure log lost a line must not look like a success.
-  return runOverPaths(paths, patterns, command, errorLog, jobs, keepOrder, shard) ? 0 : 1;
+  // A run that lost a log line, a command or output must not look like a
+  // success.
+  return runOverPaths(paths, patterns, settings) ? 0 : 1;
 }

@@ -2,26 +2,35 @@
 
 #include <algorithm>
 
+#include <boost/format.hpp>
+
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
-                  const std::wstring& command, const std::wstring& errorLog, unsigned jobs,
-                  bool keepOrder, const Shard& shard) {
+                  const RunSettings& settings) {
+  RunLogs logs = {
+      ExitLog(settings.errorLog, L"failure log"), ExitLog(settings.jobLog, L"job log"), {}};
+  std::wstring reason;
+  if (settings.resume && !succeededPaths(settings.jobLog, logs.succeeded, reason)) {
+    platform::writeError(
+        (boost::wformat(L"walkexec: cannot read the job log %s: %s\n") % settings.jobLog % reason)
+            .str());
+    return false;
+  }
   Timer timer(250);
   ProgressTicker ticker(&timer);
-  FailureLog log(errorLog);
-  Jobs running(command, log, jobs, keepOrder);
+  Jobs running(settings.command, logs, settings.jobs, settings.keepOrder);
   uint32_t processed = 0;
   for (const std::wstring& path : paths) {
     std::vector<platform::DirectoryId> chain;
-    walkDirectory(ticker, processed, path, joinPath(path, L"").size(), patterns, shard, running,
-                  chain);
+    walkDirectory(ticker, processed, path, joinPath(path, L"").size(), patterns, settings.shard,
+                  running, chain);
   }
   running.finish();
-  return !log.lostLines();
+  return !logs.failures.lostLines() && !logs.jobs.lostLines() && !running.failed();
 }
 
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
-                   size_t rootLength, const std::vector<std::wstring>& patterns,
-                   const Shard& shard, Jobs& jobs, std::vector<platform::DirectoryId>& chain) {
+                   size_t rootLength, const std::vector<std::wstring>& patterns, const Shard& shard,
+                   Jobs& jobs, std::vector<platform::DirectoryId>& chain) {
   platform::DirectoryId id;
   bool known = platform::directoryId(directory, id);
   if (known) {

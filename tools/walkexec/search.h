@@ -12,19 +12,30 @@
 #include "shard.h"
 #include "system.h"
 
-// Runs the command for the files of `shard`, up to `jobs` at once. Returns
-// false when the failure log lost a line.
+// What a run is asked to do besides walking.
+struct RunSettings {
+  std::wstring command;
+  std::wstring errorLog;
+  std::wstring jobLog;
+  bool resume = false;  // Skips the files that the job log records as succeeded.
+  unsigned jobs = 1;
+  bool keepOrder = false;
+  Shard shard;
+};
+
+// Runs the command for the files of the shard, up to `jobs` at once.
+// Returns false when a log lost a line, a command was given up or some of
+// its output lost, or the job log to resume from could not be read.
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
-                  const std::wstring& command, const std::wstring& errorLog, unsigned jobs,
-                  bool keepOrder, const Shard& shard);
+                  const RunSettings& settings);
 
 // Files of `directory` first, pattern by pattern, then each subdirectory in
 // turn. The first `rootLength` characters of a path are its start path and
 // separator. `chain` holds the directories being walked, so that a link
 // back to one of them is not walked round again.
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
-                   size_t rootLength, const std::vector<std::wstring>& patterns,
-                   const Shard& shard, Jobs& jobs, std::vector<platform::DirectoryId>& chain);
+                   size_t rootLength, const std::vector<std::wstring>& patterns, const Shard& shard,
+                   Jobs& jobs, std::vector<platform::DirectoryId>& chain);
 
 // The directory path, a separator unless it already ends in one, the name.
 std::wstring joinPath(const std::wstring& directory, const std::wstring& name);

@@ -47,15 +47,22 @@ bool parseShard(const std::wstring& text, Shard& shard) {
          parseNumber(text.substr(slash + 1), shard.count) && shard.index < shard.count;
 }
 
+// Every task of the array sees the same MIN, MAX, STEP and COUNT, so every
+// task refuses an array whose ids are not MIN, MIN + STEP, ..., MAX: a list
+// such as 1,3,5 (step 1) would otherwise leave shards to no task.
 bool slurmShard(Shard& shard) {
-  uint32_t id, first, step = 1;
+  uint32_t id, first, last, step = 1;
   if (!environmentNumber("SLURM_ARRAY_TASK_ID", id) ||
       !environmentNumber("SLURM_ARRAY_TASK_MIN", first) ||
+      !environmentNumber("SLURM_ARRAY_TASK_MAX", last) ||
       !environmentNumber("SLURM_ARRAY_TASK_COUNT", shard.count))
     return false;
   if (getenv("SLURM_ARRAY_TASK_STEP") && !environmentNumber("SLURM_ARRAY_TASK_STEP", step))
     return false;
-  if (id < first || step == 0 || (id - first) % step != 0) return false;
+  if (step == 0 || last < first || (last - first) % step != 0 ||
+      (last - first) / step + 1 != shard.count)
+    return false;
+  if (id < first || id > last || (id - first) % step != 0) return false;
   shard.index = (id - first) / step;
-  return shard.index < shard.count;
+  return true;
 }

@@ -28,7 +28,7 @@ bool parseShard(const std::wstring& text, Shard& shard);
 
 // K and N of a task of a Slurm job array, from its environment: the task's
 // place in the array and the array's size. False outside an array, or in
-// one whose task ids are not evenly spaced.
+// one whose task ids are not evenly spaced from its first to its last.
 bool slurmShard(Shard& shard);
 
 #endif

@@ -3,8 +3,10 @@
 # own key and socket, a controller and a node daemon with their own
 # configuration, all in a temporary folder. A job array of three tasks runs
 # walkexec over a tree; every file must run exactly once, and the tasks'
-# failure logs must hold exactly the failures. Skips (status 77) only where
-# the daemons cannot start.
+# failure logs must hold exactly the failures. A list array (1,3,5) is
+# refused by every task. A task cancelled midway (SIGTERM to the job) and
+# submitted again with -r runs only what its job log does not record as
+# done. Skips (status 77) only where the daemons cannot start.
 # Usage: slurm_cluster_test.sh path/to/walkexec
 set -u
 walkexec=$(realpath "${1:?usage: $0 path/to/walkexec}")
@@ -143,4 +145,58 @@ if [ "$logged" != "$bad" ]; then
 fi
 tasks=$(ls "$work"/fail-*.log | wc -l)
 echo "3 tasks ran $(printf '%s\n' "$ran" | wc -l) files over $tasks failure logs"
+
+# A list array: the ids are not evenly spaced, and every task says so.
+rm -f "$work/ran"
+sbatch --array=1,3,5 --wait --quiet --chdir="$work" --output="$work/list-%a.log" "$work/array.sh"
+for id in 1 3 5; do
+  grep -q "not a task of an evenly spaced Slurm job array" "$work/list-$id.log" || {
+    echo "FAIL: task $id of the list array was not refused"
+    cat "$work/list-$id.log"
+    failed=1
+  }
+done
+[ -e "$work/ran" ] && { echo "FAIL: a task of the list array ran files"; failed=1; }
+
+# One task, cancelled once some files have run, then submitted again.
+cat >"$work/slow" <<'EOF2'
+#!/bin/sh
+sleep 0.2
+printf '%s\n' "$1" >>"$2/ran"
+EOF2
+chmod 755 "$work/slow"
+cat >"$work/resume.sh" <<EOF2
+#!/bin/sh
+exec "$walkexec" -j 2 -c "$work/slow @path $work" -l "$work/job.log" -r "$work/tree"
+EOF2
+job=$(sbatch --parsable --chdir="$work" --output="$work/resume-1.log" "$work/resume.sh")
+i=0
+until [ "$(cat "$work/ran" 2>/dev/null | wc -l)" -ge 10 ]; do
+  i=$((i + 1))
+  [ $i -gt 600 ] && { show; echo "FAIL: the resumable task does not run"; exit 1; }
+  sleep 0.1
+done
+scancel "$job"
+i=0
+while squeue -h -j "$job" 2>/dev/null | grep -q .; do
+  i=$((i + 1))
+  [ $i -gt 600 ] && { show; echo "FAIL: the cancelled task does not end"; exit 1; }
+  sleep 0.1
+done
+done_first=$(tr -d '\000\r' <"$work/job.log" | grep '^0,' | cut -d, -f2- | sort)
+first=$(printf '%s\n' "$done_first" | grep -c .)
+[ "$first" -lt 66 ] || { echo "FAIL: the task ended before it was cancelled"; failed=1; }
+rm -f "$work/ran"
+sbatch --wait --quiet --chdir="$work" --output="$work/resume-2.log" "$work/resume.sh" || {
+  show
+  echo "FAIL: the resumed task ended with status $?"
+  failed=1
+}
+rest=$(sort "$work/ran")
+together=$(printf '%s\n%s\n' "$done_first" "$rest" | grep . | sort)
+if [ "$together" != "$expected" ]; then
+  echo "FAIL: the cancelled and the resumed task did not run every file once between them"
+  failed=1
+fi
+echo "a task cancelled after $first files resumed with $(printf '%s\n' "$rest" | grep -c .) more"
 exit $failed

@@ -53,7 +53,7 @@ inline std::string usage() {
   const std::string name = programName();
   return lines(
       "\n"
-      "Usage: " + name + " [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] [-j jobs [-k]] [-s K/N] path[ path...]\n"
+      "Usage: " + name + " [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] [-l \"joblog\" [-r]] [-j jobs [-k]] [-s K/N] path[ path...]\n"
       "\n"
       "Executes a command on a set of files.\n"
       "\n"
@@ -72,6 +72,14 @@ inline std::string usage() {
       "                             code), a line showing the full path where the failure\n"
       "                             occurred and the exit code is appended to the file\n"
       "                             specified by \"errlog\"\n"
+      "\n"
+      "    -l \"joblog\"              As each command ends, a line showing the full path\n"
+      "                             and the exit code is appended to the file specified\n"
+      "                             by \"joblog\", in the form of \"errlog\".\n"
+      "\n"
+      "    -r                       With -l, runs only the files that \"joblog\" does not\n"
+      "                             show with exit code 0, so that a run cut short\n"
+      "                             resumes where it stopped.\n"
       "\n"
       "    -j jobs                  Runs up to that many commands at once (1 to 256;\n"
       "                             the default is 1). With more than one, commands\n"
@@ -187,7 +195,7 @@ class Walkexec : public ::testing::Test {
     pid_t child = fork();
     if (child == 0) {
       setpgid(0, 0);
-      for (int signo : {SIGINT, SIGQUIT, SIGPIPE}) signal(signo, SIG_DFL);
+      for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD}) signal(signo, SIG_DFL);
       struct rlimit noCore = {0, 0};
       setrlimit(RLIMIT_CORE, &noCore);
       if (chdir(dir_.c_str()) != 0) _exit(126);
@@ -262,7 +270,8 @@ class Walkexec : public ::testing::Test {
     std::string text = read("calls");
     std::vector<std::string> paths;
     const std::string end = underWine() ? "\r\n" : std::string(1, '\0');
-    for (size_t at = 0, next; (next = text.find(end, at)) != std::string::npos; at = next + end.size()) {
+    for (size_t at = 0, next; (next = text.find(end, at)) != std::string::npos;
+         at = next + end.size()) {
       std::string path = text.substr(at, next - at);
       if (underWine() && path.size() >= 2 && path.front() == '"' && path.back() == '"')
         path = path.substr(1, path.size() - 2);

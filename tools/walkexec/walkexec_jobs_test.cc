@@ -43,13 +43,20 @@ class WalkexecJobs : public Walkexec {
     for (int i = 0; i < 1000 && liveInGroup(leader); ++i) usleep(5000);
   }
 
+  // A process may end while it is looked at: its stat then reads short or
+  // fails, and it counts as gone.
   static bool liveInGroup(pid_t group) {
     DIR* proc = opendir("/proc");
     bool found = false;
     while (struct dirent* entry = proc ? readdir(proc) : nullptr) {
       if (!isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
-      std::ifstream in(std::string("/proc/") + entry->d_name + "/stat");
-      std::string stat((std::istreambuf_iterator<char>(in)), {});
+      int fd = open((std::string("/proc/") + entry->d_name + "/stat").c_str(), O_RDONLY);
+      if (fd < 0) continue;
+      char buffer[1024];
+      ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+      close(fd);
+      if (n <= 0) continue;
+      std::string stat(buffer, static_cast<size_t>(n));
       size_t end = stat.rfind(')');
       if (end == std::string::npos) continue;
       char state = 0;
@@ -65,10 +72,20 @@ class WalkexecJobs : public Walkexec {
 
 TEST_F(WalkexecJobs, BadJobCountsAndShardsPrintUsageAndExitWithMinusOne) {
   writeSmallTree();
-  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-           {"-j", "0"}, {"-j", "-3"}, {"-j", "x"}, {"-j", "2x"}, {"-j", "257"}, {"-j", "100000"},
-           {"-j", ""}, {"-s", "3/3"}, {"-s", "1/0"}, {"-s", "1"}, {"-s", "-1/2"}, {"-s", "a/b"},
-           {"-s", "slurm"}}) {
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"-j", "0"},
+                                             {"-j", "-3"},
+                                             {"-j", "x"},
+                                             {"-j", "2x"},
+                                             {"-j", "257"},
+                                             {"-j", "100000"},
+                                             {"-j", ""},
+                                             {"-s", "3/3"},
+                                             {"-s", "1/0"},
+                                             {"-s", "1"},
+                                             {"-s", "-1/2"},
+                                             {"-s", "a/b"},
+                                             {"-s", "slurm"}}) {
     std::vector<std::string> words = arguments;
     words.push_back("tree");
     Outcome r = run(words);
@@ -227,28 +244,38 @@ TEST_F(WalkexecJobs, NoCommandStartsAfterAnInterrupt) {
 TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults) {
   if (underWine()) GTEST_SKIP() << "POSIX signals";
   for (int i = 0; i < 8; ++i) write("tree/f" + std::to_string(i));
-  script("slow", "#!/bin/sh\necho \"started $1\"\nprintf '%s\\000' \"$1\" >>calls\n"
-                 "sleep \"$2\"\necho \"ended $1\"\nexit 2\n");
+  script("slow",
+         "#!/bin/sh\necho \"started $1\"\nprintf '%s\\000' \"$1\" >>calls\n"
+         "sleep \"$2\"\necho \"ended $1\"\nexit 2\n");
   struct Case {
+    const char* jobs;
     bool group;
     int signo;
     const char* seconds;
     const char* ending;  // What each command prints last.
-    std::string logged;  // Each command's exit code in the log.
+    std::string logged;  // Each command's exit code in the logs.
   };
-  for (const Case& c : {Case{true, SIGINT, "10", "", "130"}, Case{false, SIGINT, "1", "ended", "2"},
-                        Case{false, SIGQUIT, "1", "ended", "2"}}) {
+  // SIGTERM is what a cluster's scheduler sends at a time limit, to the
+  // job's processes or to walkexec alone.
+  for (const Case& c :
+       {Case{"3", true, SIGINT, "10", "", "130"}, Case{"3", false, SIGINT, "1", "ended", "2"},
+        Case{"3", false, SIGQUIT, "1", "ended", "2"}, Case{"3", true, SIGTERM, "10", "", "143"},
+        Case{"3", false, SIGTERM, "1", "ended", "2"},
+        Case{"1", false, SIGTERM, "1", "ended", "2"}}) {
+    const std::string shown = std::string("-j ") + c.jobs + " " + strsignal(c.signo);
+    const size_t running = std::stoul(c.jobs);
     remove(at("calls").c_str());
     remove(at("fail.log").c_str());
+    remove(at("job.log").c_str());
     const std::string command = std::string("./slow @path ") + c.seconds;
-    pid_t child = start({"-j", "3", "-c", command, "-e", "fail.log", "tree"});
-    ASSERT_TRUE(waitForCalls(3));
+    pid_t child = start({"-j", c.jobs, "-c", command, "-e", "fail.log", "-l", "job.log", "tree"});
+    ASSERT_TRUE(waitForCalls(running)) << shown;
     kill(c.group ? -child : child, c.signo);
     Outcome r = finish(child);
     waitForGroup(child);
-    EXPECT_EQ(r.signal, c.signo);
+    EXPECT_EQ(r.signal, c.signo) << shown;
     std::vector<std::string> seen = calls();
-    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen.size(), running) << shown;
     std::string out, log;
     for (const std::string& path : seen) {
       out += "started " + path + "\n";
@@ -258,9 +285,138 @@ TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults)
     std::vector<std::string> outLines = splitLines(r.out), expectedLines = splitLines(out);
     std::sort(outLines.begin(), outLines.end());
     std::sort(expectedLines.begin(), expectedLines.end());
-    EXPECT_EQ(outLines, expectedLines) << r.out;
-    EXPECT_EQ(read("fail.log").size(), log.size());
+    EXPECT_EQ(outLines, expectedLines) << shown << ": " << r.out;
+    EXPECT_EQ(read("fail.log").size(), log.size()) << shown;
+    EXPECT_EQ(read("job.log").size(), log.size()) << shown;
   }
+}
+
+// However few descriptors a run may open, every command runs once: one
+// that cannot start waits for a running one to end, and held output never
+// takes what a start needs. Only a command that cannot start alone is given
+// up, told, logged and failed. Started with SIGCHLD ignored, commands are
+// still seen to end.
+TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
+  if (underWine()) GTEST_SKIP() << "POSIX limits";
+  for (int i = 0; i < 300; ++i) write("tree/d" + std::to_string(i % 4) + "/f" + std::to_string(i));
+  write("big", std::string(70 * 1000, 'x') + "\n");
+  script("loud", "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\ncat big\ncat big >&2\n");
+  script("quiet", "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\necho \"$1\"\n");
+  std::vector<std::string> all;
+  for (int i = 0; i < 300; ++i)
+    all.push_back("tree/d" + std::to_string(i % 4) + "/f" + std::to_string(i));
+  std::sort(all.begin(), all.end());
+  auto under = [&](const std::string& limits, std::vector<std::string> arguments) {
+    // Only the standard descriptors, whatever the test runner left open.
+    std::vector<std::string> words = {
+        "/bin/sh", "-c",
+        "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; " + limits + "; exec \"$0\" \"$@\"", binary()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return finish(spawn(words));
+  };
+  struct Case {
+    const char* limits;
+    std::vector<std::string> arguments;
+  };
+  for (const Case& c : {Case{"ulimit -n 1024", {"-j", "256", "-c", "./loud @path"}},
+                        Case{"ulimit -n 1024", {"-j", "256", "-k", "-c", "./loud @path"}},
+                        Case{"ulimit -n 256", {"-j", "100", "-c", "./quiet @path"}},
+                        Case{"trap '' CHLD", {"-j", "4", "-c", "./quiet @path"}},
+                        Case{"trap '' CHLD", {"-c", "./quiet @path"}}}) {
+    std::string shown = c.limits;
+    for (const std::string& word : c.arguments) shown += " " + word;
+    remove(at("calls").c_str());
+    remove(at("job.log").c_str());
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-l", "job.log", "tree"});
+    Outcome r = under(c.limits, arguments);
+    EXPECT_EQ(r.status, 0) << shown << ": " << parseProgress(r.err).rest.substr(0, 200);
+    EXPECT_EQ(sortedCalls(), all) << shown;
+    std::string log = read("job.log");
+    size_t successes = 0;
+    for (size_t at = 0; (at = log.find(utf16le("\r\n0,"), at)) != std::string::npos; ++at)
+      ++successes;
+    EXPECT_EQ(successes + (log.compare(0, 4, utf16le("0,")) == 0), all.size()) << shown;
+  }
+
+  // Seven descriptors leave too few for a command's pipes.
+  remove(at("calls").c_str());
+  Outcome r = under("ulimit -n 7", {"-j", "2", "-e", "fail.log", "-c", "./quiet @path", "tree"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(exists("calls"));
+  std::string told = parseProgress(r.err).rest;
+  for (const std::string& path : {all.front(), all.back()})
+    EXPECT_NE(told.find("walkexec: cannot start the command for " + path + ": "), std::string::npos)
+        << told.substr(0, 300);
+}
+
+// A run cut short anywhere resumes where it stopped: the job log has a
+// line for every command that ended, and -r runs only the files it does
+// not record as succeeded, the failures among them.
+TEST_F(WalkexecJobs, AJobLogResumesARunCutShort) {
+  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  std::vector<std::string> all;
+  for (int i = 0; i < 40; ++i) {
+    all.push_back("tree/d" + std::to_string(i % 4) + "/" + (i % 5 ? "f" : "bad") +
+                  std::to_string(i));
+    write(all.back());
+  }
+  std::sort(all.begin(), all.end());
+  script("job",
+         "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\nsleep 0.05\n"
+         "case \"${1##*/}\" in bad*) exit 3 ;; esac\n");
+  // The paths that the job log records with `code`.
+  auto logged = [&](const std::string& code) {
+    std::string log = read("job.log");
+    std::set<std::string> paths;
+    const std::string end = utf16le("\r\n"), start = utf16le(code + ",");
+    for (size_t at = 0, next; (next = log.find(end, at)) != std::string::npos;
+         at = next + end.size()) {
+      if (log.compare(at, start.size(), start) != 0) continue;
+      std::string path;
+      for (size_t i = at + start.size(); i < next; i += 2) path += log[i];
+      paths.insert(path);
+    }
+    return paths;
+  };
+
+  Outcome usage = run({"-r", "tree"});
+  EXPECT_EQ(usage.status, 255);
+
+  pid_t child = start({"-j", "3", "-c", "./job @path", "-l", "job.log", "tree"});
+  ASSERT_TRUE(waitForCalls(12));
+  kill(-child, SIGKILL);
+  finish(child);
+  waitForGroup(child);
+  std::set<std::string> done = logged("0");
+  EXPECT_FALSE(done.empty());
+  EXPECT_LT(done.size(), all.size());
+
+  remove(at("calls").c_str());
+  Outcome r = run({"-j", "3", "-r", "-c", "./job @path", "-l", "job.log", "tree"});
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::string> expected;
+  for (const std::string& path : all)
+    if (!done.count(path)) expected.push_back(path);
+  EXPECT_EQ(sortedCalls(), expected);
+  std::set<std::string> failed;
+  for (const std::string& path : all)
+    if (path.find("/bad") != std::string::npos) failed.insert(path);
+  EXPECT_EQ(logged("3"), failed);
+  EXPECT_EQ(logged("0").size() + failed.size(), all.size());
+
+  // Resumed again, only the failures run.
+  remove(at("calls").c_str());
+  run({"-r", "-c", "./job @path", "-l", "job.log", "tree"});
+  std::vector<std::string> again = calls();
+  EXPECT_EQ(std::set<std::string>(again.begin(), again.end()), failed);
+
+  // A job log that cannot be read runs nothing.
+  remove(at("calls").c_str());
+  r = run({"-r", "-c", "./job @path", "-l", "tree", "tree"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("walkexec: cannot read the job log tree: "), std::string::npos) << r.err;
+  EXPECT_FALSE(exists("calls"));
 }
 
 // N runs of -s K/N take every file exactly once between them, whatever the
@@ -298,14 +454,28 @@ TEST_F(WalkexecJobs, ShardsTogetherRunEveryFileOnce) {
   remove(at("calls").c_str());
   setenv("SLURM_ARRAY_TASK_ID", "7", 1);
   setenv("SLURM_ARRAY_TASK_MIN", "5", 1);
+  setenv("SLURM_ARRAY_TASK_MAX", "11", 1);
   setenv("SLURM_ARRAY_TASK_COUNT", "4", 1);
   setenv("SLURM_ARRAY_TASK_STEP", "2", 1);
   Outcome r = run({"-s", "slurm", "-c", record(), "tree"});
-  for (const char* name : {"SLURM_ARRAY_TASK_ID", "SLURM_ARRAY_TASK_MIN", "SLURM_ARRAY_TASK_COUNT",
-                           "SLURM_ARRAY_TASK_STEP"})
-    unsetenv(name);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(sortedCalls(), expected);
+
+  // A list array, 1,3,5 (MIN 1, MAX 5, COUNT 3, step 1), is refused by
+  // every one of its tasks, so that no shard is left to none.
+  remove(at("calls").c_str());
+  unsetenv("SLURM_ARRAY_TASK_STEP");
+  setenv("SLURM_ARRAY_TASK_MIN", "1", 1);
+  setenv("SLURM_ARRAY_TASK_MAX", "5", 1);
+  setenv("SLURM_ARRAY_TASK_COUNT", "3", 1);
+  for (const char* id : {"1", "3", "5"}) {
+    setenv("SLURM_ARRAY_TASK_ID", id, 1);
+    EXPECT_EQ(run({"-s", "slurm", "-c", record(), "tree"}).status, 255) << "task " << id;
+  }
+  for (const char* name : {"SLURM_ARRAY_TASK_ID", "SLURM_ARRAY_TASK_MIN", "SLURM_ARRAY_TASK_MAX",
+                           "SLURM_ARRAY_TASK_COUNT"})
+    unsetenv(name);
+  EXPECT_FALSE(exists("calls"));
 }
 
 }  // namespace
