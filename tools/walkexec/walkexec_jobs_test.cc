@@ -340,6 +340,11 @@ TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
   }
 
   // Seven descriptors leave too few for a command's pipes.
+#ifdef __SANITIZE_ADDRESS__
+  // Their runtime checks memory through a pipe of its own, which it cannot
+  // make there, and then reports a fault that is not one.
+  GTEST_SKIP() << "the sanitizers need descriptors of their own below seven";
+#endif
   remove(at("calls").c_str());
   Outcome r = under("ulimit -n 7", {"-j", "2", "-e", "fail.log", "-c", "./quiet @path", "tree"});
   EXPECT_EQ(r.status, 1);
