@@ -80,6 +80,13 @@ std::wstring quotePath(const std::wstring& path) { return L"\"" + path + L"\""; 
 
 namespace {
 
+// Starting a process fails now and then for a moment while the system is
+// busy (seen under Wine, as an invalid parameter from the interpreter's
+// start): a start is tried again a little later, three times in all,
+// before it counts as failed.
+const int kStartTries = 3;
+const DWORD kStartPause = 50;  // milliseconds, times the tries so far
+
 // Console control handlers are process-wide, so these are too. They run on
 // a thread of their own. `pendingResults` counts the commands started
 // several at a time whose results are not all written yet.
@@ -187,9 +194,13 @@ CommandRunner::~CommandRunner() {
 bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
   fflush(stdout);
   fflush(stderr);
-  errno = 0;
-  exitCode = _wsystem(commandLine.c_str());
-  if (exitCode != -1 || errno == 0) return true;
+  for (int tried = 1;; ++tried) {
+    errno = 0;
+    exitCode = _wsystem(commandLine.c_str());
+    if (exitCode != -1 || errno == 0) return true;
+    if (tried == kStartTries) break;
+    Sleep(kStartPause * tried);
+  }
   state_->startError = _wcserror(errno);
   return false;
 }
@@ -264,11 +275,16 @@ int CommandRunner::start(const std::wstring& commandLine) {
                              OPEN_EXISTING, 0, nullptr);
   InterlockedIncrement(&pendingResults);
   bool started = input != INVALID_HANDLE_VALUE && s.startReaders(*job, writes);
-  if (started) {
-    std::wstring program = interpreter();
-    started = s.create(program, commandLine, input, writes[0], writes[1], job->process) ||
-              (program != L"cmd.exe" &&
-               s.create(L"cmd.exe", commandLine, input, writes[0], writes[1], job->process));
+  std::wstring program = interpreter();
+  for (int tried = 1; started; ++tried) {
+    if (s.create(program, commandLine, input, writes[0], writes[1], job->process) ||
+        (program != L"cmd.exe" &&
+         s.create(L"cmd.exe", commandLine, input, writes[0], writes[1], job->process)))
+      break;
+    if (tried == kStartTries)
+      started = false;
+    else
+      Sleep(kStartPause * tried);
   }
   DWORD error = started ? 0 : GetLastError();
   if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
