@@ -26,7 +26,9 @@ struct Result {
   std::string err;
 };
 
-bool UnderWine() { return getenv("DOCMARK_WINE") != nullptr; }
+bool UnderWine() {
+  return getenv("DOCMARK_WINE") != nullptr;
+}
 
 // A path as the program takes and prints it: under Wine, / is drive Z:.
 std::string Native(const std::string& path) {
@@ -102,8 +104,8 @@ TEST_F(DocmarkHostTest, WriteThenReadAndCheck) {
   EXPECT_EQ(1, check.exitCode);
   EXPECT_EQ(Native(plain) + ": not tagged\n", check.out);
 
-  Result write = Run({"write", "-m", "17", "-a", "70000", "-B", "-S", plain, fast, xmp, streams,
-                      pdf14});
+  Result write =
+      Run({"write", "-m", "17", "-a", "70000", "-B", "-S", plain, fast, xmp, streams, pdf14});
   EXPECT_EQ(0, write.exitCode) << write.err;
   EXPECT_EQ(Native(plain) + ": tagged\n" + Native(fast) + ": tagged\n" + Native(xmp) +
                 ": tagged\n" + Native(streams) + ": tagged\n" + Native(pdf14) + ": tagged\n",
@@ -118,10 +120,11 @@ TEST_F(DocmarkHostTest, WriteThenReadAndCheck) {
   EXPECT_EQ(0, read.exitCode) << read.err;
   struct stat status;
   ASSERT_EQ(0, stat(xmp.c_str(), &status));
-  EXPECT_EQ("version: 7.9.9\nwriter flag: 1\nmode: 1\namount: 4464\n"
-            "option A: 0\noption B: 1\noption C: 0\nstored size: " +
-                std::to_string(status.st_size) + "\n",
-            read.out);
+  EXPECT_EQ(
+      "version: 7.9.9\nwriter flag: 1\nmode: 1\namount: 4464\n"
+      "option A: 0\noption B: 1\noption C: 0\nstored size: " +
+          std::to_string(status.st_size) + "\n",
+      read.out);
 
   Result all = Run({"check", plain, fast, xmp});
   EXPECT_EQ(0, all.exitCode);
@@ -133,9 +136,8 @@ TEST_F(DocmarkHostTest, DefaultsWriteZeroSettingsAndTheDFlag) {
   std::string file = MakePdf("a.pdf");
   ASSERT_EQ(0, Run({"write", file}).exitCode);
   Result read = Run({"read", file});
-  EXPECT_NE(std::string::npos,
-            read.out.find("writer flag: 0\nmode: 0\namount: 0\n"
-                          "option A: 0\noption B: 0\noption C: 0\n"));
+  EXPECT_NE(std::string::npos, read.out.find("writer flag: 0\nmode: 0\namount: 0\n"
+                                             "option A: 0\noption B: 0\noption C: 0\n"));
 }
 
 TEST_F(DocmarkHostTest, OptionsMayFollowTheFiles) {
@@ -385,8 +387,7 @@ TEST_F(DocmarkHostTest, FontFolderBesideTheProgram) {
   ASSERT_EQ(0, mkdir(Path("kit/Resource").c_str(), 0755));
   ASSERT_EQ(0, mkdir(Path("kit/Resource/Font").c_str(), 0755));
   Result with = Run({file}, copy);
-  EXPECT_EQ("font folders: 2\n" + kit + "\\Resource\\Font\n" + kit + "\\Resource\\CMap\n",
-            with.out)
+  EXPECT_EQ("font folders: 2\n" + kit + "\\Resource\\Font\n" + kit + "\\Resource\\CMap\n", with.out)
       << with.err;
 }
 

@@ -118,8 +118,7 @@ std::unique_ptr<QPDF> ReadWithFoundCatalog(PDFLDoc& document, const NativePath& 
   document.source = std::make_shared<BufferInputSource>("document", buffer, true);
   pdf->processInputSource(document.source);
   // A saved file's trailer gets its /Size only where the old one had one.
-  pdf->getTrailer().replaceKey("/Size",
-                               QPDFObjectHandle::newInteger(pdf->getObjectCount() + 1));
+  pdf->getTrailer().replaceKey("/Size", QPDFObjectHandle::newInteger(pdf->getObjectCount() + 1));
   return pdf;
 }
 
@@ -275,9 +274,9 @@ int16_t DocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const v
     QPDF& pdf = *DocumentOf(doc).pdf;
     if (objectKind != kPDPermDocument)
       Fail(kPDFLErrBadParameter);
-    bool denied = CurrentHooks().DeniesPermission(operation) ||
-                  ((operation == kPDPermModify || operation == kPDPermModifyMetadata) &&
-                   !MayModify(pdf));
+    bool denied =
+        CurrentHooks().DeniesPermission(operation) ||
+        ((operation == kPDPermModify || operation == kPDPermModifyMetadata) && !MayModify(pdf));
     return static_cast<int16_t>(denied ? -1 : 0);
   });
 }

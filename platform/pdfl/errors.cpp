@@ -7,7 +7,6 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
 
-
 namespace pdfl {
 
 namespace {

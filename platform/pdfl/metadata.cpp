@@ -35,7 +35,8 @@ void CheckStarted() {
 }
 
 void RegisterNamespace(const std::string& uri, const std::string& prefix) {
-  if (uri.empty() || prefix.empty() || !xmp_register_namespace(uri.c_str(), prefix.c_str(), nullptr))
+  if (uri.empty() || prefix.empty() ||
+      !xmp_register_namespace(uri.c_str(), prefix.c_str(), nullptr))
     Fail(kPDFLErrBadParameter);
 }
 
@@ -166,7 +167,8 @@ void Store(PDFLDoc& document, const std::string& packet) {
     return;
   }
   stream.replaceStreamData(packet, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
-  for (const auto& [key, value] : {std::pair("/Type", "/Metadata"), std::pair("/Subtype", "/XML")}) {
+  for (const auto& [key, value] :
+       {std::pair("/Type", "/Metadata"), std::pair("/Subtype", "/XML")}) {
     if (!stream.getDict().getKey(key).isNameAndEquals(value)) {
       stream.getDict().replaceKey(key, QPDFObjectHandle::newName(value));
       document.changedBeyondMetadata = true;

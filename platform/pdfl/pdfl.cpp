@@ -46,13 +46,20 @@ struct NamedTable {
 };
 
 const NamedTable kTables[] = {
-    {"Core", coreTable},           {"AcroSupport", acroSupportTable},
-    {"PDFLibrary", pdfLibraryTable}, {"Cos", emptyTables[0]},
-    {"PDModel", pdModelTable},     {"PDFEditRead", emptyTables[1]},
-    {"PDFEditWrite", emptyTables[2]}, {"PDSysFont", emptyTables[3]},
-    {"PagePDEContent", emptyTables[4]}, {"PDSWrite", emptyTables[5]},
-    {"PDSRead", emptyTables[6]},   {"ASExtra", asExtraTable},
-    {"PDMetadata", pdMetadataTable}, {"AcroColorHFT", emptyTables[7]},
+    {"Core", coreTable},
+    {"AcroSupport", acroSupportTable},
+    {"PDFLibrary", pdfLibraryTable},
+    {"Cos", emptyTables[0]},
+    {"PDModel", pdModelTable},
+    {"PDFEditRead", emptyTables[1]},
+    {"PDFEditWrite", emptyTables[2]},
+    {"PDSysFont", emptyTables[3]},
+    {"PagePDEContent", emptyTables[4]},
+    {"PDSWrite", emptyTables[5]},
+    {"PDSRead", emptyTables[6]},
+    {"ASExtra", asExtraTable},
+    {"PDMetadata", pdMetadataTable},
+    {"AcroColorHFT", emptyTables[7]},
     {"DLExtras", emptyTables[8]},
 };
 
@@ -74,8 +81,7 @@ uint32_t GetVersion(HFT hft) {
       if (table.table != hft)
         continue;
       uint32_t offered = CurrentHooks().TableVersion(table.name, kTableVersion);
-      return offered == 0 || !CurrentHooks().TableVersionKnown(table.name) ? 0xFFFFFFFFu
-                                                                          : offered;
+      return offered == 0 || !CurrentHooks().TableVersionKnown(table.name) ? 0xFFFFFFFFu : offered;
     }
     return 0xFFFFFFFFu;
   });

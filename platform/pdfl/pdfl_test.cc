@@ -5,10 +5,10 @@
 
 namespace {
 
-const char* const kTableNames[] = {
-    "Core",     "AcroSupport",    "PDFLibrary", "Cos",     "PDModel",
-    "PDFEditRead", "PDFEditWrite", "PDSysFont", "PagePDEContent", "PDSWrite",
-    "PDSRead",  "ASExtra",        "PDMetadata", "AcroColorHFT", "DLExtras"};
+const char* const kTableNames[] = {"Core",           "AcroSupport",  "PDFLibrary",   "Cos",
+                                   "PDModel",        "PDFEditRead",  "PDFEditWrite", "PDSysFont",
+                                   "PagePDEContent", "PDSWrite",     "PDSRead",      "ASExtra",
+                                   "PDMetadata",     "AcroColorHFT", "DLExtras"};
 
 using TableTest = LibraryTest;
 
@@ -174,8 +174,8 @@ TEST_F(TextTest, AtomsAndTexts) {
   EXPECT_STREQ(Call<ASAtomGetStringProc>(core_, kASAtomGetStringSel, a), "Name");
 
   const uint16_t units[] = {'a', 0xE9, 0xD83D, 0xDE00, 0};
-  ASText text = Call<ASTextFromUnicodeProc>(asExtra_, kASTextFromUnicodeSel, units,
-                                            kASTextUTF16HostOrder);
+  ASText text =
+      Call<ASTextFromUnicodeProc>(asExtra_, kASTextFromUnicodeSel, units, kASTextUTF16HostOrder);
   EXPECT_EQ(Utf8(text), "a\xC3\xA9\xF0\x9F\x98\x80");
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(
                 Call<ASTextGetUnicodeProc>(asExtra_, kASTextGetUnicodeSel, text))),
@@ -213,8 +213,8 @@ TEST_F(TextTest, PathsAreUtf16AndOnlyWinUnicodePath) {
   for (const auto& c : bad) {
     ASPathName path = nullptr;
     EXPECT_EQ(Guarded([&] {
-                path = Call<ASFileSysCreatePathNameProc>(
-                    acroSupport_, kASFileSysCreatePathNameSel, fileSys, c.type, c.pathText, nullptr);
+                path = Call<ASFileSysCreatePathNameProc>(acroSupport_, kASFileSysCreatePathNameSel,
+                                                         fileSys, c.type, c.pathText, nullptr);
               }),
               kPDFLErrBadParameter);
     EXPECT_EQ(path, nullptr);

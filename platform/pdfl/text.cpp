@@ -81,9 +81,8 @@ void TextDestroy(ASText text) {
 }
 
 const uint16_t* TextGetUnicode(ASText text) {
-  return Entry("ASTextGetUnicode", [&] {
-    return reinterpret_cast<const uint16_t*>(Texts().Get(text).units.c_str());
-  });
+  return Entry("ASTextGetUnicode",
+               [&] { return reinterpret_cast<const uint16_t*>(Texts().Get(text).units.c_str()); });
 }
 
 const char* TextGetBytes(ASText text, int32_t) {
@@ -95,7 +94,8 @@ const char* TextGetBytes(ASText text, int32_t) {
 }
 
 uint16_t TextIsEmpty(ASText text) {
-  return Entry("ASTextIsEmpty", [&] { return static_cast<uint16_t>(Texts().Get(text).units.empty()); });
+  return Entry("ASTextIsEmpty",
+               [&] { return static_cast<uint16_t>(Texts().Get(text).units.empty()); });
 }
 
 }  // namespace pdfl

@@ -88,9 +88,8 @@ class LibraryTest : public testing::Test {
   PDDoc Open(const std::string& path, ASErrorCode* code = nullptr) {
     ASPathName pathName = MakePath(path);
     PDDoc doc = nullptr;
-    ASErrorCode raised = Guarded([&] {
-      doc = Call<PDDocOpenProc>(pdModel_, kPDDocOpenSel, pathName, nullptr, nullptr, 1);
-    });
+    ASErrorCode raised = Guarded(
+        [&] { doc = Call<PDDocOpenProc>(pdModel_, kPDDocOpenSel, pathName, nullptr, nullptr, 1); });
     ReleasePath(pathName);
     if (code)
       *code = raised;

@@ -25,7 +25,8 @@ namespace {
 QPDFObjectHandle MakePage(QPDF& pdf, int number) {
   QPDFObjectHandle page = QPDFObjectHandle::parse(
       "<< /Type /Page /MediaBox [0 0 612 792]"
-      " /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> >>");
+      " /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> "
+      ">>");
   std::string content = "BT /F1 24 Tf 72 720 Td (Page " + std::to_string(number) + ") Tj ET\n";
   page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
   return pdf.makeIndirectObject(page);

@@ -9,10 +9,10 @@
 namespace pdf_maker {
 
 struct PdfOptions {
-  std::string version = "1.7";             // written into the header as given
+  std::string version = "1.7";  // written into the header as given
   int pages = 1;
-  std::map<std::string, std::string> info; // key without slash -> string bytes
-  std::string xmp;                         // non-empty: the catalog's /Metadata
+  std::map<std::string, std::string> info;  // key without slash -> string bytes
+  std::string xmp;                          // non-empty: the catalog's /Metadata
   bool linearize = false;
   bool objectStreams = false;
   // AES-128 (R4), user password "", owner password "owner", no modification.
@@ -35,7 +35,7 @@ int PageCount(const std::string& path);
 bool IsLinearized(const std::string& path);
 bool CheckOk(const std::string& path);  // QPDF's check: no errors, no warnings
 std::string InfoValue(const std::string& path, const std::string& key);  // empty when absent
-std::string MetadataXml(const std::string& path);  // empty when there is none
+std::string MetadataXml(const std::string& path);                        // empty when there is none
 std::string PdfVersion(const std::string& path);
 bool IsEncrypted(const std::string& path);
 bool HasObjectStreams(const std::string& path);

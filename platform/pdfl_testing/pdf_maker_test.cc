@@ -66,7 +66,8 @@ TEST_F(PdfMakerTest, PlainEncryptedAndDamaged) {
 }
 
 TEST(PdfMakerText, ToUtf16) {
-  EXPECT_EQ(pdf_maker::ToUtf16("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"), u"a\u00e9\u20ac\U0001F600");
+  EXPECT_EQ(pdf_maker::ToUtf16("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"),
+            u"a\u00e9\u20ac\U0001F600");
 }
 
 }  // namespace

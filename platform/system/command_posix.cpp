@@ -74,13 +74,13 @@ const size_t kDescriptorsPerCommand = 5;
 const rlim_t kCountedLimit = 65536;
 // dash's keywords and builtins: a line starting with one needs the shell.
 const char* const kShellWords[] = {
-    "!",       "case",     "do",     "done",    "elif",   "else",  "esac",     "fi",
-    "for",     "if",       "in",     "then",    "until",  "while", "{",        "}",
-    ".",       ":",        "[",      "alias",   "bg",     "break", "cd",       "chdir",
-    "command", "continue", "echo",   "eval",    "exec",   "exit",  "export",   "false",
-    "fg",      "getopts",  "hash",   "jobs",    "kill",   "local", "printf",   "pwd",
-    "read",    "readonly", "return", "set",     "shift",  "test",  "times",    "trap",
-    "true",    "type",     "ulimit", "umask",   "unalias", "unset", "wait"};
+    "!",       "case",     "do",     "done",  "elif",    "else",  "esac",   "fi",
+    "for",     "if",       "in",     "then",  "until",   "while", "{",      "}",
+    ".",       ":",        "[",      "alias", "bg",      "break", "cd",     "chdir",
+    "command", "continue", "echo",   "eval",  "exec",    "exit",  "export", "false",
+    "fg",      "getopts",  "hash",   "jobs",  "kill",    "local", "printf", "pwd",
+    "read",    "readonly", "return", "set",   "shift",   "test",  "times",  "trap",
+    "true",    "type",     "ulimit", "umask", "unalias", "unset", "wait"};
 
 // The search path of dash when PATH is not set.
 const char kDefaultPath[] = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
@@ -97,11 +97,13 @@ bool plainWords(const std::string& line, std::vector<std::string>& words) {
       inWord = false;
       continue;
     }
-    if (!inWord) words.emplace_back();
+    if (!inWord)
+      words.emplace_back();
     inWord = true;
     if (c == '\'') {
       size_t end = line.find('\'', i + 1);
-      if (end == std::string::npos) return false;
+      if (end == std::string::npos)
+        return false;
       words.back().append(line, i + 1, end - i - 1);
       i = end;
     } else if (c == '\\' && i + 1 < line.size() && line[i + 1] == '\'') {
@@ -114,9 +116,11 @@ bool plainWords(const std::string& line, std::vector<std::string>& words) {
       words.back() += c;
     }
   }
-  if (words.empty()) return false;
+  if (words.empty())
+    return false;
   for (const char* word : kShellWords)
-    if (words[0] == word) return false;
+    if (words[0] == word)
+      return false;
   return true;
 }
 
@@ -125,11 +129,14 @@ bool plainWords(const std::string& line, std::vector<std::string>& words) {
 // asked of the shell, once.
 bool readShellEnvironment(std::vector<std::string>& variables) {
   FILE* pipe = popen("exec cat /proc/self/environ 2>/dev/null", "r");
-  if (!pipe) return false;
+  if (!pipe)
+    return false;
   std::string bytes;
   char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) bytes.append(buffer, n);
-  if (pclose(pipe) != 0) return false;
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    bytes.append(buffer, n);
+  if (pclose(pipe) != 0)
+    return false;
   for (size_t at = 0, end; (end = bytes.find('\0', at)) != std::string::npos; at = end + 1)
     variables.push_back(bytes.substr(at, end - at));
   return true;
@@ -137,7 +144,8 @@ bool readShellEnvironment(std::vector<std::string>& variables) {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
   std::vector<char*> result;
-  for (std::string& s : strings) result.push_back(&s[0]);
+  for (std::string& s : strings)
+    result.push_back(&s[0]);
   result.push_back(nullptr);
   return result;
 }
@@ -146,19 +154,22 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 // reports it. A signal that killed a command the shell would have started
 // is told as the shell tells it, in `report`.
 int exitCode(int status, bool direct, std::string& report) {
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFEXITED(status))
+    return WEXITSTATUS(status);
   int signo = WTERMSIG(status);
   if (direct && signo != SIGINT && signo != SIGPIPE) {
     // dash's words: the signal's description, cut at 32 bytes.
     report = std::string(strsignal(signo)).substr(0, 32);
-    if (WCOREDUMP(status)) report += " (core dumped)";
+    if (WCOREDUMP(status))
+      report += " (core dumped)";
     report += '\n';
   }
   return 128 + signo;
 }
 
 void closeIfOpen(int& fd) {
-  if (fd >= 0) close(fd);
+  if (fd >= 0)
+    close(fd);
   fd = -1;
 }
 
@@ -171,10 +182,12 @@ bool lacking(int error) {
 // those we were given); SIZE_MAX when there are plenty.
 size_t freeDescriptors() {
   struct rlimit limit;
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur > kCountedLimit) return SIZE_MAX;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur > kCountedLimit)
+    return SIZE_MAX;
   size_t open = 0;
   for (int fd = 0; fd < static_cast<int>(limit.rlim_cur); ++fd)
-    if (fcntl(fd, F_GETFD) != -1) ++open;
+    if (fcntl(fd, F_GETFD) != -1)
+      ++open;
   return static_cast<size_t>(limit.rlim_cur) - open;
 }
 
@@ -185,9 +198,11 @@ bool prepareChild(const bool* caught, const int* stdio) {
   struct sigaction byDefault = {};
   byDefault.sa_handler = SIG_DFL;
   for (int i = 0; i < kCaughtCount; ++i)
-    if (caught[i] && sigaction(kCaughtSignals[i], &byDefault, nullptr) != 0) return false;
+    if (caught[i] && sigaction(kCaughtSignals[i], &byDefault, nullptr) != 0)
+      return false;
   for (int fd = 0; stdio && fd < 3; ++fd) {
-    if (stdio[fd] == fd ? fcntl(fd, F_SETFD, 0) != 0 : dup2(stdio[fd], fd) != fd) return false;
+    if (stdio[fd] == fd ? fcntl(fd, F_SETFD, 0) != 0 : dup2(stdio[fd], fd) != fd)
+      return false;
   }
   return true;
 }
@@ -202,7 +217,8 @@ bool prepareChild(const bool* caught, const int* stdio) {
     for (const std::string& program : programs) {
       execve(program.c_str(), argv, envp);
       // The shell goes on past these; any other failure is the shell's to tell.
-      if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
+      if (errno != ENOENT && errno != ENOTDIR && errno != EACCES)
+        break;
     }
   }
   error = errno != 0 ? errno : ENOEXEC;
@@ -301,7 +317,8 @@ CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
   struct sigaction byDefault = {};
   byDefault.sa_handler = SIG_DFL;
   sigemptyset(&byDefault.sa_mask);
-  if (sigaction(SIGCHLD, &byDefault, nullptr) != 0) perror("walkexec: SIGCHLD");
+  if (sigaction(SIGCHLD, &byDefault, nullptr) != 0)
+    perror("walkexec: SIGCHLD");
   for (int i = 0; i < kCaughtCount; ++i) {
     int signo = kCaughtSignals[i];
     // A signal ignored from the start stays ignored, for us and the commands.
@@ -318,13 +335,18 @@ CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
 CommandRunner::~CommandRunner() {
   state_->stopStarters();
   for (auto& job : state_->jobs) {
-    if (!job) continue;
-    for (int& fd : job->watched) closeIfOpen(fd);
-    if (job->pid > 0 && !job->waited) waitInterruptible(job->pid, nullptr, 0);
+    if (!job)
+      continue;
+    for (int& fd : job->watched)
+      closeIfOpen(fd);
+    if (job->pid > 0 && !job->waited)
+      waitInterruptible(job->pid, nullptr, 0);
   }
-  if (state_->nullInput >= 0) close(state_->nullInput);
+  if (state_->nullInput >= 0)
+    close(state_->nullInput);
   for (int i = 0; i < kCaughtCount; ++i)
-    if (state_->caught[i]) sigaction(kCaughtSignals[i], &state_->saved[i], nullptr);
+    if (state_->caught[i])
+      sigaction(kCaughtSignals[i], &state_->saved[i], nullptr);
 }
 
 bool CommandRunner::State::learnEnvironment() {
@@ -332,13 +354,16 @@ bool CommandRunner::State::learnEnvironment() {
     environmentState = readShellEnvironment(environment) ? kKnown : kUnavailable;
     std::string path = kDefaultPath;
     for (const std::string& variable : environment)
-      if (variable.compare(0, 5, "PATH=") == 0) path = variable.substr(5);
+      if (variable.compare(0, 5, "PATH=") == 0)
+        path = variable.substr(5);
     // A '%' marks dash's path options, which only the shell knows.
-    if (path.find('%') != std::string::npos) environmentState = kUnavailable;
+    if (path.find('%') != std::string::npos)
+      environmentState = kUnavailable;
     for (size_t at = 0, end;; at = end + 1) {
       end = path.find(':', at);
       searchPath.push_back(path.substr(at, end - at));
-      if (end == std::string::npos) break;
+      if (end == std::string::npos)
+        break;
     }
     envp = pointers(environment);
   }
@@ -349,7 +374,8 @@ bool CommandRunner::State::learnEnvironment() {
 // '/', else in each directory of PATH in turn (an empty one is the
 // current directory).
 std::vector<std::string> CommandRunner::State::programs(const std::string& name) const {
-  if (name.find('/') != std::string::npos) return {name};
+  if (name.find('/') != std::string::npos)
+    return {name};
   std::vector<std::string> result;
   for (const std::string& directory : searchPath)
     result.push_back(directory.empty() ? name : directory + "/" + name);
@@ -421,7 +447,8 @@ pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio,
 // reports it when `direct` says that no shell stood between.
 int CommandRunner::State::finish(pid_t child, bool direct) {
   int status = 0;
-  if (waitInterruptible(child, &status, 0) != child) return -1;
+  if (waitInterruptible(child, &status, 0) != child)
+    return -1;
   std::string report;
   int code = exitCode(status, direct, report);
   fwrite(report.data(), 1, report.size(), stderr);
@@ -437,9 +464,11 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
   // Pending from before the start, so that an interrupt during it waits.
   pendingResults = pendingResults + 1;
   pid_t child = s.startLine(encodeUtf8(commandLine), nullptr, nullptr, direct, error);
-  if (child <= 0) pendingResults = pendingResults - 1;
+  if (child <= 0)
+    pendingResults = pendingResults - 1;
   // Nothing is pending: an interrupt has ended us already.
-  if (child == 0) endBySignal(pendingInterrupt);
+  if (child == 0)
+    endBySignal(pendingInterrupt);
   if (child < 0) {
     s.startError = errorText(error);
     return false;
@@ -450,25 +479,33 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
 }
 
 void CommandRunner::resultsWritten() {
-  if (!state_->runPending) return;
+  if (!state_->runPending)
+    return;
   state_->runPending = false;
   pendingResults = pendingResults - 1;
-  if (pendingInterrupt) endBySignal(pendingInterrupt);
+  if (pendingInterrupt)
+    endBySignal(pendingInterrupt);
 }
 
-const std::wstring& CommandRunner::startError() const { return state_->startError; }
+const std::wstring& CommandRunner::startError() const {
+  return state_->startError;
+}
 
-unsigned CommandRunner::capacity() const { return state_->jobCount; }
+unsigned CommandRunner::capacity() const {
+  return state_->jobCount;
+}
 
 // The starters take every signal blocked, so that our handlers run on our
 // thread alone; the commands get the mask we had.
 void CommandRunner::State::makeStarters(unsigned count) {
   startersMade = true;
   learnEnvironment();  // Before any starter reads it.
-  if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
+    return;
   sigset_t all;
   sigfillset(&all);
-  if (pthread_sigmask(SIG_SETMASK, &all, &commandMask) != 0) return;
+  if (pthread_sigmask(SIG_SETMASK, &all, &commandMask) != 0)
+    return;
   for (unsigned i = 0; i < count; ++i) {
     try {
       starters.emplace_back(&State::starterLoop, this);
@@ -485,7 +522,8 @@ void CommandRunner::State::stopStarters() {
     stopping = true;
   }
   queuedOne.notify_all();
-  for (std::thread& starter : starters) starter.join();
+  for (std::thread& starter : starters)
+    starter.join();
   closeIfOpen(wake[0]);
   closeIfOpen(wake[1]);
 }
@@ -496,7 +534,8 @@ void CommandRunner::State::starterLoop() {
     {
       std::unique_lock<std::mutex> guard(lock);
       queuedOne.wait(guard, [this] { return stopping || !queued.empty(); });
-      if (stopping) return;
+      if (stopping)
+        return;
       job = queued.front();
       queued.pop_front();
     }
@@ -531,7 +570,8 @@ void CommandRunner::State::startJob(Job& job, const sigset_t* childMask) {
   job.watched[0] = out[0];
   job.watched[1] = err[0];
   if (child <= 0) {
-    for (int& fd : job.watched) closeIfOpen(fd);
+    for (int& fd : job.watched)
+      closeIfOpen(fd);
     job.startError = error;
   } else {
     // Without one (an old kernel, no descriptor left) the command is waited
@@ -543,18 +583,23 @@ void CommandRunner::State::startJob(Job& job, const sigset_t* childMask) {
 
 int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
-  if (pendingInterrupt) return kInterrupted;
-  if (!s.startersMade) s.makeStarters(s.jobCount);
+  if (pendingInterrupt)
+    return kInterrupted;
+  if (!s.startersMade)
+    s.makeStarters(s.jobCount);
   auto job = std::make_unique<State::Job>(s.budget);
   job->line = encodeUtf8(commandLine);
   size_t number = 0;
-  while (number < s.jobs.size() && s.jobs[number]) ++number;
-  if (number == s.jobs.size()) s.jobs.emplace_back();
+  while (number < s.jobs.size() && s.jobs[number])
+    ++number;
+  if (number == s.jobs.size())
+    s.jobs.emplace_back();
   job->number = static_cast<int>(number);
   State::Job* started = job.get();
   s.jobs[number] = std::move(job);
   pendingResults = pendingResults + 1;
-  if (s.nullInput < 0) s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (s.nullInput < 0)
+    s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (s.nullInput < 0 || s.starters.empty()) {
     if (s.nullInput < 0) {
       started->startError = errno;
@@ -608,15 +653,18 @@ int CommandRunner::wait(int& exitCode, bool& started) {
   for (;;) {
     {
       std::lock_guard<std::mutex> guard(s.lock);
-      for (State::Job* job : s.tried) job->starting = false;
+      for (State::Job* job : s.tried)
+        job->starting = false;
       s.tried.clear();
     }
     bool starting = false;
     for (size_t number = 0; number < s.jobs.size(); ++number) {
       State::Job* job = s.jobs[number].get();
-      if (!job || job->ended) continue;
+      if (!job || job->ended)
+        continue;
       starting = starting || job->starting;
-      if (job->starting) continue;
+      if (job->starting)
+        continue;
       if (job->pid <= 0) {
         job->ended = true;
         started = false;
@@ -624,8 +672,10 @@ int CommandRunner::wait(int& exitCode, bool& started) {
         s.startError = job->pid < 0 ? errorText(job->startError) : std::wstring();
         return static_cast<int>(number);
       }
-      if (job->watched[0] >= 0 || job->watched[1] >= 0 || job->watched[2] >= 0) continue;
-      if (!job->waited) s.reap(*job, 0);
+      if (job->watched[0] >= 0 || job->watched[1] >= 0 || job->watched[2] >= 0)
+        continue;
+      if (!job->waited)
+        s.reap(*job, 0);
       job->ended = true;
       started = true;
       std::string report;
@@ -640,16 +690,20 @@ int CommandRunner::wait(int& exitCode, bool& started) {
       owners.emplace_back(nullptr, 0);
     }
     for (auto& job : s.jobs) {
-      if (!job || job->ended || job->starting) continue;
+      if (!job || job->ended || job->starting)
+        continue;
       for (int watched = 0; watched < 3; ++watched) {
-        if (job->watched[watched] < 0) continue;
+        if (job->watched[watched] < 0)
+          continue;
         polled.push_back({job->watched[watched], POLLIN, 0});
         owners.emplace_back(job.get(), watched);
       }
     }
-    if (polled.empty()) return -1;  // Nothing was started.
+    if (polled.empty())
+      return -1;  // Nothing was started.
     if (poll(polled.data(), polled.size(), -1) < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       // The kernel short of memory for the moment: a while later, not at once.
       if (errno != ENOMEM && errno != EAGAIN) {
         perror("walkexec: poll");
@@ -660,7 +714,8 @@ int CommandRunner::wait(int& exitCode, bool& started) {
       continue;
     }
     for (size_t i = 0; i < polled.size(); ++i) {
-      if (!polled[i].revents) continue;
+      if (!polled[i].revents)
+        continue;
       State::Job* job = owners[i].first;
       if (!job) {
         char bytes[256];
@@ -685,7 +740,9 @@ bool CommandRunner::writeOutput(int command, std::wstring& reason) {
   return whole;
 }
 
-bool CommandRunner::interrupted() const { return pendingInterrupt != 0; }
+bool CommandRunner::interrupted() const {
+  return pendingInterrupt != 0;
+}
 
 void CommandRunner::endByInterrupt() {
   int signo = pendingInterrupt;

@@ -17,10 +17,13 @@ bool FileBudget::take() {
   return left > 0;
 }
 
-HeldOutput::~HeldOutput() { closeFile(); }
+HeldOutput::~HeldOutput() {
+  closeFile();
+}
 
 void HeldOutput::closeFile() {
-  if (!file_) return;
+  if (!file_)
+    return;
   fclose(file_);  // Only read from: nothing to lose.
   file_ = nullptr;
   budget_.giveBack();
@@ -37,7 +40,8 @@ void HeldOutput::append(const char* data, size_t size) {
     file_ = temporaryFile();
     // Unbuffered, so that a short write says exactly what the file holds.
     if (!file_ || setvbuf(file_, nullptr, _IONBF, 0) != 0) {
-      if (file_) fclose(file_);
+      if (file_)
+        fclose(file_);
       file_ = nullptr;
       budget_.giveBack();
     }

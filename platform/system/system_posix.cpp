@@ -21,7 +21,8 @@ const wchar_t kPathSeparator = L'/';
 
 std::vector<std::wstring> wideArguments(int argc, char* argv[]) {
   std::vector<std::wstring> arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(decodeUtf8(argv[i]));
+  for (int i = 0; i < argc; ++i)
+    arguments.push_back(decodeUtf8(argv[i]));
   return arguments;
 }
 
@@ -48,20 +49,24 @@ DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new St
   size_t patternStart = cut == std::wstring::npos ? 0 : cut + 1;
   std::wstring directory = searchPath.substr(0, patternStart);
   state_->pattern = searchPath.substr(patternStart);
-  if (state_->pattern.empty()) return;
+  if (state_->pattern.empty())
+    return;
   state_->prefix = encodeUtf8(directory);
   state_->dir = opendir(state_->prefix.empty() ? "." : state_->prefix.c_str());
 }
 
 DirectorySearch::~DirectorySearch() {
-  if (state_->dir) closedir(state_->dir);
+  if (state_->dir)
+    closedir(state_->dir);
 }
 
 bool DirectorySearch::next(DirectoryEntry& entry) {
-  if (!state_->dir) return false;
+  if (!state_->dir)
+    return false;
   while (struct dirent* found = readdir(state_->dir)) {
     std::wstring name = decodeUtf8(found->d_name);
-    if (!wildcardMatch(name, state_->pattern)) continue;
+    if (!wildcardMatch(name, state_->pattern))
+      continue;
     entry.name = name;
     if (found->d_type == DT_DIR) {
       entry.isDirectory = true;
@@ -82,7 +87,8 @@ bool shellMatch(const std::wstring& name, const std::wstring& patterns) {
 bool directoryId(const std::wstring& path, DirectoryId& id) {
   struct stat info;
   std::string bytes = path.empty() ? "." : encodeUtf8(path);
-  if (stat(bytes.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  if (stat(bytes.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    return false;
   id.device = info.st_dev;
   id.inode = info.st_ino;
   return true;
@@ -129,18 +135,22 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
     } else if (static_cast<size_t>(written) < bytes.size()) {
       // A file takes less than it is given only when its device is full.
       error = ENOSPC;
-      if (ftruncate(fd, before.st_size) != 0) error = errno;
+      if (ftruncate(fd, before.st_size) != 0)
+        error = errno;
     }
   }
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) reason = decodeUtf8(strerror(error));
+  if (close(fd) != 0 && error == 0)
+    error = errno;
+  if (error != 0)
+    reason = decodeUtf8(strerror(error));
   return error == 0;
 }
 
 bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason) {
   bytes.clear();
   int fd = open(encodeUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) return true;
+  if (fd < 0 && errno == ENOENT)
+    return true;
   int error = fd < 0 ? errno : 0;
   char buffer[64 * 1024];
   for (ssize_t n; error == 0 && (n = read(fd, buffer, sizeof buffer)) != 0;) {
@@ -149,32 +159,42 @@ bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reaso
     else if (errno != EINTR)
       error = errno;
   }
-  if (fd >= 0) close(fd);  // Only read from: nothing to lose.
-  if (error != 0) reason = errorText(error);
+  if (fd >= 0)
+    close(fd);  // Only read from: nothing to lose.
+  if (error != 0)
+    reason = errorText(error);
   return error == 0;
 }
 
-std::string utf16leBytes(const std::wstring& text) { return encodeUtf16le(text); }
+std::string utf16leBytes(const std::wstring& text) {
+  return encodeUtf16le(text);
+}
 
-std::wstring errorText(int error) { return decodeUtf8(strerror(error)); }
+std::wstring errorText(int error) {
+  return decodeUtf8(strerror(error));
+}
 
 // In TMPDIR, as other programs put theirs; named only until it is open.
 std::FILE* temporaryFile() {
   const char* directory = getenv("TMPDIR");
   std::string path = std::string(directory && *directory ? directory : "/tmp") + "/walkexec.XXXXXX";
   int fd = mkostemp(&path[0], O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0)
+    return nullptr;
   unlink(path.c_str());
   std::FILE* file = fdopen(fd, "w+");
-  if (!file) close(fd);
+  if (!file)
+    close(fd);
   return file;
 }
 
 void writeStandard(int stream, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(stream, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return;
     data += n;
     size -= static_cast<size_t>(n);
   }

@@ -33,8 +33,10 @@ std::vector<std::wstring> wideArguments(int, char*[]) {
   wchar_t** env = nullptr;
   StartupInfo info = {0};
   std::vector<std::wstring> arguments;
-  if (__wgetmainargs(&argc, &argv, &env, 0, &info) != 0) return arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(argv[i]);
+  if (__wgetmainargs(&argc, &argv, &env, 0, &info) != 0)
+    return arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments.push_back(argv[i]);
   return arguments;
 }
 
@@ -50,11 +52,13 @@ DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new St
 }
 
 DirectorySearch::~DirectorySearch() {
-  if (state_->handle != INVALID_HANDLE_VALUE) FindClose(state_->handle);
+  if (state_->handle != INVALID_HANDLE_VALUE)
+    FindClose(state_->handle);
 }
 
 bool DirectorySearch::next(DirectoryEntry& entry) {
-  if (state_->handle == INVALID_HANDLE_VALUE) return false;
+  if (state_->handle == INVALID_HANDLE_VALUE)
+    return false;
   if (state_->firstPending)
     state_->firstPending = false;
   else if (!FindNextFileW(state_->handle, &state_->data))
@@ -68,7 +72,9 @@ bool shellMatch(const std::wstring& name, const std::wstring& patterns) {
   return PathMatchSpecW(name.c_str(), patterns.c_str()) != FALSE;
 }
 
-bool directoryId(const std::wstring&, DirectoryId&) { return false; }
+bool directoryId(const std::wstring&, DirectoryId&) {
+  return false;
+}
 
 unsigned long long systemTimeNow() {
   FILETIME now;
@@ -76,7 +82,9 @@ unsigned long long systemTimeNow() {
   return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
-std::wstring quotePath(const std::wstring& path) { return L"\"" + path + L"\""; }
+std::wstring quotePath(const std::wstring& path) {
+  return L"\"" + path + L"\"";
+}
 
 namespace {
 
@@ -100,8 +108,10 @@ const UINT kControlCExit = 0xC000013A;
 // too. While commands started several at a time have results pending, we
 // stay to write them; otherwise the default handler ends us, as always.
 BOOL WINAPI onConsoleInterrupt(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  if (InterlockedCompareExchange(&pendingResults, 0, 0) == 0) return FALSE;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+    return FALSE;
+  if (InterlockedCompareExchange(&pendingResults, 0, 0) == 0)
+    return FALSE;
   InterlockedExchange(&interruptedBy, static_cast<LONG>(event) + 1);
   return TRUE;
 }
@@ -127,8 +137,10 @@ std::wstring systemErrorText(DWORD error) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring result = length ? std::wstring(text, length) : L"error " + std::to_wstring(error);
-  if (text) LocalFree(text);
-  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
+  if (text)
+    LocalFree(text);
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r'))
+    result.pop_back();
   return result;
 }
 
@@ -187,7 +199,8 @@ CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs, SIZE_MAX)) 
 
 CommandRunner::~CommandRunner() {
   for (auto& job : state_->jobs)
-    if (job) State::close(*job);
+    if (job)
+      State::close(*job);
   SetConsoleCtrlHandler(onConsoleInterrupt, FALSE);  // Ours or none: either way, gone.
 }
 
@@ -197,8 +210,10 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
   for (int tried = 1;; ++tried) {
     errno = 0;
     exitCode = _wsystem(commandLine.c_str());
-    if (exitCode != -1 || errno == 0) return true;
-    if (tried == kStartTries) break;
+    if (exitCode != -1 || errno == 0)
+      return true;
+    if (tried == kStartTries)
+      break;
     Sleep(kStartPause * tried);
   }
   state_->startError = _wcserror(errno);
@@ -207,16 +222,21 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
 
 void CommandRunner::resultsWritten() {}
 
-const std::wstring& CommandRunner::startError() const { return state_->startError; }
+const std::wstring& CommandRunner::startError() const {
+  return state_->startError;
+}
 
-unsigned CommandRunner::capacity() const { return state_->jobCount; }
+unsigned CommandRunner::capacity() const {
+  return state_->jobCount;
+}
 
 // Waits for the command and its readers, and lets go of their handles. A
 // wait that fails has nothing left to wait for.
 void CommandRunner::State::close(Job& job) {
   HANDLE* handles[] = {&job.process, &job.threads[0], &job.threads[1]};
   for (HANDLE* handle : handles) {
-    if (!*handle) continue;
+    if (!*handle)
+      continue;
     WaitForSingleObject(*handle, INFINITE);
     CloseHandle(*handle);
     *handle = nullptr;
@@ -231,7 +251,8 @@ bool CommandRunner::State::startReaders(Job& job, HANDLE (&writes)[2]) {
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
   for (int stream = 0; stream < 2; ++stream) {
     HANDLE read = nullptr;
-    if (!CreatePipe(&read, &writes[stream], &inherited, 0)) return false;
+    if (!CreatePipe(&read, &writes[stream], &inherited, 0))
+      return false;
     job.readers[stream] = {read, &job.held[stream]};
     if (!SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0) ||
         !(job.threads[stream] =
@@ -267,7 +288,8 @@ bool CommandRunner::State::create(const std::wstring& program, const std::wstrin
 // pipes before the next starts, so no command inherits another's.
 int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
-  if (InterlockedCompareExchange(&interruptedBy, 0, 0) != 0) return kInterrupted;
+  if (InterlockedCompareExchange(&interruptedBy, 0, 0) != 0)
+    return kInterrupted;
   auto job = std::make_unique<State::Job>(s.budget);
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
   HANDLE writes[2] = {nullptr, nullptr};
@@ -287,17 +309,21 @@ int CommandRunner::start(const std::wstring& commandLine) {
       Sleep(kStartPause * tried);
   }
   DWORD error = started ? 0 : GetLastError();
-  if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
+  if (input != INVALID_HANDLE_VALUE)
+    CloseHandle(input);
   for (HANDLE write : writes)
-    if (write) CloseHandle(write);
+    if (write)
+      CloseHandle(write);
   if (!started) {
     // Its readers end with the pipes' write ends gone.
     State::close(*job);
     job->startError = error;
   }
   size_t number = 0;
-  while (number < s.jobs.size() && s.jobs[number]) ++number;
-  if (number == s.jobs.size()) s.jobs.emplace_back();
+  while (number < s.jobs.size() && s.jobs[number])
+    ++number;
+  if (number == s.jobs.size())
+    s.jobs.emplace_back();
   s.jobs[number] = std::move(job);
   return static_cast<int>(number);
 }
@@ -310,7 +336,8 @@ int CommandRunner::wait(int& exitCode, bool& started) {
   std::vector<int> numbers;
   for (size_t number = 0; number < s.jobs.size(); ++number) {
     State::Job* job = s.jobs[number].get();
-    if (!job || job->ended) continue;
+    if (!job || job->ended)
+      continue;
     if (!job->process) {
       job->ended = true;
       started = false;
@@ -321,7 +348,8 @@ int CommandRunner::wait(int& exitCode, bool& started) {
     processes.push_back(job->process);
     numbers.push_back(static_cast<int>(number));
   }
-  if (processes.empty()) return -1;
+  if (processes.empty())
+    return -1;
   const size_t kGroup = MAXIMUM_WAIT_OBJECTS;
   for (;;) {
     for (size_t first = 0; first < processes.size(); first += kGroup) {
@@ -334,10 +362,12 @@ int CommandRunner::wait(int& exitCode, bool& started) {
                    L"\n");
         abort();
       }
-      if (result >= WAIT_OBJECT_0 + count) continue;
+      if (result >= WAIT_OBJECT_0 + count)
+        continue;
       State::Job& job = *s.jobs[numbers[first + result - WAIT_OBJECT_0]];
       DWORD code = 0;
-      if (!GetExitCodeProcess(job.process, &code)) code = static_cast<DWORD>(-1);
+      if (!GetExitCodeProcess(job.process, &code))
+        code = static_cast<DWORD>(-1);
       State::close(job);
       job.ended = true;
       started = true;
@@ -359,9 +389,13 @@ bool CommandRunner::interrupted() const {
   return InterlockedCompareExchange(&interruptedBy, 0, 0) != 0;
 }
 
-void CommandRunner::endByInterrupt() { ExitProcess(kControlCExit); }
+void CommandRunner::endByInterrupt() {
+  ExitProcess(kControlCExit);
+}
 
-void writeError(const std::wstring& text) { fputws(text.c_str(), stderr); }
+void writeError(const std::wstring& text) {
+  fputws(text.c_str(), stderr);
+}
 
 bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason) {
   int fd = _wopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -379,17 +413,21 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
       // A file takes less than it is given only when its disk is full.
       error = ENOSPC;
     }
-    if (error != 0 && _chsize_s(fd, before) != 0) error = errno;
+    if (error != 0 && _chsize_s(fd, before) != 0)
+      error = errno;
   }
-  if (_close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) reason = _wcserror(error);
+  if (_close(fd) != 0 && error == 0)
+    error = errno;
+  if (error != 0)
+    reason = _wcserror(error);
   return error == 0;
 }
 
 bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason) {
   bytes.clear();
   int fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-  if (fd < 0 && errno == ENOENT) return true;
+  if (fd < 0 && errno == ENOENT)
+    return true;
   int error = fd < 0 ? errno : 0;
   char buffer[64 * 1024];
   for (int n; error == 0 && (n = _read(fd, buffer, sizeof buffer)) != 0;) {
@@ -398,12 +436,16 @@ bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reaso
     else
       bytes.append(buffer, static_cast<size_t>(n));
   }
-  if (fd >= 0) _close(fd);  // Only read from: nothing to lose.
-  if (error != 0) reason = errorText(error);
+  if (fd >= 0)
+    _close(fd);  // Only read from: nothing to lose.
+  if (error != 0)
+    reason = errorText(error);
   return error == 0;
 }
 
-std::wstring errorText(int error) { return _wcserror(error); }
+std::wstring errorText(int error) {
+  return _wcserror(error);
+}
 
 std::string utf16leBytes(const std::wstring& text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
@@ -428,13 +470,15 @@ std::FILE* temporaryFile() {
     return nullptr;
   }
   std::FILE* file = _fdopen(fd, "w+b");
-  if (!file) _close(fd);
+  if (!file)
+    _close(fd);
   return file;
 }
 
 void writeStandard(int stream, const char* data, size_t size) {
   HANDLE handle = GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-  if (handle == INVALID_HANDLE_VALUE || !handle) return;
+  if (handle == INVALID_HANDLE_VALUE || !handle)
+    return;
   while (size > 0) {
     DWORD written = 0;
     if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0)

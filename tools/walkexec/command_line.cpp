@@ -74,6 +74,7 @@ std::vector<std::wstring> splitPatterns(const std::wstring& argument) {
       piece += c;
     }
   }
-  if (!piece.empty()) patterns.push_back(piece);
+  if (!piece.empty())
+    patterns.push_back(piece);
   return patterns;
 }

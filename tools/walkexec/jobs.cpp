@@ -11,16 +11,23 @@ const size_t kHeldPerJob = 4;
 }  // namespace
 
 Jobs::Jobs(const std::wstring& command, RunLogs& logs, unsigned jobs, bool keepOrder)
-    : command_(command), logs_(logs), jobs_(jobs), keepOrder_(keepOrder), runner_(jobs),
+    : command_(command),
+      logs_(logs),
+      jobs_(jobs),
+      keepOrder_(keepOrder),
+      runner_(jobs),
       room_(runner_.capacity()) {}
 
 void Jobs::run(const std::wstring& path) {
-  if (!logs_.succeeded.empty() && logs_.succeeded.count(platform::utf16leBytes(path))) return;
+  if (!logs_.succeeded.empty() && logs_.succeeded.count(platform::utf16leBytes(path)))
+    return;
   if (jobs_ == 1) {
     int exitCode = 0;
-    if (!runner_.run(commandLineForFile(path, command_), exitCode)) return giveUp(path);
+    if (!runner_.run(commandLineForFile(path, command_), exitCode))
+      return giveUp(path);
     logs_.jobs.append(exitCode, path);
-    if (exitCode != 0) logs_.failures.append(exitCode, path);
+    if (exitCode != 0)
+      logs_.failures.append(exitCode, path);
     runner_.resultsWritten();
     return;
   }
@@ -35,7 +42,8 @@ void Jobs::finish() {
     else
       waitForOne();
   }
-  if (runner_.interrupted()) runner_.endByInterrupt();
+  if (runner_.interrupted())
+    runner_.endByInterrupt();
 }
 
 size_t Jobs::running() const {
@@ -47,7 +55,8 @@ size_t Jobs::running() const {
 // command ended since or none left to wait for.
 bool Jobs::roomFor(const std::wstring& path) const {
   size_t now = running();
-  if (now >= room_ || started_.size() >= jobs_ * kHeldPerJob || (blocked_ && now > 0)) return false;
+  if (now >= room_ || started_.size() >= jobs_ * kHeldPerJob || (blocked_ && now > 0))
+    return false;
   return std::none_of(started_.begin(), started_.end(),
                       [&](const Started& s) { return !s.ended && s.path == path; });
 }
@@ -61,7 +70,8 @@ void Jobs::startWaiting() {
     blocked_ = false;
     int number = runner_.start(commandLineForFile(waiting_.front(), command_));
     if (number == platform::CommandRunner::kInterrupted) {
-      while (!started_.empty()) waitForOne();
+      while (!started_.empty())
+        waitForOne();
       runner_.endByInterrupt();
     }
     started_.push_back({waiting_.front(), number, false, 0});
@@ -84,8 +94,10 @@ void Jobs::waitForOne() {
     runner_.writeOutput(number, reason);
     started_.erase(ended);
     // An interrupt came first: nothing starts any more.
-    if (runner_.startError().empty() || runner_.interrupted()) return;
-    if (running() == 0) return giveUp(path);
+    if (runner_.startError().empty() || runner_.interrupted())
+      return;
+    if (running() == 0)
+      return giveUp(path);
     waiting_.push_front(path);
     blocked_ = true;
     return;
@@ -108,9 +120,11 @@ void Jobs::waitForOne() {
 // The log line first: once the output is written, an interrupt may end the
 // process.
 void Jobs::write(const Started& started) {
-  if (started.exitCode != 0) logs_.failures.append(started.exitCode, started.path);
+  if (started.exitCode != 0)
+    logs_.failures.append(started.exitCode, started.path);
   std::wstring reason;
-  if (runner_.writeOutput(started.number, reason)) return;
+  if (runner_.writeOutput(started.number, reason))
+    return;
   platform::writeError((boost::wformat(L"walkexec: cannot read back the output of the command for "
                                        L"%s: %s\n") %
                         started.path % reason)

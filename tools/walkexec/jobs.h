@@ -63,7 +63,7 @@ class Jobs {
   const unsigned jobs_;
   const bool keepOrder_;
   platform::CommandRunner runner_;
-  const size_t room_;  // Commands at once: the runner's capacity.
+  const size_t room_;                 // Commands at once: the runner's capacity.
   std::deque<Started> started_;       // In the order they started; only unwritten ones.
   std::deque<std::wstring> waiting_;  // To start: those that could not start first.
   bool blocked_ = false;              // A start failed, and no command has ended since.

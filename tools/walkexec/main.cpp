@@ -14,10 +14,12 @@ namespace {
 
 // A count of jobs in plain decimal, from 1 to kMaxJobs.
 bool parseJobs(const std::wstring& text, unsigned& jobs) {
-  if (text.empty() || text.size() > 3) return false;
+  if (text.empty() || text.size() > 3)
+    return false;
   jobs = 0;
   for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return false;
+    if (c < L'0' || c > L'9')
+      return false;
     jobs = jobs * 10 + (c - L'0');
   }
   return jobs >= 1 && jobs <= kMaxJobs;
@@ -34,7 +36,8 @@ bool parseJobs(const std::wstring& text, unsigned& jobs) {
 int main(int argc, char* argv[]) {
   std::vector<std::wstring> arguments = platform::wideArguments(argc, argv);
   std::vector<wchar_t*> argumentVector;
-  for (std::wstring& argument : arguments) argumentVector.push_back(&argument[0]);
+  for (std::wstring& argument : arguments)
+    argumentVector.push_back(&argument[0]);
   argumentVector.push_back(nullptr);
   int count = static_cast<int>(arguments.size());
 
@@ -83,10 +86,14 @@ int main(int argc, char* argv[]) {
   }
   if (settings.resume && settings.jobLog.empty())
     badValue(programName, L"-r resumes from the job log that -l names");
-  if (optind >= count) printUsage(programName);
-  for (; optind < count; ++optind) paths.push_back(arguments[optind]);
-  if (patterns.empty()) patterns.push_back(L"*");
-  if (settings.command.empty()) settings.command = L"echo @path";
+  if (optind >= count)
+    printUsage(programName);
+  for (; optind < count; ++optind)
+    paths.push_back(arguments[optind]);
+  if (patterns.empty())
+    patterns.push_back(L"*");
+  if (settings.command.empty())
+    settings.command = L"echo @path";
 
   // A run that lost a log line, a command or output must not look like a
   // success.

@@ -34,7 +34,8 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
   platform::DirectoryId id;
   bool known = platform::directoryId(directory, id);
   if (known) {
-    if (std::find(chain.begin(), chain.end(), id) != chain.end()) return;
+    if (std::find(chain.begin(), chain.end(), id) != chain.end())
+      return;
     chain.push_back(id);
   }
 
@@ -42,11 +43,14 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
   for (const std::wstring& pattern : patterns) {
     platform::DirectorySearch search(joinPath(directory, pattern));
     while (search.next(entry)) {
-      if (!platform::shellMatch(entry.name, pattern)) continue;
+      if (!platform::shellMatch(entry.name, pattern))
+        continue;
       ticker.tick(processed);
-      if (entry.isDirectory) continue;
+      if (entry.isDirectory)
+        continue;
       std::wstring path = joinPath(directory, entry.name);
-      if (!shard.takes(path, rootLength)) continue;
+      if (!shard.takes(path, rootLength))
+        continue;
       ++processed;
       jobs.run(path);
     }
@@ -65,11 +69,13 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
   for (const std::wstring& subdirectory : subdirectories)
     walkDirectory(ticker, processed, subdirectory, rootLength, patterns, shard, jobs, chain);
 
-  if (known) chain.pop_back();
+  if (known)
+    chain.pop_back();
 }
 
 // An empty directory path stands for the current directory: the name alone.
 std::wstring joinPath(const std::wstring& directory, const std::wstring& name) {
-  if (directory.empty() || directory.back() == platform::kPathSeparator) return directory + name;
+  if (directory.empty() || directory.back() == platform::kPathSeparator)
+    return directory + name;
   return directory + platform::kPathSeparator + name;
 }

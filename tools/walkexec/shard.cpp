@@ -9,20 +9,24 @@ namespace {
 
 // Plain decimal digits that fit 32 bits.
 bool parseNumber(const std::wstring& text, uint32_t& number) {
-  if (text.empty() || text.size() > 10) return false;
+  if (text.empty() || text.size() > 10)
+    return false;
   uint64_t value = 0;
   for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return false;
+    if (c < L'0' || c > L'9')
+      return false;
     value = value * 10 + (c - L'0');
   }
-  if (value > UINT32_MAX) return false;
+  if (value > UINT32_MAX)
+    return false;
   number = static_cast<uint32_t>(value);
   return true;
 }
 
 bool environmentNumber(const char* name, uint32_t& number) {
   const char* value = getenv(name);
-  if (!value) return false;
+  if (!value)
+    return false;
   return parseNumber(std::wstring(value, value + strlen(value)), number);
 }
 
@@ -31,7 +35,8 @@ bool environmentNumber(const char* name, uint32_t& number) {
 uint32_t Shard::pathHash(const std::wstring& relativePath) {
   std::wstring path = relativePath;
   for (wchar_t& c : path)
-    if (c == platform::kPathSeparator) c = L'/';
+    if (c == platform::kPathSeparator)
+      c = L'/';
   uint32_t hash = 2166136261u;
   for (unsigned char byte : platform::utf16leBytes(path)) {
     hash ^= byte;
@@ -42,7 +47,8 @@ uint32_t Shard::pathHash(const std::wstring& relativePath) {
 
 bool parseShard(const std::wstring& text, Shard& shard) {
   size_t slash = text.find(L'/');
-  if (slash == std::wstring::npos) return false;
+  if (slash == std::wstring::npos)
+    return false;
   return parseNumber(text.substr(0, slash), shard.index) &&
          parseNumber(text.substr(slash + 1), shard.count) && shard.index < shard.count;
 }
@@ -62,7 +68,8 @@ bool slurmShard(Shard& shard) {
   if (step == 0 || last < first || (last - first) % step != 0 ||
       (last - first) / step + 1 != shard.count)
     return false;
-  if (id < first || id > last || (id - first) % step != 0) return false;
+  if (id < first || id > last || (id - first) % step != 0)
+    return false;
   shard.index = (id - first) / step;
   return true;
 }

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -26,7 +26,9 @@
 
 namespace e2e {
 
-inline bool underWine() { return getenv("WALKEXEC_WINE") != nullptr; }
+inline bool underWine() {
+  return getenv("WALKEXEC_WINE") != nullptr;
+}
 
 inline std::string binary() {
   const char* path = getenv("WALKEXEC");
@@ -35,15 +37,18 @@ inline std::string binary() {
 
 // Text as the binary writes it: Windows' text mode ends lines with CR LF.
 inline std::string lines(std::string text) {
-  if (!underWine()) return text;
+  if (!underWine())
+    return text;
   std::string converted;
-  for (char c : text) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (char c : text)
+    converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
   return converted;
 }
 
 // The program name that the binary sees as its first argument.
 inline std::string programName() {
-  if (!underWine()) return binary();
+  if (!underWine())
+    return binary();
   std::string name = "Z:" + binary();
   std::replace(name.begin(), name.end(), '/', '\\');
   return name;
@@ -53,7 +58,10 @@ inline std::string usage() {
   const std::string name = programName();
   return lines(
       "\n"
-      "Usage: " + name + " [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] [-l \"joblog\" [-r]] [-j jobs [-k]] [-s K/N] path[ path...]\n"
+      "Usage: " +
+      name +
+      " [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] [-l \"joblog\" [-r]] [-j jobs "
+      "[-k]] [-s K/N] path[ path...]\n"
       "\n"
       "Executes a command on a set of files.\n"
       "\n"
@@ -99,7 +107,9 @@ inline std::string usage() {
       "                             are specified.\n"
       "\n"
       "Examples:\n"
-      "    " + name + " -p *.txt -c \"notepad @path\" C:\\\n"
+      "    " +
+      name +
+      " -p *.txt -c \"notepad @path\" C:\\\n"
       "    (finds all text files on the C: drive and opens them in Notepad)\n"
       "\n");
 }
@@ -107,7 +117,8 @@ inline std::string usage() {
 // ASCII text as UTF-16LE bytes.
 inline std::string utf16le(const std::string& text) {
   std::string bytes;
-  for (char c : text) bytes += std::string{c, '\0'};
+  for (char c : text)
+    bytes += std::string{c, '\0'};
   return bytes;
 }
 
@@ -149,7 +160,8 @@ class Walkexec : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (!mounted_.empty()) umount(mounted_.c_str());
+    if (!mounted_.empty())
+      umount(mounted_.c_str());
     std::string command = "chmod -R u+rwx '" + dir_ + "'; rm -rf '" + dir_ + "'";
     ASSERT_EQ(system(command.c_str()), 0);
   }
@@ -159,8 +171,10 @@ class Walkexec : public ::testing::Test {
   // Mounts a 4 KB tmpfs on the new directory `full` until the test ends;
   // why it cannot, or nothing.
   std::string mountFullDisk() {
-    if (geteuid() != 0) return "mounting a small tmpfs needs root";
-    if (mkdir(at("full").c_str(), 0755) != 0) return strerror(errno);
+    if (geteuid() != 0)
+      return "mounting a small tmpfs needs root";
+    if (mkdir(at("full").c_str(), 0755) != 0)
+      return strerror(errno);
     if (mount("walkexec_test", at("full").c_str(), "tmpfs", 0, "size=4k") != 0)
       return std::string("cannot mount a tmpfs: ") + strerror(errno);
     mounted_ = at("full");
@@ -188,17 +202,21 @@ class Walkexec : public ::testing::Test {
   // files; with `closedErr` stderr is a pipe whose reader has gone.
   pid_t spawn(std::vector<std::string> words, bool closedErr = false) {
     std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(&word[0]);
+    for (std::string& word : words)
+      argv.push_back(&word[0]);
     argv.push_back(nullptr);
     int pipeFds[2] = {-1, -1};
-    if (closedErr && pipe(pipeFds) != 0) return -1;
+    if (closedErr && pipe(pipeFds) != 0)
+      return -1;
     pid_t child = fork();
     if (child == 0) {
       setpgid(0, 0);
-      for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD}) signal(signo, SIG_DFL);
+      for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD})
+        signal(signo, SIG_DFL);
       struct rlimit noCore = {0, 0};
       setrlimit(RLIMIT_CORE, &noCore);
-      if (chdir(dir_.c_str()) != 0) _exit(126);
+      if (chdir(dir_.c_str()) != 0)
+        _exit(126);
       int in = open("/dev/null", O_RDONLY);
       int out = open(".out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       int err = closedErr ? pipeFds[1] : open(".err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -220,7 +238,8 @@ class Walkexec : public ::testing::Test {
   // Starts the binary with exactly these arguments.
   pid_t start(const std::vector<std::string>& arguments, bool closedErr = false) {
     std::vector<std::string> words;
-    if (underWine()) words.push_back("wine");
+    if (underWine())
+      words.push_back("wine");
     words.push_back(binary());
     words.insert(words.end(), arguments.begin(), arguments.end());
     return spawn(words, closedErr);
@@ -242,7 +261,8 @@ class Walkexec : public ::testing::Test {
   // Waits, for at most ten seconds, until `count` commands have recorded
   // their path.
   bool waitForCalls(size_t count) const {
-    for (int i = 0; i < 1000 && calls().size() < count; ++i) usleep(10000);
+    for (int i = 0; i < 1000 && calls().size() < count; ++i)
+      usleep(10000);
     return calls().size() >= count;
   }
 
@@ -254,14 +274,16 @@ class Walkexec : public ::testing::Test {
 
   // A path relative to the temporary directory, with the binary's separator.
   static std::string native(std::string path) {
-    if (underWine()) std::replace(path.begin(), path.end(), '/', '\\');
+    if (underWine())
+      std::replace(path.begin(), path.end(), '/', '\\');
     return path;
   }
 
   // A command that records its file's path in "calls", and what it adds
   // after it has recorded.
   static std::string record(const std::string& then = "") {
-    if (underWine()) return "echo @path>>calls" + (then.empty() ? "" : "& " + then);
+    if (underWine())
+      return "echo @path>>calls" + (then.empty() ? "" : "& " + then);
     return "printf '%s\\000' @path >>calls" + (then.empty() ? "" : "; " + then);
   }
 

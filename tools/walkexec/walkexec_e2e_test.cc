@@ -86,7 +86,7 @@ TEST_F(Walkexec, AnEmptyCommandFallsBackToEcho) {
 TEST_F(Walkexec, TheLastOfEachOptionWins) {
   writeSmallTree();
   Outcome r = run({"-p", "*.dat", "-p", "*.txt", "-c", "exit 2", "-c", record("exit 1"), "-e",
-               "first.log", "-e", "second.log", "tree"});
+                   "first.log", "-e", "second.log", "tree"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(calls(), (std::vector<std::string>{native("tree/a.txt"), native("tree/sub/c.txt")}));
   EXPECT_FALSE(exists("first.log"));
@@ -113,7 +113,8 @@ TEST_F(Walkexec, FailuresAreAppendedToTheLogInUtf16le) {
   std::vector<std::string> seen = calls();
   ASSERT_EQ(seen.size(), 3u);
   std::string expected = "OLD";
-  for (const std::string& path : seen) expected += utf16le("1," + path + "\r\n");
+  for (const std::string& path : seen)
+    expected += utf16le("1," + path + "\r\n");
   EXPECT_EQ(read("fail.log"), expected);
 }
 
@@ -154,14 +155,15 @@ TEST_F(Walkexec, ALogThatCannotBeWrittenIsToldOnceAndFailsTheRun) {
 // Each name reaches the command as exactly its own bytes, and nothing in it
 // runs: "pwned" would appear if any did.
 TEST_F(Walkexec, FileNamesReachTheCommandUnchanged) {
-  std::vector<std::string> names = {"a b.txt",  "it's",       "$HOME", "`echo pwned`",
-                                    "100% done", "caf\xC3\xA9", "@path", "amp&echo pwned",
-                                    "semi;x",    "caret^x",    "(paren)", "comma,x"};
+  std::vector<std::string> names = {"a b.txt",   "it's",        "$HOME",   "`echo pwned`",
+                                    "100% done", "caf\xC3\xA9", "@path",   "amp&echo pwned",
+                                    "semi;x",    "caret^x",     "(paren)", "comma,x"};
   if (!underWine()) {
     names.insert(names.end(), {"say \"hi\"", "back\\slash", "$(echo pwned >pwned)", "`touch pwned`",
                                "%PATH%", "bad\xFF\xFE", "new\nline", "it''s'"});
   }
-  for (size_t i = 0; i < names.size(); ++i) write("tree/" + names[i], "<" + std::to_string(i) + ">");
+  for (size_t i = 0; i < names.size(); ++i)
+    write("tree/" + names[i], "<" + std::to_string(i) + ">");
 
   if (underWine()) {
     // cmd.exe's echo is not byte-exact; that type finds each file is.
@@ -178,7 +180,8 @@ TEST_F(Walkexec, FileNamesReachTheCommandUnchanged) {
     run({"-c", record(), "tree"});
     std::vector<std::string> seen = calls();
     std::vector<std::string> expected;
-    for (const std::string& name : names) expected.push_back("tree/" + name);
+    for (const std::string& name : names)
+      expected.push_back("tree/" + name);
     std::sort(seen.begin(), seen.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(seen, expected);
@@ -190,7 +193,8 @@ TEST_F(Walkexec, FileNamesReachTheCommandUnchanged) {
 
 TEST_F(Walkexec, SlowRunsShowTheSpinnerAndARisingCount) {
   const int files = underWine() ? 4 : 6;
-  for (int i = 0; i < files; ++i) write("tree/f" + std::to_string(i));
+  for (int i = 0; i < files; ++i)
+    write("tree/f" + std::to_string(i));
   std::string slow = underWine() ? "ping -n 2 127.0.0.1 >nul" : "sleep 0.3";
   Outcome r = run({"-c", slow, "tree"});
   EXPECT_EQ(r.status, 0);
@@ -218,7 +222,8 @@ TEST_F(Walkexec, AQuickRunShowsNoProgress) {
 // POSIX has no path length limit to end a cycle of directory links, so the
 // walk must not enter a directory it is already inside.
 TEST_F(Walkexec, DirectoryLinkCyclesAreNotWalkedRound) {
-  if (underWine()) GTEST_SKIP() << "Windows keeps the shell's own behaviour";
+  if (underWine())
+    GTEST_SKIP() << "Windows keeps the shell's own behaviour";
   writeSmallTree();
   ASSERT_EQ(symlink("..", at("tree/sub/up").c_str()), 0);
   ASSERT_EQ(symlink(".", at("tree/sub/self").c_str()), 0);
@@ -232,7 +237,8 @@ TEST_F(Walkexec, DirectoryLinkCyclesAreNotWalkedRound) {
 // Only the pattern is a pattern: on POSIX '*', '?' and '[' are ordinary
 // characters of directory names, start paths included.
 TEST_F(Walkexec, WildcardCharactersInDirectoryNamesAreLiteral) {
-  if (underWine()) GTEST_SKIP() << "Windows forbids these characters in names";
+  if (underWine())
+    GTEST_SKIP() << "Windows forbids these characters in names";
   write("what?/a.txt");
   write("what?/x*y/b.txt");
   write("what?/[z]/c.txt");
@@ -246,7 +252,8 @@ TEST_F(Walkexec, WildcardCharactersInDirectoryNamesAreLiteral) {
 // Ctrl-C reaches the whole foreground process group: walkexec ends at once
 // by that signal, whether a shell or walkexec itself started the command.
 TEST_F(Walkexec, AnInterruptToTheProcessGroupEndsTheRunByItsSignal) {
-  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  if (underWine())
+    GTEST_SKIP() << "POSIX signals";
   writeSmallTree();
   script("recordthen", "#!/bin/sh\nprintf '%s\\000' \"$2\" >>calls\nexec sleep \"$1\"\n");
   for (int signo : {SIGINT, SIGQUIT}) {
@@ -265,7 +272,8 @@ TEST_F(Walkexec, AnInterruptToTheProcessGroupEndsTheRunByItsSignal) {
 // An interrupt to walkexec alone lets the command finish and then ends the
 // run by it; a command that exits 130 by itself is an ordinary failure.
 TEST_F(Walkexec, AnInterruptToWalkexecAloneEndsTheRunWhenTheCommandEnds) {
-  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  if (underWine())
+    GTEST_SKIP() << "POSIX signals";
   writeSmallTree();
   script("recordthen", "#!/bin/sh\nprintf '%s\\000' \"$2\" >>calls\nsleep \"$1\"\n");
   pid_t child = start({"-c", "./recordthen 1 @path", "-e", "fail.log", "tree"});
@@ -290,8 +298,10 @@ TEST_F(Walkexec, AnInterruptToWalkexecAloneEndsTheRunWhenTheCommandEnds) {
 // A progress line that cannot be shown does not stop the work, and the
 // commands start with SIGPIPE at its default and nothing blocked.
 TEST_F(Walkexec, ProgressIntoAClosedPipeDoesNotEndTheRun) {
-  if (underWine()) GTEST_SKIP() << "POSIX signals";
-  for (int i = 0; i < 4; ++i) write("tree/f" + std::to_string(i));
+  if (underWine())
+    GTEST_SKIP() << "POSIX signals";
+  for (int i = 0; i < 4; ++i)
+    write("tree/f" + std::to_string(i));
   Outcome r = finish(start({"-c", record("sleep 0.3"), "tree"}, true));
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(r.status, 0);
@@ -312,22 +322,26 @@ TEST_F(Walkexec, ProgressIntoAClosedPipeDoesNotEndTheRun) {
 // told once and fails the run.
 TEST_F(Walkexec, OnAFullDiskTheLogKeepsWholeLinesOnly) {
   std::string whyNot = mountFullDisk();
-  if (!whyNot.empty()) GTEST_SKIP() << whyNot;
+  if (!whyNot.empty())
+    GTEST_SKIP() << whyNot;
 
   const std::string longName(100, 'n');
-  for (int i = 0; i < 30; ++i) write("tree/" + std::to_string(i) + longName);
+  for (int i = 0; i < 30; ++i)
+    write("tree/" + std::to_string(i) + longName);
   Outcome r = run({"-c", record("exit 1"), "-e", native("full/fail.log"), "tree"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(calls().size(), 30u);
   std::string told = parseProgress(r.err).rest;
   EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
   EXPECT_NE(told.find("walkexec: cannot write the failure log " + native("full/fail.log")),
-            std::string::npos) << told;
+            std::string::npos)
+      << told;
 
   std::string expected;
   for (const std::string& path : calls()) {
     std::string line = utf16le("1," + path + "\r\n");
-    if (expected.size() + line.size() > 4096) break;
+    if (expected.size() + line.size() > 4096)
+      break;
     expected += line;
   }
   EXPECT_EQ(read("full/fail.log"), expected);
@@ -337,32 +351,48 @@ TEST_F(Walkexec, OnAFullDiskTheLogKeepsWholeLinesOnly) {
 // must be what /bin/sh -c shows for the same line: output, messages and exit
 // code, for awkward names and for programs that cannot be started.
 TEST_F(Walkexec, LinesRunWithoutAShellShowWhatTheShellShows) {
-  if (underWine()) GTEST_SKIP() << "POSIX shell";
-  const std::vector<std::string> names = {
-      "a b", "it's", "say \"hi\"", "back\\slash", "new\nline", "-n", "bad\xFF\xFE",
-      "ctl\x81\x88", "tab\tx", "$HOME", "*", "x=1"};
-  const std::vector<std::string> templates = {
-      "ls -d @path", "/bin/ls -d -- @path", "/usr/bin/printf %s. '' 'a b' @path",
-      "cat @path", "nosuchcommand @path", "./plain @path", "./script @path", "./binary @path",
-      "./killed @path", "adir @path", "./adir @path", "@path", "env", "printf %s @path",
-      "/usr/bin/printf %s= a=b @path", "A=1 env"};
+  if (underWine())
+    GTEST_SKIP() << "POSIX shell";
+  const std::vector<std::string> names = {"a b",       "it's",  "say \"hi\"",  "back\\slash",
+                                          "new\nline", "-n",    "bad\xFF\xFE", "ctl\x81\x88",
+                                          "tab\tx",    "$HOME", "*",           "x=1"};
+  const std::vector<std::string> templates = {"ls -d @path",
+                                              "/bin/ls -d -- @path",
+                                              "/usr/bin/printf %s. '' 'a b' @path",
+                                              "cat @path",
+                                              "nosuchcommand @path",
+                                              "./plain @path",
+                                              "./script @path",
+                                              "./binary @path",
+                                              "./killed @path",
+                                              "adir @path",
+                                              "./adir @path",
+                                              "@path",
+                                              "env",
+                                              "printf %s @path",
+                                              "/usr/bin/printf %s= a=b @path",
+                                              "A=1 env"};
   write("plain", "echo plain\n");
   script("script", "echo script \"$0\" \"$@\"\n");
-  script("binary", std::string("\x7F" "ELF\x01\x02\x00\x00", 8));
+  script("binary", std::string("\x7F"
+                               "ELF\x01\x02\x00\x00",
+                               8));
   script("killed", "#!/bin/sh\nkill -TERM $$\n");
   ASSERT_EQ(mkdir(at("adir").c_str(), 0755), 0);
 
   // The exit code that walkexec logged, 0 when none.
   auto logged = [this]() {
     std::string log = read("fail.log"), digits;
-    for (size_t i = 0; i < log.size() && log[i] != ','; i += 2) digits += log[i];
+    for (size_t i = 0; i < log.size() && log[i] != ','; i += 2)
+      digits += log[i];
     return digits.empty() ? 0 : std::stoi(digits);
   };
   for (size_t n = 0; n < names.size(); ++n) {
     const std::string path = "d" + std::to_string(n) + "/" + names[n];
     write(path, "<" + names[n] + ">\n");
     std::string quoted = "'";
-    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : path)
+      quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     quoted += "'";
     for (const std::string& command : templates) {
       std::string line = command;

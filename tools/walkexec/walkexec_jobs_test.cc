@@ -40,7 +40,8 @@ class WalkexecJobs : public Walkexec {
   // Waits until no live process of the group that `leader` started is left.
   // Zombies do not count: an orphan's wait for a slow reaper is no command.
   static void waitForGroup(pid_t leader) {
-    for (int i = 0; i < 1000 && liveInGroup(leader); ++i) usleep(5000);
+    for (int i = 0; i < 1000 && liveInGroup(leader); ++i)
+      usleep(5000);
   }
 
   // A process may end while it is looked at: its stat then reads short or
@@ -49,23 +50,28 @@ class WalkexecJobs : public Walkexec {
     DIR* proc = opendir("/proc");
     bool found = false;
     while (struct dirent* entry = proc ? readdir(proc) : nullptr) {
-      if (!isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
+      if (!isdigit(static_cast<unsigned char>(entry->d_name[0])))
+        continue;
       int fd = open((std::string("/proc/") + entry->d_name + "/stat").c_str(), O_RDONLY);
-      if (fd < 0) continue;
+      if (fd < 0)
+        continue;
       char buffer[1024];
       ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
       close(fd);
-      if (n <= 0) continue;
+      if (n <= 0)
+        continue;
       std::string stat(buffer, static_cast<size_t>(n));
       size_t end = stat.rfind(')');
-      if (end == std::string::npos) continue;
+      if (end == std::string::npos)
+        continue;
       char state = 0;
       long parent = 0, processGroup = 0;
       if (sscanf(stat.c_str() + end + 1, " %c %ld %ld", &state, &parent, &processGroup) == 3 &&
           processGroup == group && state != 'Z')
         found = true;
     }
-    if (proc) closedir(proc);
+    if (proc)
+      closedir(proc);
     return found;
   }
 };
@@ -149,7 +155,8 @@ TEST_F(WalkexecJobs, EachCommandsOutputIsWrittenWholeOnItsOwnStream) {
 
   for (bool keepOrder : {false, true}) {
     std::vector<std::string> arguments = {"-j", "4", "-c", command, "tree"};
-    if (keepOrder) arguments.insert(arguments.begin(), "-k");
+    if (keepOrder)
+      arguments.insert(arguments.begin(), "-k");
     Outcome r = run(arguments);
     EXPECT_EQ(r.status, 0);
     std::vector<int> out = blocks(r.out, copies);
@@ -167,7 +174,8 @@ TEST_F(WalkexecJobs, EachCommandsOutputIsWrittenWholeOnItsOwnStream) {
 // Failure lines come whole, as the commands end, or in walk order with -k;
 // on a full disk every line that reaches the log is whole.
 TEST_F(WalkexecJobs, TheFailureLogKeepsWholeLinesInTheOrderAsked) {
-  for (int i = 0; i < 12; ++i) write("tree/d" + std::to_string(i % 3) + "/f" + std::to_string(i));
+  for (int i = 0; i < 12; ++i)
+    write("tree/d" + std::to_string(i % 3) + "/f" + std::to_string(i));
   const std::string fail = underWine() ? "exit 3" : "sleep 0.0$(($$ % 5)); exit 3";
   run({"-c", fail, "-e", "one.log", "tree"});
   run({"-j", "3", "-k", "-c", fail, "-e", "kept.log", "tree"});
@@ -184,15 +192,19 @@ TEST_F(WalkexecJobs, TheFailureLogKeepsWholeLinesInTheOrderAsked) {
   EXPECT_EQ(logLines(read("ended.log")), logLines(read("one.log")));
   EXPECT_EQ(logLines(read("one.log")).size(), 12u);
 
-  if (underWine()) return;
+  if (underWine())
+    return;
   std::string whyNot = mountFullDisk();
-  if (!whyNot.empty()) GTEST_SKIP() << whyNot;
+  if (!whyNot.empty())
+    GTEST_SKIP() << whyNot;
   const std::string longName(100, 'n');
-  for (int i = 0; i < 30; ++i) write("long/" + std::to_string(i) + longName);
+  for (int i = 0; i < 30; ++i)
+    write("long/" + std::to_string(i) + longName);
   Outcome r = run({"-j", "4", "-c", "exit 1", "-e", "full/fail.log", "long"});
   EXPECT_EQ(r.status, 1);
   std::set<std::string> possible;
-  for (int i = 0; i < 30; ++i) possible.insert(utf16le("1,long/" + std::to_string(i) + longName));
+  for (int i = 0; i < 30; ++i)
+    possible.insert(utf16le("1,long/" + std::to_string(i) + longName));
   std::string log = read("full/fail.log"), whole;
   for (const std::string& line : logLines(log)) {
     EXPECT_EQ(possible.count(line), 1u);
@@ -203,8 +215,10 @@ TEST_F(WalkexecJobs, TheFailureLogKeepsWholeLinesInTheOrderAsked) {
 }
 
 TEST_F(WalkexecJobs, TwoCommandsForTheSamePathNeverRunAtOnce) {
-  if (underWine()) GTEST_SKIP() << "a POSIX script watches for overlaps";
-  for (int i = 0; i < 4; ++i) write("tree/f" + std::to_string(i));
+  if (underWine())
+    GTEST_SKIP() << "a POSIX script watches for overlaps";
+  for (int i = 0; i < 4; ++i)
+    write("tree/f" + std::to_string(i));
   ASSERT_EQ(mkdir(at("locks").c_str(), 0755), 0);
   script("exclusive",
          "#!/bin/sh\nl=locks/$(basename \"$1\")\nmkdir \"$l\" || echo \"$1\" >>overlaps\n"
@@ -220,8 +234,10 @@ TEST_F(WalkexecJobs, TwoCommandsForTheSamePathNeverRunAtOnce) {
 // a command that lives to record its path started after the interrupt. A
 // command started without a shell makes the first start the slowest.
 TEST_F(WalkexecJobs, NoCommandStartsAfterAnInterrupt) {
-  if (underWine()) GTEST_SKIP() << "POSIX signals";
-  for (int i = 0; i < 20; ++i) write("tree/f" + std::to_string(i));
+  if (underWine())
+    GTEST_SKIP() << "POSIX signals";
+  for (int i = 0; i < 20; ++i)
+    write("tree/f" + std::to_string(i));
   script("late", "#!/bin/sh\nsleep 0.05\nprintf '%s\\000' \"$1\" >>calls\n");
   std::mt19937 random(std::random_device{}());
   for (const char* jobs : {"1", "4"}) {
@@ -242,8 +258,10 @@ TEST_F(WalkexecJobs, NoCommandStartsAfterAnInterrupt) {
 // more starts, and what they printed and their failure lines are written
 // before walkexec ends by the signal.
 TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults) {
-  if (underWine()) GTEST_SKIP() << "POSIX signals";
-  for (int i = 0; i < 8; ++i) write("tree/f" + std::to_string(i));
+  if (underWine())
+    GTEST_SKIP() << "POSIX signals";
+  for (int i = 0; i < 8; ++i)
+    write("tree/f" + std::to_string(i));
   script("slow",
          "#!/bin/sh\necho \"started $1\"\nprintf '%s\\000' \"$1\" >>calls\n"
          "sleep \"$2\"\necho \"ended $1\"\nexit 2\n");
@@ -279,7 +297,8 @@ TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults)
     std::string out, log;
     for (const std::string& path : seen) {
       out += "started " + path + "\n";
-      if (*c.ending) out += std::string(c.ending) + " " + path + "\n";
+      if (*c.ending)
+        out += std::string(c.ending) + " " + path + "\n";
       log += utf16le(c.logged + "," + path + "\r\n");
     }
     std::vector<std::string> outLines = splitLines(r.out), expectedLines = splitLines(out);
@@ -297,8 +316,10 @@ TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults)
 // up, told, logged and failed. Started with SIGCHLD ignored, commands are
 // still seen to end.
 TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
-  if (underWine()) GTEST_SKIP() << "POSIX limits";
-  for (int i = 0; i < 300; ++i) write("tree/d" + std::to_string(i % 4) + "/f" + std::to_string(i));
+  if (underWine())
+    GTEST_SKIP() << "POSIX limits";
+  for (int i = 0; i < 300; ++i)
+    write("tree/d" + std::to_string(i % 4) + "/f" + std::to_string(i));
   write("big", std::string(70 * 1000, 'x') + "\n");
   script("loud", "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\ncat big\ncat big >&2\n");
   script("quiet", "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\necho \"$1\"\n");
@@ -324,7 +345,8 @@ TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
                         Case{"trap '' CHLD", {"-j", "4", "-c", "./quiet @path"}},
                         Case{"trap '' CHLD", {"-c", "./quiet @path"}}}) {
     std::string shown = c.limits;
-    for (const std::string& word : c.arguments) shown += " " + word;
+    for (const std::string& word : c.arguments)
+      shown += " " + word;
     remove(at("calls").c_str());
     remove(at("job.log").c_str());
     std::vector<std::string> arguments = c.arguments;
@@ -359,7 +381,8 @@ TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
 // line for every command that ended, and -r runs only the files it does
 // not record as succeeded, the failures among them.
 TEST_F(WalkexecJobs, AJobLogResumesARunCutShort) {
-  if (underWine()) GTEST_SKIP() << "POSIX signals";
+  if (underWine())
+    GTEST_SKIP() << "POSIX signals";
   std::vector<std::string> all;
   for (int i = 0; i < 40; ++i) {
     all.push_back("tree/d" + std::to_string(i % 4) + "/" + (i % 5 ? "f" : "bad") +
@@ -377,9 +400,11 @@ TEST_F(WalkexecJobs, AJobLogResumesARunCutShort) {
     const std::string end = utf16le("\r\n"), start = utf16le(code + ",");
     for (size_t at = 0, next; (next = log.find(end, at)) != std::string::npos;
          at = next + end.size()) {
-      if (log.compare(at, start.size(), start) != 0) continue;
+      if (log.compare(at, start.size(), start) != 0)
+        continue;
       std::string path;
-      for (size_t i = at + start.size(); i < next; i += 2) path += log[i];
+      for (size_t i = at + start.size(); i < next; i += 2)
+        path += log[i];
       paths.insert(path);
     }
     return paths;
@@ -402,11 +427,13 @@ TEST_F(WalkexecJobs, AJobLogResumesARunCutShort) {
   EXPECT_EQ(r.status, 0);
   std::vector<std::string> expected;
   for (const std::string& path : all)
-    if (!done.count(path)) expected.push_back(path);
+    if (!done.count(path))
+      expected.push_back(path);
   EXPECT_EQ(sortedCalls(), expected);
   std::set<std::string> failed;
   for (const std::string& path : all)
-    if (path.find("/bad") != std::string::npos) failed.insert(path);
+    if (path.find("/bad") != std::string::npos)
+      failed.insert(path);
   EXPECT_EQ(logged("3"), failed);
   EXPECT_EQ(logged("0").size() + failed.size(), all.size());
 

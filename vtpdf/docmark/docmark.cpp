@@ -81,8 +81,7 @@ bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_
   }
 }
 
-bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
-                   bool writerFlag) {
+bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings, bool writerFlag) {
   if (!path)
     return false;
   try {

@@ -66,21 +66,15 @@ void ExpectVersion(const PDFVersionInfo& expected, const PDFVersionInfo& actual)
 
 class DocmarkTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    pdfl_testing::Reset();
-  }
-  void TearDown() override {
-    pdfl_testing::Reset();
-  }
+  void SetUp() override { pdfl_testing::Reset(); }
+  void TearDown() override { pdfl_testing::Reset(); }
 
   std::string Make(const std::string& name, const pdf_maker::PdfOptions& options) {
     std::string path = scratch_.Path(name);
     pdf_maker::WritePdf(path, options);
     return path;
   }
-  std::string Make(const std::string& name) {
-    return Make(name, pdf_maker::PdfOptions());
-  }
+  std::string Make(const std::string& name) { return Make(name, pdf_maker::PdfOptions()); }
   std::string MakeTagged(const std::string& name) {
     pdf_maker::PdfOptions options;
     options.info = {{"vtrlTag", "S7.9.9-629600-1"}};
@@ -275,8 +269,8 @@ TEST_F(DocmarkTest, ARaiseInAnyLibraryCallEndsTheCallWithoutHarm) {
   // the file system around the open and the save, the metadata writer's texts
   // of the packet and of the property.
   const Raise refused[] = {
-      {"ASAtomFromString", 0},    {"ASExtensionMgrGetHFT", 0}, {"HFTGetVersion", 0},
-      {"ASExtensionMgrGetHFT", 1}, {"ASGetDefaultFileSys", 0}, {"ASFileSysReleasePath", 0},
+      {"ASAtomFromString", 0},     {"ASExtensionMgrGetHFT", 0}, {"HFTGetVersion", 0},
+      {"ASExtensionMgrGetHFT", 1}, {"ASGetDefaultFileSys", 0},  {"ASFileSysReleasePath", 0},
       {"ASGetDefaultFileSys", 1},  {"ASTextDestroy", 2},        {"ASTextDestroy", 4}};
   // Releasing what a finished step used: the path of the first pass's save,
   // the texts of the test for the property (which then counts as absent), the

@@ -1,7 +1,7 @@
 #include "host.h"
 
-#include <windows.h>
 #include <shlwapi.h>
+#include <windows.h>
 
 #include <cstdarg>
 

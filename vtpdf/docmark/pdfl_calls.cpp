@@ -119,8 +119,8 @@ void PDDocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
 }
 
 int16_t PDDocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const void* authData) {
-  return Entry<PDDocPermRequestProc>(kPDModelSlot, kPDDocPermRequestSel)(doc, objectKind,
-                                                                         operation, authData);
+  return Entry<PDDocPermRequestProc>(kPDModelSlot, kPDDocPermRequestSel)(doc, objectKind, operation,
+                                                                         authData);
 }
 
 ASAtom PDDocGetTrapped(PDDoc doc) {
@@ -140,8 +140,7 @@ void PDDocSetXAPMetadata(PDDoc doc, ASText packet) {
 }
 
 ASText PDDocGetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText name) {
-  return Entry<PDDocGetXAPMetadataPropertyProc>(kPDMetadataSlot,
-                                                kPDDocGetXAPMetadataPropertySel)(
+  return Entry<PDDocGetXAPMetadataPropertyProc>(kPDMetadataSlot, kPDDocGetXAPMetadataPropertySel)(
       doc, namespaceURI, name);
 }
 

@@ -210,7 +210,7 @@ PathChar* VTPDF::BuildCMapDirectory(const PathString& directory) {
 
 PathChar* VTPDF::BuildUnicodeDirectory(const PathString& directory) {
   return CopyPath(ResourcePath(directory, "Unicode"), unicodeDirectory) ? unicodeDirectory
-                                                                         : nullptr;
+                                                                        : nullptr;
 }
 
 PDDoc VTPDF::OpenDocument(const PathChar* path) {

@@ -9,10 +9,9 @@
 #include <string>
 
 #include "pdf_maker.h"
-#include "pdfl_testing.h"
 #include "pdfl_calls.h"
+#include "pdfl_testing.h"
 #include "xmp_schema.h"
-
 
 namespace {
 
@@ -38,8 +37,7 @@ std::string TagXmp(const std::string& value) {
 size_t Count(const std::u16string& text, const std::string& what) {
   std::u16string pattern = pdf_maker::ToUtf16(what);
   size_t count = 0;
-  for (size_t at = text.find(pattern); at != std::u16string::npos;
-       at = text.find(pattern, at + 1))
+  for (size_t at = text.find(pattern); at != std::u16string::npos; at = text.find(pattern, at + 1))
     ++count;
   return count;
 }
@@ -124,10 +122,10 @@ TEST_F(MetadataTest, RaiseWhileReadingEmptiesOnlyThatValue) {
     int skip;
     std::string tag;
   } cases[] = {
-      {"PDDocGetInfo", 0, "B"},         // the length query
-      {"PDDocGetInfo", 1, "B"},         // the copy
-      {"ASTextFromBytes", 0, "A"},      // the namespace
-      {"ASTextFromBytes", 1, "A"},      // the name
+      {"PDDocGetInfo", 0, "B"},     // the length query
+      {"PDDocGetInfo", 1, "B"},     // the copy
+      {"ASTextFromBytes", 0, "A"},  // the namespace
+      {"ASTextFromBytes", 1, "A"},  // the name
       {"PDDocGetXAPMetadataProperty", 0, "A"},
       {"ASTextGetBytes", 0, "A"},
   };
@@ -220,16 +218,16 @@ TEST_F(MetadataTest, RaiseWhileWritingGivesTheStepsResult) {
     int skip;
     bool result;
   } cases[] = {
-      {"PDDocGetInfo", 0, true},             // testing the Info entry
-      {"PDDocSetInfo", 0, false},            // emptying it
-      {"ASTextFromScriptBytes", 0, true},    // testing the property
+      {"PDDocGetInfo", 0, true},           // testing the Info entry
+      {"PDDocSetInfo", 0, false},          // emptying it
+      {"ASTextFromScriptBytes", 0, true},  // testing the property
       {"PDDocGetXAPMetadataProperty", 0, true},
       {"ASTextIsEmpty", 0, true},
-      {"PDDocGetXAPMetadata", 0, false},     // reading the packet
+      {"PDDocGetXAPMetadata", 0, false},  // reading the packet
       {"ASTextGetUnicode", 0, false},
-      {"ASTextFromUnicode", 0, false},       // storing it
+      {"ASTextFromUnicode", 0, false},  // storing it
       {"PDDocSetXAPMetadata", 0, false},
-      {"ASTextFromScriptBytes", 2, false},   // setting the property
+      {"ASTextFromScriptBytes", 2, false},  // setting the property
       {"ASTextFromScriptBytes", 3, false},
       {"ASTextFromScriptBytes", 4, false},
       {"ASTextFromScriptBytes", 5, false},
@@ -250,10 +248,9 @@ TEST_F(MetadataTest, SavedFileDeclaresTheSchemaAndHoldsTheTag) {
   ASSERT_TRUE(pdf_->SaveDocument(document, pdf_maker::ToUtf16(path_).c_str(), false));
 
   std::string xml = pdf_maker::MetadataXml(path_);
-  for (const char* declaration :
-       {"xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\"",
-        "xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\"",
-        "xmlns:pdfaProperty=\"http://www.aiim.org/pdfa/ns/property#\""}) {
+  for (const char* declaration : {"xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\"",
+                                  "xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\"",
+                                  "xmlns:pdfaProperty=\"http://www.aiim.org/pdfa/ns/property#\""}) {
     EXPECT_NE(std::string::npos, xml.find(declaration)) << declaration;
   }
   EXPECT_NE(std::string::npos,

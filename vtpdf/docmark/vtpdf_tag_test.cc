@@ -8,10 +8,9 @@
 #include <string>
 
 #include "pdf_maker.h"
-#include "pdfl_testing.h"
 #include "pdfl_calls.h"
+#include "pdfl_testing.h"
 #include "xmp_schema.h"
-
 
 namespace {
 
@@ -58,9 +57,7 @@ class TagTest : public ::testing::Test {
     path_ = scratch_.Path("doc.pdf");
     widePath_ = pdf_maker::ToUtf16(path_);
   }
-  void TearDown() override {
-    pdfl_testing::Reset();
-  }
+  void TearDown() override { pdfl_testing::Reset(); }
 
   pdf_maker::ScratchDirectory scratch_;
   std::string path_;

@@ -1,16 +1,16 @@
 #include "vtpdf.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <fstream>
 
 #include <filesystem>
 #include <string>
 
 #include "host.h"
 #include "host_testing.h"
-#include "pdfl_testing.h"
 #include "pdf_maker.h"
+#include "pdfl_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -310,8 +310,8 @@ TEST_F(VTPDFTest, RaiseDuringTheSaveLeavesTheFileAsItWas) {
   std::string path = WritePdf("a.pdf", options);
   std::string before = pdf_maker::ReadFile(path);
 
-  for (const char* operation : {"ASFileSysCreatePathName", "PDDocGetVersion",
-                                "PDDocSaveWithParams"}) {
+  for (const char* operation :
+       {"ASFileSysCreatePathName", "PDDocGetVersion", "PDDocSaveWithParams"}) {
     SCOPED_TRACE(operation);
     pdfl_testing::Reset();
     VTPDF pdf;

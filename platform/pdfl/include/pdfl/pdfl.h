@@ -41,40 +41,40 @@ typedef void (*ASRestoreProc)(void* frame);
 enum : ASErrorCode {
   kPDFLErrGeneral = 1,
   kPDFLErrBadParameter = 2,
-  kPDFLErrFileOpen = 3,       // missing or unreadable file
-  kPDFLErrBadPDF = 4,         // not a PDF, even with repair
-  kPDFLErrFileWrite = 5,      // the save could not be written
-  kPDFLErrBadXMP = 6,         // a metadata packet that does not parse
-  kPDFLErrPermission = 7      // the document does not allow the operation
+  kPDFLErrFileOpen = 3,   // missing or unreadable file
+  kPDFLErrBadPDF = 4,     // not a PDF, even with repair
+  kPDFLErrFileWrite = 5,  // the save could not be written
+  kPDFLErrBadXMP = 6,     // a metadata packet that does not parse
+  kPDFLErrPermission = 7  // the document does not allow the operation
 };
 
 // The record handed to PDFLInit (72 bytes on 32-bit targets).
 struct PDFLInitRecord {
-  uint32_t size;                          // 0: sizeof(PDFLInitRecord)
-  uint32_t flags;                         // 4: kPDFLInitFlags
-  uint32_t reserved8;                     // 8
-  const PDFLPathChar* const* fontDirList; // 12: font directories
-  int32_t fontDirCount;                   // 16: entries used, or -1
-  uint32_t reserved20[6];                 // 20
-  const PDFLPathChar* cmapDirectory;      // 44: or null
-  const PDFLPathChar* unicodeDirectory;   // 48: or null
-  uint32_t reserved52[5];                 // 52
+  uint32_t size;                           // 0: sizeof(PDFLInitRecord)
+  uint32_t flags;                          // 4: kPDFLInitFlags
+  uint32_t reserved8;                      // 8
+  const PDFLPathChar* const* fontDirList;  // 12: font directories
+  int32_t fontDirCount;                    // 16: entries used, or -1
+  uint32_t reserved20[6];                  // 20
+  const PDFLPathChar* cmapDirectory;       // 44: or null
+  const PDFLPathChar* unicodeDirectory;    // 48: or null
+  uint32_t reserved52[5];                  // 52
 };
 
 enum : uint32_t { kPDFLInitFlags = 0x40 };
 
 // The record handed to PDDocSaveWithParams (80 bytes on 32-bit targets).
 struct PDDocSaveParams {
-  uint32_t size;            // 0: sizeof(PDDocSaveParams)
-  uint32_t saveFlags;       // 4: kPDSave...
-  ASPathName newPath;       // 8: where to write
-  uint8_t reserved12[36];   // 12
-  uint16_t majorVersion;    // 48: PDF version to write
-  uint16_t minorVersion;    // 50
-  uint16_t setVersion;      // 52: 1 = write the version above
-  uint8_t reserved54[14];   // 54
-  uint32_t saveFlags2;      // 68: kPDSave2...
-  uint8_t reserved72[8];    // 72
+  uint32_t size;           // 0: sizeof(PDDocSaveParams)
+  uint32_t saveFlags;      // 4: kPDSave...
+  ASPathName newPath;      // 8: where to write
+  uint8_t reserved12[36];  // 12
+  uint16_t majorVersion;   // 48: PDF version to write
+  uint16_t minorVersion;   // 50
+  uint16_t setVersion;     // 52: 1 = write the version above
+  uint8_t reserved54[14];  // 54
+  uint32_t saveFlags2;     // 68: kPDSave2...
+  uint8_t reserved72[8];   // 72
 };
 
 enum : uint32_t {
@@ -94,8 +94,8 @@ enum : int32_t { kPDDocIsLinearized = 0x400 };  // in PDDocGetFlags
 // PDDocPermRequest: object kind and operations. A status of -1 is denied.
 enum : int32_t {
   kPDPermDocument = 1,
-  kPDPermModify = 4,        // change the document's content
-  kPDPermModifyMetadata = 5 // change its document information and XMP
+  kPDPermModify = 4,         // change the document's content
+  kPDPermModifyMetadata = 5  // change its document information and XMP
 };
 
 // ASTextFromUnicode formats.
@@ -167,7 +167,8 @@ enum : int {
   kPDDocSetTrappedSel = 513,
   kPDModelTableSize = 514
 };
-typedef PDDoc (*PDDocOpenProc)(ASPathName path, ASFileSys fileSys, void* authProc, int32_t doRepair);
+typedef PDDoc (*PDDocOpenProc)(ASPathName path, ASFileSys fileSys, void* authProc,
+                               int32_t doRepair);
 typedef void (*PDDocCloseProc)(PDDoc doc);
 typedef int32_t (*PDDocGetFlagsProc)(PDDoc doc);
 typedef void (*PDDocGetVersionProc)(PDDoc doc, int16_t* major, int16_t* minor);
@@ -197,7 +198,7 @@ enum : int {
 typedef ASText (*ASTextFromUnicodeProc)(const uint16_t* units, int32_t format);
 // Narrow text is taken as UTF-8; the second argument is reserved (0).
 typedef ASText (*ASTextFromBytesProc)(const char* text, int32_t reserved);  // selectors 6 and 8
-typedef void (*ASTextDestroyProc)(ASText text);  // null is allowed
+typedef void (*ASTextDestroyProc)(ASText text);                             // null is allowed
 // Zero-terminated, owned by the text object.
 typedef const uint16_t* (*ASTextGetUnicodeProc)(ASText text);
 // Zero-terminated UTF-8, owned by the text object.
