@@ -390,6 +390,8 @@ std::vector<Section> ReadRevision(const std::shared_ptr<InputSource>& in, QPDF& 
   }
 }
 
+using XRefTable = std::map<QPDFObjGen, QPDFXRefEntry>;
+
 // What the copy changes among the objects, before any cross-reference.
 struct ObjectChanges {
   std::vector<Splice> splices;  // in file order
@@ -407,11 +409,10 @@ struct ObjectChanges {
 
 // A packet of the same object: the stream's data, and its direct /Length
 // when that changes.
-void ChangePacket(PDFLDoc& document, ObjectChanges& changes) {
+void ChangePacket(PDFLDoc& document, const XRefTable& entries, ObjectChanges& changes) {
   QPDF& pdf = *document.pdf;
   QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
   Require(metadata.isIndirect() && !metadata.getDict().hasKey("/Filter"));
-  auto entries = pdf.getXRefTable();
   auto entry = entries.find(metadata.getObjGen());
   Require(entry != entries.end() && entry->second.getType() == 1);
   StreamObject old = ReadStreamObject(document.source, entry->second.getOffset(), pdf);
@@ -437,13 +438,13 @@ std::string MetadataObject(QPDFObjGen object, const std::string& packet) {
 // inserted just before the section, and a catalog that names it: spliced
 // where the catalog is a top-level object, written anew after the stream
 // where it is in an object stream (only an xref stream can then list it).
-void AddPacket(PDFLDoc& document, const Section& section, ObjectChanges& changes) {
+void AddPacket(PDFLDoc& document, const XRefTable& entries, const Section& section,
+               ObjectChanges& changes) {
   QPDF& pdf = *document.pdf;
   changes.packet = document.addedPacket;
   changes.addsStream = true;
   int64_t size = IntegerValue(section.dictionary, "/Size");
   Require(size > 0 && size < INT32_MAX);
-  auto entries = pdf.getXRefTable();
   Require(entries.empty() || entries.rbegin()->first.getObj() < size);
   changes.stream = QPDFObjGen(ObjectNumber(size), 0);
   changes.size = size + 1;
@@ -626,12 +627,15 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
   FileEnd end = ReadFileEnd(*in);
   std::vector<Section> sections = ReadRevision(in, pdf, end.xrefAt);
 
+  // The source's cross-reference as QPDF resolves it: a copy of QPDF's map,
+  // made once.
+  const XRefTable entries = pdf.getXRefTable();
   ObjectChanges changes;
   if (document.addsPacket) {
     Require(sections.size() == 1);
-    AddPacket(document, sections[0], changes);
+    AddPacket(document, entries, sections[0], changes);
   } else if (pdf.getRoot().getKey("/Metadata").isStream()) {
-    ChangePacket(document, changes);
+    ChangePacket(document, entries, changes);
   }
   plan.packet = changes.packet;
   std::sort(changes.splices.begin(), changes.splices.end(),
@@ -646,7 +650,7 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
     const Section& section = sections[0];
     Require(sections.size() == 1 && !pdf.isLinearized() && !changes.splices.empty() &&
             section.at >= changes.splices.back().at + changes.splices.back().length);
-    for (const auto& [object, entry] : pdf.getXRefTable())
+    for (const auto& [object, entry] : entries)
       Require(entry.getType() != 1 || entry.getOffset() < section.at ||
               (section.stream && object == section.object));
     RequireWhiteBetween(*in, section.end, end.keywordAt);
