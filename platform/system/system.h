@@ -138,9 +138,14 @@ void writeError(const std::wstring& text);
 // with the reason.
 bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason);
 
-// Reads a whole file; a missing one reads as empty. False, with the reason,
-// when it cannot be read.
+// Reads a whole regular file; a missing one reads as empty. False, with the
+// reason, when it cannot be read or is no regular file (a pipe or a device
+// may never end).
 bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason);
+
+// Cuts a file to its first `size` bytes. False, with the reason, when it
+// cannot.
+bool truncateFile(const std::wstring& path, unsigned long long size, std::wstring& reason);
 
 // The text as UTF-16 little-endian bytes.
 std::string utf16leBytes(const std::wstring& text);

@@ -146,24 +146,39 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
   return error == 0;
 }
 
+// Opened without waiting, so that a pipe without a writer is refused, not
+// waited for.
 bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason) {
   bytes.clear();
-  int fd = open(encodeUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(encodeUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0 && errno == ENOENT)
     return true;
-  int error = fd < 0 ? errno : 0;
+  if (fd < 0) {
+    reason = errorText(errno);
+    return false;
+  }
+  struct stat info;
+  int error = fstat(fd, &info) == 0 ? 0 : errno;
+  if (error == 0 && !S_ISREG(info.st_mode))
+    reason = L"not a regular file";
   char buffer[64 * 1024];
-  for (ssize_t n; error == 0 && (n = read(fd, buffer, sizeof buffer)) != 0;) {
+  for (ssize_t n; error == 0 && reason.empty() && (n = read(fd, buffer, sizeof buffer)) != 0;) {
     if (n > 0)
       bytes.append(buffer, static_cast<size_t>(n));
     else if (errno != EINTR)
       error = errno;
   }
-  if (fd >= 0)
-    close(fd);  // Only read from: nothing to lose.
+  close(fd);  // Only read from: nothing to lose.
   if (error != 0)
     reason = errorText(error);
-  return error == 0;
+  return reason.empty();
+}
+
+bool truncateFile(const std::wstring& path, unsigned long long size, std::wstring& reason) {
+  if (truncate(encodeUtf8(path).c_str(), static_cast<off_t>(size)) == 0)
+    return true;
+  reason = errorText(errno);
+  return false;
 }
 
 std::string utf16leBytes(const std::wstring& text) {

@@ -121,16 +121,32 @@ bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reaso
   int fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
   if (fd < 0 && errno == ENOENT)
     return true;
-  int error = fd < 0 ? errno : 0;
+  if (fd < 0) {
+    reason = errorText(errno);
+    return false;
+  }
+  struct _stati64 info;
+  int error = _fstati64(fd, &info) == 0 ? 0 : errno;
+  if (error == 0 && (info.st_mode & _S_IFMT) != _S_IFREG)
+    reason = L"not a regular file";
   char buffer[64 * 1024];
-  for (int n; error == 0 && (n = _read(fd, buffer, sizeof buffer)) != 0;) {
+  for (int n; error == 0 && reason.empty() && (n = _read(fd, buffer, sizeof buffer)) != 0;) {
     if (n < 0)
       error = errno;
     else
       bytes.append(buffer, static_cast<size_t>(n));
   }
-  if (fd >= 0)
-    _close(fd);  // Only read from: nothing to lose.
+  _close(fd);  // Only read from: nothing to lose.
+  if (error != 0)
+    reason = errorText(error);
+  return reason.empty();
+}
+
+bool truncateFile(const std::wstring& path, unsigned long long size, std::wstring& reason) {
+  int fd = _wopen(path.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+  int error = fd < 0 ? errno : _chsize_s(fd, static_cast<long long>(size));
+  if (fd >= 0 && _close(fd) != 0 && error == 0)
+    error = errno;
   if (error != 0)
     reason = errorText(error);
   return error == 0;

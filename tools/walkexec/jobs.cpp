@@ -4,6 +4,8 @@
 
 #include <boost/format.hpp>
 
+#include "command.h"
+
 namespace {
 // Kept in order, results that wait for an earlier command are held, up to
 // this many per job; then nothing starts until it ends, which bounds memory.

@@ -6,10 +6,11 @@
 
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
                   const RunSettings& settings) {
-  RunLogs logs = {
-      ExitLog(settings.errorLog, L"failure log"), ExitLog(settings.jobLog, L"job log"), {}};
+  RunLogs logs = {ExitLog(settings.errorLog, L"failure log", ExitLog::kPlain),
+                  ExitLog(settings.jobLog, L"job log", ExitLog::kEscaped),
+                  {}};
   std::wstring reason;
-  if (settings.resume && !succeededPaths(settings.jobLog, logs.succeeded, reason)) {
+  if (settings.resume && !resumeFrom(settings.jobLog, logs.succeeded, reason)) {
     platform::writeError(
         (boost::wformat(L"walkexec: cannot read the job log %s: %s\n") % settings.jobLog % reason)
             .str());

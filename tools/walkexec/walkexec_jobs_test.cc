@@ -451,6 +451,75 @@ TEST_F(WalkexecJobs, AJobLogResumesARunCutShort) {
   EXPECT_FALSE(exists("calls"));
 }
 
+// No name can forge a line of the job log: a file name holding CR LF and
+// a directory name holding CR LF and "0," are escaped, so that the
+// failures they would have hidden run again on every resume, and the names
+// themselves run once.
+TEST_F(WalkexecJobs, NoNameForgesASuccessInTheJobLog) {
+  if (underWine())
+    GTEST_SKIP() << "Windows names hold no CR or LF";
+  for (const char* name : {"t/f", "t/f\r\nbackup", "t/a|r", "t/e\r\n0,s2/t", "s2/t"})
+    write(name);
+  script("job",
+         "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\ncase \"$1\" in t/f|s2/t) exit 1 ;; esac\n");
+  const std::vector<std::string> arguments = {"-r",      "-c", "./job @path", "-l",
+                                              "job.log", "t",  "s2"};
+  run(arguments);
+  EXPECT_EQ(sortedCalls().size(), 5u);
+  for (int resume = 0; resume < 2; ++resume) {
+    remove(at("calls").c_str());
+    Outcome r = run(arguments);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sortedCalls(), (std::vector<std::string>{"s2/t", "t/f"})) << "resume " << resume;
+  }
+}
+
+// A job log cut off inside a line (an odd length, a zero-filled tail, a
+// line without its end) is mended before the resume appends: each resume
+// then runs only what has not succeeded. A job log that is no regular file
+// is refused at once.
+TEST_F(WalkexecJobs, AResumeMendsACutJobLogAndRefusesOneThatNeverEnds) {
+  const std::string tails[] = {"0", std::string(5, '\0'), utf16le("0,t")};
+  for (const std::string& tail : tails) {
+    const std::string tree = "t" + std::to_string(tail.size());
+    write(tree + "/a");
+    write(tree + "/sub/b");
+    const std::string log = tree + ".log";
+    const std::vector<std::string> arguments = {"-r", "-c", record(), "-l", log, tree};
+    run(arguments);
+    std::ofstream(at(log), std::ios::binary | std::ios::app) << tail;
+    for (const std::string& added : {tree + "/new", tree + "/sub/new"}) {
+      write(added);
+      remove(at("calls").c_str());
+      EXPECT_EQ(run(arguments).status, 0);
+      EXPECT_EQ(calls(), std::vector<std::string>{native(added)}) << tail.size();
+    }
+  }
+  remove(at("calls").c_str());
+
+  if (underWine())
+    return;
+  ASSERT_EQ(mkfifo(at("fifo").c_str(), 0644), 0);
+  for (const char* log : {"fifo", "/dev/zero"}) {
+    pid_t child = start({"-r", "-l", log, "-c", record(), "t1"});
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && (ended = waitpid(child, &status, WNOHANG)) == 0; ++i)
+      usleep(10000);
+    if (ended == 0) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      ADD_FAILURE() << log << " was read for five seconds";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << log;
+    EXPECT_NE(read(".err").find(std::string("walkexec: cannot read the job log ") + log +
+                                ": not a regular file\n"),
+              std::string::npos)
+        << read(".err");
+    EXPECT_FALSE(exists("calls"));
+  }
+}
+
 // N runs of -s K/N take every file exactly once between them, whatever the
 // start path's spelling, and each file goes where the documented hash says,
 // on every system. -s slurm takes K and N from a job array's variables.
