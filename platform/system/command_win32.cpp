@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "error_win32.h"
 #include "held_output.h"
 
 namespace platform {
@@ -56,20 +57,6 @@ std::wstring interpreterLine(const std::wstring& program, const std::wstring& co
   bool blanks = program.find(L' ') != std::wstring::npos;
   std::wstring quoted = blanks ? L"\"" + program + L"\"" : program;
   return quoted + L" /c " + commandLine;
-}
-
-// The system's description of a Win32 error, without its line end.
-std::wstring systemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result = length ? std::wstring(text, length) : L"error " + std::to_wstring(error);
-  if (text)
-    LocalFree(text);
-  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r'))
-    result.pop_back();
-  return result;
 }
 
 struct Reader {

@@ -23,8 +23,8 @@ struct DirectoryEntry {
 };
 
 // One search of a directory for a pattern, given as the directory path
-// joined with the pattern. A search that fails finds nothing. The
-// destructor closes it.
+// joined with the pattern. A search that fails finds nothing, and says why
+// unless the directory path names a file. The destructor closes it.
 class DirectorySearch {
  public:
   explicit DirectorySearch(const std::wstring& searchPath);
@@ -34,6 +34,10 @@ class DirectorySearch {
 
   // Fills `entry` with the next match; false when none is left.
   bool next(DirectoryEntry& entry);
+
+  // Why the directory could not be read, in part or at all; empty when it
+  // could, or when the directory path names a file.
+  const std::wstring& error() const;
 
  private:
   struct State;

@@ -42,6 +42,7 @@ struct DirectorySearch::State {
   DIR* dir = nullptr;
   std::string prefix;  // Directory part with its trailing '/', or empty.
   std::wstring pattern;
+  std::wstring error;
 };
 
 DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new State) {
@@ -53,6 +54,8 @@ DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new St
     return;
   state_->prefix = encodeUtf8(directory);
   state_->dir = opendir(state_->prefix.empty() ? "." : state_->prefix.c_str());
+  if (!state_->dir && errno != ENOTDIR)
+    state_->error = errorText(errno);
 }
 
 DirectorySearch::~DirectorySearch() {
@@ -63,7 +66,14 @@ DirectorySearch::~DirectorySearch() {
 bool DirectorySearch::next(DirectoryEntry& entry) {
   if (!state_->dir)
     return false;
-  while (struct dirent* found = readdir(state_->dir)) {
+  for (;;) {
+    errno = 0;
+    struct dirent* found = readdir(state_->dir);
+    if (!found) {
+      if (errno != 0)
+        state_->error = errorText(errno);
+      return false;
+    }
     std::wstring name = decodeUtf8(found->d_name);
     if (!wildcardMatch(name, state_->pattern))
       continue;
@@ -77,7 +87,10 @@ bool DirectorySearch::next(DirectoryEntry& entry) {
     }
     return true;
   }
-  return false;
+}
+
+const std::wstring& DirectorySearch::error() const {
+  return state_->error;
 }
 
 bool shellMatch(const std::wstring& name, const std::wstring& patterns) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "error_win32.h"
 #include "held_output.h"
 
 // The C runtime's own splitting of the command line into wide arguments,
@@ -44,11 +45,31 @@ struct DirectorySearch::State {
   HANDLE handle = INVALID_HANDLE_VALUE;
   WIN32_FIND_DATAW data;
   bool firstPending = false;  // FindFirstFileW has filled the first entry.
+  std::wstring error;
 };
 
+namespace {
+
+// Whether the directory part of a search path names a file: a search in it
+// fails as in a missing directory.
+bool namesFile(const std::wstring& searchPath) {
+  size_t cut = searchPath.find_last_of(L"\\/");
+  if (cut == std::wstring::npos)
+    return false;
+  DWORD attributes = GetFileAttributesW(searchPath.substr(0, cut).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// No match in a directory that exists is no failure.
 DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new State) {
   state_->handle = FindFirstFileW(searchPath.c_str(), &state_->data);
   state_->firstPending = state_->handle != INVALID_HANDLE_VALUE;
+  DWORD error = state_->firstPending ? ERROR_SUCCESS : GetLastError();
+  if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES &&
+      !namesFile(searchPath))
+    state_->error = systemErrorText(error);
 }
 
 DirectorySearch::~DirectorySearch() {
@@ -59,13 +80,21 @@ DirectorySearch::~DirectorySearch() {
 bool DirectorySearch::next(DirectoryEntry& entry) {
   if (state_->handle == INVALID_HANDLE_VALUE)
     return false;
-  if (state_->firstPending)
+  if (state_->firstPending) {
     state_->firstPending = false;
-  else if (!FindNextFileW(state_->handle, &state_->data))
+  } else if (!FindNextFileW(state_->handle, &state_->data)) {
+    DWORD error = GetLastError();
+    if (error != ERROR_NO_MORE_FILES)
+      state_->error = systemErrorText(error);
     return false;
+  }
   entry.name = state_->data.cFileName;
   entry.isDirectory = (state_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   return true;
+}
+
+const std::wstring& DirectorySearch::error() const {
+  return state_->error;
 }
 
 bool shellMatch(const std::wstring& name, const std::wstring& patterns) {
@@ -154,6 +183,19 @@ bool truncateFile(const std::wstring& path, unsigned long long size, std::wstrin
 
 std::wstring errorText(int error) {
   return _wcserror(error);
+}
+
+std::wstring systemErrorText(unsigned long error) {
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring result = length ? std::wstring(text, length) : L"error " + std::to_wstring(error);
+  if (text)
+    LocalFree(text);
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r'))
+    result.pop_back();
+  return result;
 }
 
 std::string utf16leBytes(const std::wstring& text) {

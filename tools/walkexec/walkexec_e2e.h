@@ -258,6 +258,23 @@ class Walkexec : public ::testing::Test {
 
   Outcome run(const std::vector<std::string>& arguments) { return finish(start(arguments)); }
 
+  // Runs the binary after the shell commands `limits`, as a user of its own
+  // when we are root (whom permissions and the process limit do not bind),
+  // with only the standard descriptors, whatever the test runner left open.
+  Outcome runLimited(const std::string& limits, const std::vector<std::string>& arguments) {
+    std::vector<std::string> words;
+    if (geteuid() == 0) {
+      chmod(dir_.c_str(), 0777);
+      words = {"setpriv", "--reuid=54321", "--regid=54321", "--clear-groups"};
+    }
+    words.insert(
+        words.end(),
+        {"/bin/sh", "-c",
+         "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; " + limits + "; exec \"$0\" \"$@\"", binary()});
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return finish(spawn(words));
+  }
+
   // Waits, for at most ten seconds, until `count` commands have recorded
   // their path.
   bool waitForCalls(size_t count) const {
