@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -38,9 +39,12 @@ namespace platform {
 namespace {
 
 // Signal state is process-wide, so these are too. `pendingResults` counts
-// the commands started whose results are not all written yet.
-volatile sig_atomic_t pendingResults = 0;
-volatile sig_atomic_t pendingInterrupt = 0;
+// the commands started whose results are not all written yet;
+// `pendingInterrupt` is the signal that stops the run, read by the starters
+// too. Both are lock-free, which a handler needs.
+std::atomic<int> pendingResults(0);
+std::atomic<int> pendingInterrupt(0);
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler sets them");
 
 // In a handler, the signal is delivered again as soon as the handler
 // returns.
@@ -49,21 +53,37 @@ void endBySignal(int signo) {
   raise(signo);
 }
 
+// Stops the run by `signo` unless something else stopped it first.
+void stopBy(int signo) {
+  int none = 0;
+  pendingInterrupt.compare_exchange_strong(none, signo);
+}
+
 // While a command's results are pending an interrupt waits for them, as
 // with system(), so that the commands see it first; otherwise it ends the
 // run at once.
 void onInterrupt(int signo) {
-  if (pendingResults)
-    pendingInterrupt = signo;
+  if (pendingResults.load() != 0)
+    stopBy(signo);
   else
     endBySignal(signo);
 }
 
-// Caught rather than ignored: exec gives the commands the default back.
-void onBrokenPipe(int) {}
+// A write to a closed pipe, or past the file size limit, then fails with
+// EPIPE or EFBIG and is told. Caught rather than ignored: exec gives the
+// commands the default back.
+void onRefusedWrite(int) {}
 
-const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
+// SIGHUP (a terminal or an ssh session gone) ends a run as SIGTERM does.
+const int kInterrupts[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
 const int kCaughtCount = sizeof kCaughtSignals / sizeof kCaughtSignals[0];
+
+// Whether our standard output is a pipe or socket whose reader has gone.
+bool outputGone() {
+  struct pollfd output = {1, POLLOUT, 0};
+  return poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP)) != 0;
+}
 
 // Descriptors kept for everything but the commands: the logs, the walk's
 // directory, the null device, the starters' wake-up pipe.
@@ -325,7 +345,8 @@ CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
     if (sigaction(signo, nullptr, &state_->saved[i]) != 0 || state_->saved[i].sa_handler == SIG_IGN)
       continue;
     struct sigaction action = {};
-    action.sa_handler = signo == SIGPIPE ? onBrokenPipe : onInterrupt;
+    bool write = signo == SIGPIPE || signo == SIGXFSZ;
+    action.sa_handler = write ? onRefusedWrite : onInterrupt;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     state_->caught[i] = sigaction(signo, &action, nullptr) == 0;
@@ -402,8 +423,10 @@ pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char
     error = failed != 0 ? failed : errno;
     return -1;
   }
-  if (pendingInterrupt || sigismember(&pending, SIGINT) || sigismember(&pending, SIGQUIT) ||
-      sigismember(&pending, SIGTERM)) {
+  bool interrupted = pendingInterrupt.load() != 0;
+  for (int signo : kInterrupts)
+    interrupted = interrupted || sigismember(&pending, signo);
+  if (interrupted) {
     // Unblocked, the interrupt is handled: at once when nothing is pending.
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     return 0;
@@ -462,19 +485,22 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
   bool direct = false;
   int error = 0;
   // Pending from before the start, so that an interrupt during it waits.
-  pendingResults = pendingResults + 1;
+  ++pendingResults;
   pid_t child = s.startLine(encodeUtf8(commandLine), nullptr, nullptr, direct, error);
   if (child <= 0)
-    pendingResults = pendingResults - 1;
+    --pendingResults;
   // Nothing is pending: an interrupt has ended us already.
   if (child == 0)
-    endBySignal(pendingInterrupt);
+    endBySignal(pendingInterrupt.load());
   if (child < 0) {
     s.startError = errorText(error);
     return false;
   }
   s.runPending = true;
   exitCode = s.finish(child, direct);
+  // Our standard output closed: the next command would die of it too.
+  if (exitCode == 128 + SIGPIPE && outputGone())
+    stopBy(SIGPIPE);
   return true;
 }
 
@@ -482,9 +508,9 @@ void CommandRunner::resultsWritten() {
   if (!state_->runPending)
     return;
   state_->runPending = false;
-  pendingResults = pendingResults - 1;
-  if (pendingInterrupt)
-    endBySignal(pendingInterrupt);
+  --pendingResults;
+  if (pendingInterrupt.load() != 0)
+    endBySignal(pendingInterrupt.load());
 }
 
 const std::wstring& CommandRunner::startError() const {
@@ -583,7 +609,7 @@ void CommandRunner::State::startJob(Job& job, const sigset_t* childMask) {
 
 int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
-  if (pendingInterrupt)
+  if (pendingInterrupt.load() != 0)
     return kInterrupted;
   if (!s.startersMade)
     s.makeStarters(s.jobCount);
@@ -597,7 +623,7 @@ int CommandRunner::start(const std::wstring& commandLine) {
   job->number = static_cast<int>(number);
   State::Job* started = job.get();
   s.jobs[number] = std::move(job);
-  pendingResults = pendingResults + 1;
+  ++pendingResults;
   if (s.nullInput < 0)
     s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (s.nullInput < 0 || s.starters.empty()) {
@@ -732,20 +758,23 @@ int CommandRunner::wait(int& exitCode, bool& started) {
   }
 }
 
-bool CommandRunner::writeOutput(int command, std::wstring& reason) {
+bool CommandRunner::writeOutput(int command, OutputLoss& loss) {
   std::unique_ptr<State::Job>& job = state_->jobs[command];
-  bool whole = writeHeld(job->held, reason);
+  bool outputClosed = false;
+  bool whole = writeHeld(job->held, loss, outputClosed);
+  if (outputClosed)
+    stopBy(SIGPIPE);
   job.reset();
-  pendingResults = pendingResults - 1;
+  --pendingResults;
   return whole;
 }
 
 bool CommandRunner::interrupted() const {
-  return pendingInterrupt != 0;
+  return pendingInterrupt.load() != 0;
 }
 
 void CommandRunner::endByInterrupt() {
-  int signo = pendingInterrupt;
+  int signo = pendingInterrupt.load();
   sigset_t only;
   sigemptyset(&only);
   sigaddset(&only, signo);

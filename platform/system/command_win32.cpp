@@ -292,9 +292,16 @@ int CommandRunner::wait(int& exitCode, bool& started) {
   }
 }
 
-bool CommandRunner::writeOutput(int command, std::wstring& reason) {
+// A closed standard output is told as a loss: Windows has no SIGPIPE to
+// end the run by.
+bool CommandRunner::writeOutput(int command, OutputLoss& loss) {
   std::unique_ptr<State::Job>& job = state_->jobs[command];
-  bool whole = writeHeld(job->held, reason);
+  bool outputClosed = false;
+  bool whole = writeHeld(job->held, loss, outputClosed);
+  if (outputClosed) {
+    loss = {OutputLoss::kNotWritten, errorText(EPIPE)};
+    whole = false;
+  }
   job.reset();
   InterlockedDecrement(&pendingResults);
   return whole;

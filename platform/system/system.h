@@ -68,6 +68,13 @@ unsigned long long systemTimeNow();
 // A path as one literal word of the command interpreter's line.
 std::wstring quotePath(const std::wstring& path);
 
+// What writing a command's held output lost, if anything, and why.
+struct OutputLoss {
+  enum What { kNothing, kNotHeld, kNotReadBack, kNotWritten };
+  What what = kNothing;
+  std::wstring reason;
+};
+
 // Runs command lines through the command interpreter. On POSIX a line that
 // needs nothing of the shell starts its program directly, as the shell
 // would start it. While it exists it also holds the process's interrupt
@@ -120,9 +127,11 @@ class CommandRunner {
 
   // Writes what an ended command printed, its output to standard output
   // and its errors to standard error, and forgets it (a command that did
-  // not start too). Its results are then all written. False, with the
-  // reason, when some of its output could not be read back.
-  bool writeOutput(int command, std::wstring& reason);
+  // not start too). Its results are then all written. False, with what was
+  // lost, when some of its output could not be held, read back or written.
+  // Standard output closed (a pipe whose reader has gone) loses nothing
+  // more: it stops the run as an interrupt does, on POSIX by SIGPIPE.
+  bool writeOutput(int command, OutputLoss& loss);
 
   // Whether an interrupt has come; ending by it waits for every started
   // command's results to be written.

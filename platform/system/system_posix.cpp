@@ -146,9 +146,12 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
     if (written < 0) {
       error = errno;
     } else if (static_cast<size_t>(written) < bytes.size()) {
-      // A file takes less than it is given only when its device is full.
-      error = ENOSPC;
-      if (ftruncate(fd, before.st_size) != 0)
+      // The rest, which the file did not take, tells why (a full device,
+      // the file size limit).
+      size_t left = bytes.size() - static_cast<size_t>(written);
+      ssize_t rest = write(fd, bytes.data() + written, left);
+      error = rest < 0 ? errno : static_cast<size_t>(rest) < left ? ENOSPC : 0;
+      if (error != 0 && ftruncate(fd, before.st_size) != 0)
         error = errno;
     }
   }
@@ -216,16 +219,17 @@ std::FILE* temporaryFile() {
   return file;
 }
 
-void writeStandard(int stream, const char* data, size_t size) {
+int writeStandard(int stream, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(stream, data, size);
     if (n < 0 && errno == EINTR)
       continue;
-    if (n <= 0)
-      return;
+    if (n < 0)
+      return errno;
     data += n;
     size -= static_cast<size_t>(n);
   }
+  return 0;
 }
 
 }  // namespace platform

@@ -226,17 +226,25 @@ std::FILE* temporaryFile() {
   return file;
 }
 
-void writeStandard(int stream, const char* data, size_t size) {
+// Win32 errors as the C runtime numbers them, for the few a write meets.
+int writeStandard(int stream, const char* data, size_t size) {
   HANDLE handle = GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   if (handle == INVALID_HANDLE_VALUE || !handle)
-    return;
+    return 0;  // No such stream: nothing is shown, as when it is NUL.
   while (size > 0) {
     DWORD written = 0;
-    if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0)
-      return;
+    if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr)) {
+      DWORD error = GetLastError();
+      if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA)
+        return EPIPE;
+      return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
+    }
+    if (written == 0)
+      return ENOSPC;
     data += written;
     size -= written;
   }
+  return 0;
 }
 
 }  // namespace platform

@@ -199,14 +199,15 @@ class Walkexec : public ::testing::Test {
   // Starts a program in the temporary directory, in a process group of its
   // own, with the signal dispositions a shell would give it (a test runner
   // may start us with some ignored), no core dumps, and stdout and stderr in
-  // files; with `closedErr` stderr is a pipe whose reader has gone.
-  pid_t spawn(std::vector<std::string> words, bool closedErr = false) {
+  // files; with `closedErr` stderr, with `closedOut` stdout, is a pipe whose
+  // reader has gone.
+  pid_t spawn(std::vector<std::string> words, bool closedErr = false, bool closedOut = false) {
     std::vector<char*> argv;
     for (std::string& word : words)
       argv.push_back(&word[0]);
     argv.push_back(nullptr);
     int pipeFds[2] = {-1, -1};
-    if (closedErr && pipe(pipeFds) != 0)
+    if ((closedErr || closedOut) && pipe(pipeFds) != 0)
       return -1;
     pid_t child = fork();
     if (child == 0) {
@@ -218,17 +219,19 @@ class Walkexec : public ::testing::Test {
       if (chdir(dir_.c_str()) != 0)
         _exit(126);
       int in = open("/dev/null", O_RDONLY);
-      int out = open(".out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int out = closedOut ? pipeFds[1] : open(".out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       int err = closedErr ? pipeFds[1] : open(".err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(in, 0);
       dup2(out, 1);
       dup2(err, 2);
+      if (pipeFds[0] >= 0)
+        close(pipeFds[0]);  // The reader is gone: nobody holds its end.
       execvp(argv[0], argv.data());
       _exit(127);
     }
     // Here too, so that the group exists before anyone signals it.
     setpgid(child, child);
-    if (closedErr) {
+    if (closedErr || closedOut) {
       close(pipeFds[0]);
       close(pipeFds[1]);
     }
@@ -236,13 +239,14 @@ class Walkexec : public ::testing::Test {
   }
 
   // Starts the binary with exactly these arguments.
-  pid_t start(const std::vector<std::string>& arguments, bool closedErr = false) {
+  pid_t start(const std::vector<std::string>& arguments, bool closedErr = false,
+              bool closedOut = false) {
     std::vector<std::string> words;
     if (underWine())
       words.push_back("wine");
     words.push_back(binary());
     words.insert(words.end(), arguments.begin(), arguments.end());
-    return spawn(words, closedErr);
+    return spawn(words, closedErr, closedOut);
   }
 
   Outcome finish(pid_t child) {

@@ -278,8 +278,8 @@ TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults)
   for (const Case& c :
        {Case{"3", true, SIGINT, "10", "", "130"}, Case{"3", false, SIGINT, "1", "ended", "2"},
         Case{"3", false, SIGQUIT, "1", "ended", "2"}, Case{"3", true, SIGTERM, "10", "", "143"},
-        Case{"3", false, SIGTERM, "1", "ended", "2"},
-        Case{"1", false, SIGTERM, "1", "ended", "2"}}) {
+        Case{"3", false, SIGTERM, "1", "ended", "2"}, Case{"1", false, SIGTERM, "1", "ended", "2"},
+        Case{"3", false, SIGHUP, "1", "ended", "2"}, Case{"1", false, SIGHUP, "1", "ended", "2"}}) {
     const std::string shown = std::string("-j ") + c.jobs + " " + strsignal(c.signo);
     const size_t running = std::stoul(c.jobs);
     remove(at("calls").c_str());
@@ -375,6 +375,88 @@ TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
   for (const std::string& path : {all.front(), all.back()})
     EXPECT_NE(told.find("walkexec: cannot start the command for " + path + ": "), std::string::npos)
         << told.substr(0, 300);
+}
+
+// A standard output whose reader has gone stops the run, one command at a
+// time or several: nothing new starts, the commands started end and are
+// logged, and walkexec ends by SIGPIPE.
+TEST_F(WalkexecJobs, AClosedStandardOutputStopsTheRun) {
+  if (underWine())
+    GTEST_SKIP() << "POSIX signals";
+  for (int i = 0; i < 20; ++i)
+    write("tree/f" + std::to_string(i));
+  script("loud", "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\necho \"$1\"\n");
+  for (const char* jobs : {"1", "4"}) {
+    remove(at("calls").c_str());
+    remove(at("job.log").c_str());
+    Outcome r =
+        finish(start({"-j", jobs, "-c", "./loud @path", "-l", "job.log", "tree"}, false, true));
+    EXPECT_EQ(r.signal, SIGPIPE) << "-j " << jobs;
+    size_t ran = calls().size();
+    EXPECT_GE(ran, 1u);
+    EXPECT_LE(ran, std::string(jobs) == "1" ? 1u : 12u) << "-j " << jobs;
+    const std::string log = read("job.log"), end = utf16le("\r\n");
+    size_t logged = 0;
+    for (size_t at = 0; (at = log.find(end, at)) != std::string::npos; at += end.size())
+      ++logged;
+    EXPECT_EQ(logged, ran) << "-j " << jobs;
+  }
+}
+
+// No limit ends the run unseen. Past the file size limit, held output goes
+// to memory and arrives whole, and output that cannot be written is told;
+// a temporary directory that fills loses nothing and tells nothing; held
+// output that memory cannot take is told. Every command is logged.
+TEST_F(WalkexecJobs, LimitsOnFileSizeAndMemoryLoseNothingSilently) {
+  if (underWine())
+    GTEST_SKIP() << "POSIX limits";
+  const int files = 4;
+  for (int i = 0; i < files; ++i)
+    write("tree/f" + std::to_string(i));
+  script("print", "#!/bin/sh\nhead -c \"$1\" /dev/zero\n");
+  // Each case runs walkexec in `shell`, after which `status` holds its
+  // exit status.
+  auto under = [&](const std::string& shell, const std::string& bytes) {
+    remove(at("job.log").c_str());
+    std::vector<std::string> words = {"/bin/sh", "-c",      shell, binary(),
+                                      "-j",      "2",       "-c",  "./print " + bytes,
+                                      "-l",      "job.log", "tree"};
+    Outcome r = finish(spawn(words));
+    const std::string log = read("job.log");
+    EXPECT_EQ(log.size(), files * utf16le("0,tree/f0\r\n").size()) << shell << ": " << r.err;
+    return r;
+  };
+  // Past 51,200 bytes (dash counts 512-byte blocks).
+  setenv("TMPDIR", dir_.c_str(), 1);
+  Outcome r = under("{ (ulimit -f 100; exec \"$0\" \"$@\"); echo $? >status; } | wc -c", "100000");
+  EXPECT_EQ(r.out, std::to_string(files * 100000) + "\n");
+  EXPECT_EQ(read("status"), "0\n") << r.err;
+  EXPECT_EQ(parseProgress(r.err).rest, "");
+  r = under("ulimit -f 100; \"$0\" \"$@\"; echo $? >status", "40000");
+  EXPECT_EQ(read("status"), "1\n");
+  EXPECT_NE(r.err.find("walkexec: cannot write the output of the command for tree/f"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(": File too large\n"), std::string::npos) << r.err;
+
+  // No temporary file at all: memory alone holds the output.
+  setenv("TMPDIR", at("missing").c_str(), 1);
+  r = under("ulimit -v 150000; \"$0\" \"$@\" >/dev/null; echo $? >status", "300000000");
+  EXPECT_EQ(read("status"), "1\n");
+  EXPECT_NE(r.err.find("walkexec: cannot hold the output of the command for tree/f"),
+            std::string::npos)
+      << r.err;
+
+  std::string whyNot = mountFullDisk();
+  if (!whyNot.empty()) {
+    unsetenv("TMPDIR");
+    GTEST_SKIP() << whyNot;
+  }
+  setenv("TMPDIR", at("full").c_str(), 1);
+  r = under("\"$0\" \"$@\" | wc -c; echo $? >status", "100000");
+  unsetenv("TMPDIR");
+  EXPECT_EQ(r.out, std::to_string(files * 100000) + "\n");
+  EXPECT_EQ(parseProgress(r.err).rest, "");
 }
 
 // A run cut short anywhere resumes where it stopped: the job log has a
