@@ -29,6 +29,7 @@
 #include <system_error>
 #include <thread>
 
+#include "command_testing.h"
 #include "held_output.h"
 #include "text.h"
 
@@ -227,12 +228,25 @@ bool prepareChild(const bool* caught, const int* stdio) {
   return true;
 }
 
+// What a child tells its parent in `error` when a stop came before its
+// exec: it has run nothing.
+const int kStoppedFirst = -1;
+
+// How long a start waits before its vfork; only tests set it.
+std::atomic<unsigned> startDelay(0);
+
 // In the child of a vfork: execs the first of `programs` that the system
 // will run, or tells why none would run in `error`, which it shares with
-// its parent.
+// its parent. A stop that came since the parent last looked is seen here
+// too, through the memory the child shares, with every signal still
+// blocked: then nothing runs.
 [[noreturn]] void execChild(const std::vector<std::string>& programs, char* const argv[],
                             char* const envp[], const bool* caught, const int* stdio,
                             const sigset_t* mask, volatile int& error) {
+  if (pendingInterrupt.load() != 0) {
+    error = kStoppedFirst;
+    _exit(127);
+  }
   if (prepareChild(caught, stdio) && sigprocmask(SIG_SETMASK, mask, nullptr) == 0) {
     for (const std::string& program : programs) {
       execve(program.c_str(), argv, envp);
@@ -301,18 +315,20 @@ struct CommandRunner::State {
   std::vector<std::unique_ptr<Job>> jobs;  // By number; null when free.
   int nullInput = -1;
 
-  // The starters, and what passes between them and us under `lock`: the
-  // jobs to start, and those tried, which a byte in `wake` tells us of.
-  // Without a starter (none could be made) we start the jobs ourselves.
+  // The starters, made as jobs need them, and what passes between them and
+  // us under `lock`: the jobs to start, and those tried, which a byte in
+  // `wake` tells us of. Without a starter (none could be made) we start the
+  // jobs ourselves.
   std::vector<std::thread> starters;
   std::mutex lock;
   std::condition_variable queuedOne;
   std::deque<Job*> queued;
   std::vector<Job*> tried;
+  unsigned idle = 0;  // Starters waiting for a job.
   bool stopping = false;
   int wake[2] = {-1, -1};
-  sigset_t commandMask;  // Ours as the starters began: the commands get it.
-  bool startersMade = false;
+  sigset_t commandMask;  // Ours as the first job came: the commands get it.
+  bool startersPrepared = false;
 
   bool learnEnvironment();
   std::vector<std::string> programs(const std::string& name) const;
@@ -320,18 +336,27 @@ struct CommandRunner::State {
               const int* stdio, const sigset_t* childMask, int& error);
   pid_t startLine(const std::string& line, const int* stdio, const sigset_t* childMask,
                   bool& direct, int& error);
-  void makeStarters(unsigned count);
+  void prepareStarters();
+  bool makeStarter();
+  bool handOver(Job* job);
   void startJob(Job& job, const sigset_t* childMask);
   void starterLoop();
-  void stopStarters();
+  void retireStarters();
+  bool othersLive(const Job& job) const;
   int finish(pid_t child, bool direct);
   void read(Job& job, int stream);
   static void reap(Job& job, int options);
 };
 
+void testing::delayStarts(unsigned milliseconds) {
+  startDelay = milliseconds;
+}
+
 // A signal that cannot be caught (none can fail here but a bad number) is
-// left as it was.
+// left as it was. Nothing of an earlier runner is pending.
 CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
+  pendingResults = 0;
+  pendingInterrupt = 0;
   // Ignored, SIGCHLD would let the system reap the commands before we see
   // how they ended.
   struct sigaction byDefault = {};
@@ -354,7 +379,9 @@ CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
 }
 
 CommandRunner::~CommandRunner() {
-  state_->stopStarters();
+  state_->retireStarters();
+  closeIfOpen(state_->wake[0]);
+  closeIfOpen(state_->wake[1]);
   for (auto& job : state_->jobs) {
     if (!job)
       continue;
@@ -431,6 +458,11 @@ pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     return 0;
   }
+  if (unsigned delay = startDelay.load()) {
+    const struct timespec pause = {static_cast<time_t>(delay / 1000),
+                                   static_cast<long>(delay % 1000) * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
   volatile int childError = 0;
   pid_t child = vfork();
   if (child == 0)
@@ -438,7 +470,7 @@ pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char
   error = child < 0 ? errno : childError;
   if (child > 0 && childError != 0) {
     waitInterruptible(child, nullptr, 0);
-    child = -1;
+    child = childError == kStoppedFirst ? 0 : -1;
   }
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return child;
@@ -521,28 +553,61 @@ unsigned CommandRunner::capacity() const {
   return state_->jobCount;
 }
 
-// The starters take every signal blocked, so that our handlers run on our
-// thread alone; the commands get the mask we had.
-void CommandRunner::State::makeStarters(unsigned count) {
-  startersMade = true;
-  learnEnvironment();  // Before any starter reads it.
-  if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
-    return;
-  sigset_t all;
-  sigfillset(&all);
-  if (pthread_sigmask(SIG_SETMASK, &all, &commandMask) != 0)
-    return;
-  for (unsigned i = 0; i < count; ++i) {
-    try {
-      starters.emplace_back(&State::starterLoop, this);
-    } catch (const std::system_error&) {
-      break;  // As many as the system lets us make.
-    }
+// What the starters share, made before the first of them: the
+// environment, which they read, and the pipe that tells us of their starts.
+void CommandRunner::State::prepareStarters() {
+  startersPrepared = true;
+  learnEnvironment();
+  if (pthread_sigmask(SIG_SETMASK, nullptr, &commandMask) != 0 ||
+      pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    closeIfOpen(wake[0]);
+    closeIfOpen(wake[1]);
   }
-  pthread_sigmask(SIG_SETMASK, &commandMask, nullptr);
 }
 
-void CommandRunner::State::stopStarters() {
+// A starter takes every signal blocked, so that our handlers run on our
+// thread alone; the commands get the mask we had. False when the system
+// has no thread to give (for want of processes, memory).
+bool CommandRunner::State::makeStarter() {
+  sigset_t all, old;
+  sigfillset(&all);
+  if (pthread_sigmask(SIG_SETMASK, &all, &old) != 0)
+    return false;
+  bool made = true;
+  try {
+    starters.emplace_back(&State::starterLoop, this);
+  } catch (const std::system_error&) {
+    made = false;
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);  // The mask we had: it cannot fail.
+  return made;
+}
+
+// Queues the job for a starter, making one when none is idle: threads
+// count against the process limit as commands do, so there are only as
+// many as the starts need at once. False when there is no starter.
+bool CommandRunner::State::handOver(Job* job) {
+  if (wake[0] < 0)
+    return false;
+  bool idleOne;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    idleOne = idle > queued.size();
+  }
+  if (!idleOne && starters.size() < jobCount)
+    makeStarter();
+  if (starters.empty())
+    return false;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    queued.push_back(job);
+  }
+  queuedOne.notify_one();
+  return true;
+}
+
+// Only while no job is queued: the starters end and are joined.
+void CommandRunner::State::retireStarters() {
   {
     std::lock_guard<std::mutex> guard(lock);
     stopping = true;
@@ -550,8 +615,9 @@ void CommandRunner::State::stopStarters() {
   queuedOne.notify_all();
   for (std::thread& starter : starters)
     starter.join();
-  closeIfOpen(wake[0]);
-  closeIfOpen(wake[1]);
+  starters.clear();
+  std::lock_guard<std::mutex> guard(lock);
+  stopping = false;
 }
 
 void CommandRunner::State::starterLoop() {
@@ -559,7 +625,9 @@ void CommandRunner::State::starterLoop() {
     Job* job;
     {
       std::unique_lock<std::mutex> guard(lock);
+      ++idle;
       queuedOne.wait(guard, [this] { return stopping || !queued.empty(); });
+      --idle;
       if (stopping)
         return;
       job = queued.front();
@@ -574,6 +642,12 @@ void CommandRunner::State::starterLoop() {
     while (write(wake[1], "", 1) < 0 && errno == EINTR) {
     }
   }
+}
+
+bool CommandRunner::State::othersLive(const Job& job) const {
+  return std::any_of(jobs.begin(), jobs.end(), [&](const std::unique_ptr<Job>& other) {
+    return other && other.get() != &job && !other->ended;
+  });
 }
 
 // Fills the job's start: its process and the descriptors watched, or why
@@ -611,8 +685,8 @@ int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
   if (pendingInterrupt.load() != 0)
     return kInterrupted;
-  if (!s.startersMade)
-    s.makeStarters(s.jobCount);
+  if (!s.startersPrepared)
+    s.prepareStarters();
   auto job = std::make_unique<State::Job>(s.budget);
   job->line = encodeUtf8(commandLine);
   size_t number = 0;
@@ -626,22 +700,16 @@ int CommandRunner::start(const std::wstring& commandLine) {
   ++pendingResults;
   if (s.nullInput < 0)
     s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  if (s.nullInput < 0 || s.starters.empty()) {
-    if (s.nullInput < 0) {
-      started->startError = errno;
-      started->pid = -1;
-    } else {
-      s.startJob(*started, nullptr);
-    }
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.tried.push_back(started);
+  if (s.nullInput >= 0 && s.handOver(started))
     return started->number;
+  if (s.nullInput < 0) {
+    started->startError = errno;
+    started->pid = -1;
+  } else {
+    s.startJob(*started, nullptr);
   }
-  {
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.queued.push_back(started);
-  }
-  s.queuedOne.notify_one();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.tried.push_back(started);
   return started->number;
 }
 
@@ -691,6 +759,13 @@ int CommandRunner::wait(int& exitCode, bool& started) {
       starting = starting || job->starting;
       if (job->starting)
         continue;
+      // The starters' threads count against the process limit as commands
+      // do: with nothing else running, a start that lacked a process is
+      // made again from our own thread, theirs gone, as one at a time.
+      if (job->pid < 0 && job->startError == EAGAIN && !s.starters.empty() && !s.othersLive(*job)) {
+        s.retireStarters();
+        s.startJob(*job, nullptr);
+      }
       if (job->pid <= 0) {
         job->ended = true;
         started = false;

@@ -262,19 +262,22 @@ class Walkexec : public ::testing::Test {
 
   Outcome run(const std::vector<std::string>& arguments) { return finish(start(arguments)); }
 
-  // Runs the binary after the shell commands `limits`, as a user of its own
+  // Runs the binary after the shell commands `limits` (dash's, which exit
+  // 125 when they fail), as a user of its own
   // when we are root (whom permissions and the process limit do not bind),
   // with only the standard descriptors, whatever the test runner left open.
   Outcome runLimited(const std::string& limits, const std::vector<std::string>& arguments) {
     std::vector<std::string> words;
     if (geteuid() == 0) {
       chmod(dir_.c_str(), 0777);
-      words = {"setpriv", "--reuid=54321", "--regid=54321", "--clear-groups"};
+      // Of its own: no other test's processes count against its limit.
+      const std::string id = std::to_string(200000 + getpid());
+      words = {"setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups"};
     }
-    words.insert(
-        words.end(),
-        {"/bin/sh", "-c",
-         "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; " + limits + "; exec \"$0\" \"$@\"", binary()});
+    words.insert(words.end(), {"/bin/sh", "-c",
+                               "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; " + limits +
+                                   " || exit 125; exec \"$0\" \"$@\"",
+                               binary()});
     words.insert(words.end(), arguments.begin(), arguments.end());
     return finish(spawn(words));
   }

@@ -361,6 +361,20 @@ TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
     EXPECT_EQ(successes + (log.compare(0, 4, utf16le("0,")) == 0), all.size()) << shown;
   }
 
+  // Threads count against the process limit as commands do: several at a
+  // time run wherever one at a time runs. Only root can run as a user of
+  // its own, whose processes are ours alone.
+  if (geteuid() == 0) {
+    for (const char* jobs : {"1", "16"}) {
+      remove(at("calls").c_str());
+      remove(at("job.log").c_str());
+      Outcome r =
+          runLimited("ulimit -p 17", {"-j", jobs, "-c", "./quiet @path", "-l", "job.log", "tree"});
+      EXPECT_EQ(r.status, 0) << "-j " << jobs << ": " << parseProgress(r.err).rest.substr(0, 200);
+      EXPECT_EQ(sortedCalls(), all) << "-j " << jobs;
+    }
+  }
+
   // Seven descriptors leave too few for a command's pipes.
 #ifdef __SANITIZE_ADDRESS__
   // Their runtime checks memory through a pipe of its own, which it cannot
