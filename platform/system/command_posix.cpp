@@ -1,11 +1,12 @@
 // CommandRunner on POSIX: /bin/sh -c for every line that needs the shell,
 // and the program itself, started as the shell would start it, for every
-// other line, which saves a shell per file. Several commands at a time each
-// write into two pipes of their own, read as they fill so that no command
-// waits on us; a command has ended when both pipes are closed and it has
-// exited. They are started by threads of their own, one per job, since a
-// start holds its thread until the command's exec: the starts overlap each
-// other and our reading and waiting.
+// other line, which saves a shell per file (the rules in shell_words.h, the
+// start in spawn_posix.cpp). Several commands at a time each write into two
+// pipes of their own, read as they fill so that no command waits on us; a
+// command has ended when both pipes are closed and it has exited. They are
+// started by threads of their own, made as the starts need them and at most
+// one per job, since a start holds its thread until the command's exec: the
+// starts overlap each other and our reading and waiting.
 #include "system.h"
 
 #include <fcntl.h>
@@ -29,8 +30,9 @@
 #include <system_error>
 #include <thread>
 
-#include "command_testing.h"
 #include "held_output.h"
+#include "shell_words.h"
+#include "spawn_posix.h"
 #include "text.h"
 
 extern char** environ;
@@ -93,57 +95,8 @@ const size_t kReservedDescriptors = 16;
 const size_t kDescriptorsPerCommand = 5;
 // Above this limit descriptors are not counted: they are plenty.
 const rlim_t kCountedLimit = 65536;
-// dash's keywords and builtins: a line starting with one needs the shell.
-const char* const kShellWords[] = {
-    "!",       "case",     "do",     "done",  "elif",    "else",  "esac",   "fi",
-    "for",     "if",       "in",     "then",  "until",   "while", "{",      "}",
-    ".",       ":",        "[",      "alias", "bg",      "break", "cd",     "chdir",
-    "command", "continue", "echo",   "eval",  "exec",    "exit",  "export", "false",
-    "fg",      "getopts",  "hash",   "jobs",  "kill",    "local", "printf", "pwd",
-    "read",    "readonly", "return", "set",   "shift",   "test",  "times",  "trap",
-    "true",    "type",     "ulimit", "umask", "unalias", "unset", "wait"};
-
 // The search path of dash when PATH is not set.
 const char kDefaultPath[] = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
-
-// The words of a line that needs nothing of the shell: blanks between
-// words, and in them only plain characters and single-quoted text (the
-// quoted paths, '\'' included), which the shell takes literally. False for
-// anything else.
-bool plainWords(const std::string& line, std::vector<std::string>& words) {
-  bool inWord = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == ' ' || c == '\t') {
-      inWord = false;
-      continue;
-    }
-    if (!inWord)
-      words.emplace_back();
-    inWord = true;
-    if (c == '\'') {
-      size_t end = line.find('\'', i + 1);
-      if (end == std::string::npos)
-        return false;
-      words.back().append(line, i + 1, end - i - 1);
-      i = end;
-    } else if (c == '\\' && i + 1 < line.size() && line[i + 1] == '\'') {
-      words.back() += '\'';
-      ++i;
-    } else if (c == '\0' || strchr("\"$`\\;&|<>(){}*?[#~\n", c) ||
-               (c == '=' && words.size() == 1)) {
-      return false;
-    } else {
-      words.back() += c;
-    }
-  }
-  if (words.empty())
-    return false;
-  for (const char* word : kShellWords)
-    if (words[0] == word)
-      return false;
-  return true;
-}
 
 // The environment that the shell gives its commands is not ours: it drops
 // names that are no variable names, sets PWD and has its own order. So it is
@@ -171,23 +124,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return result;
 }
 
-// The exit code of a command that ended with `status`, as the shell
-// reports it. A signal that killed a command the shell would have started
-// is told as the shell tells it, in `report`.
-int exitCode(int status, bool direct, std::string& report) {
-  if (WIFEXITED(status))
-    return WEXITSTATUS(status);
-  int signo = WTERMSIG(status);
-  if (direct && signo != SIGINT && signo != SIGPIPE) {
-    // dash's words: the signal's description, cut at 32 bytes.
-    report = std::string(strsignal(signo)).substr(0, 32);
-    if (WCOREDUMP(status))
-      report += " (core dumped)";
-    report += '\n';
-  }
-  return 128 + signo;
-}
-
 void closeIfOpen(int& fd) {
   if (fd >= 0)
     close(fd);
@@ -212,60 +148,6 @@ size_t freeDescriptors() {
   return static_cast<size_t>(limit.rlim_cur) - open;
 }
 
-// What the child makes of its start before the exec: the default for the
-// signals we catch, and its standard descriptors. A descriptor already in
-// its place keeps only its close-on-exec flag.
-bool prepareChild(const bool* caught, const int* stdio) {
-  struct sigaction byDefault = {};
-  byDefault.sa_handler = SIG_DFL;
-  for (int i = 0; i < kCaughtCount; ++i)
-    if (caught[i] && sigaction(kCaughtSignals[i], &byDefault, nullptr) != 0)
-      return false;
-  for (int fd = 0; stdio && fd < 3; ++fd) {
-    if (stdio[fd] == fd ? fcntl(fd, F_SETFD, 0) != 0 : dup2(stdio[fd], fd) != fd)
-      return false;
-  }
-  return true;
-}
-
-// What a child tells its parent in `error` when a stop came before its
-// exec: it has run nothing.
-const int kStoppedFirst = -1;
-
-// How long a start waits before its vfork; only tests set it.
-std::atomic<unsigned> startDelay(0);
-
-// In the child of a vfork: execs the first of `programs` that the system
-// will run, or tells why none would run in `error`, which it shares with
-// its parent. A stop that came since the parent last looked is seen here
-// too, through the memory the child shares, with every signal still
-// blocked: then nothing runs.
-[[noreturn]] void execChild(const std::vector<std::string>& programs, char* const argv[],
-                            char* const envp[], const bool* caught, const int* stdio,
-                            const sigset_t* mask, volatile int& error) {
-  if (pendingInterrupt.load() != 0) {
-    error = kStoppedFirst;
-    _exit(127);
-  }
-  if (prepareChild(caught, stdio) && sigprocmask(SIG_SETMASK, mask, nullptr) == 0) {
-    for (const std::string& program : programs) {
-      execve(program.c_str(), argv, envp);
-      // The shell goes on past these; any other failure is the shell's to tell.
-      if (errno != ENOENT && errno != ENOTDIR && errno != EACCES)
-        break;
-    }
-  }
-  error = errno != 0 ? errno : ENOEXEC;
-  _exit(127);
-}
-
-pid_t waitInterruptible(pid_t child, int* status, int options) {
-  pid_t waited;
-  while ((waited = waitpid(child, status, options)) < 0 && errno == EINTR) {
-  }
-  return waited;
-}
-
 }  // namespace
 
 struct CommandRunner::State {
@@ -284,6 +166,7 @@ struct CommandRunner::State {
   const unsigned jobCount;
   struct sigaction saved[kCaughtCount];  // As the process started, for kCaughtSignals.
   bool caught[kCaughtCount] = {};
+  SpawnRules rules;  // The caught signals back at their default in the commands.
   FileBudget budget;
   std::wstring startError;
   bool runPending = false;  // run()'s results are not written yet.
@@ -332,8 +215,6 @@ struct CommandRunner::State {
 
   bool learnEnvironment();
   std::vector<std::string> programs(const std::string& name) const;
-  pid_t start(const std::vector<std::string>& programs, char* const argv[], char* const envp[],
-              const int* stdio, const sigset_t* childMask, int& error);
   pid_t startLine(const std::string& line, const int* stdio, const sigset_t* childMask,
                   bool& direct, int& error);
   void prepareStarters();
@@ -347,10 +228,6 @@ struct CommandRunner::State {
   void read(Job& job, int stream);
   static void reap(Job& job, int options);
 };
-
-void testing::delayStarts(unsigned milliseconds) {
-  startDelay = milliseconds;
-}
 
 // A signal that cannot be caught (none can fail here but a bad number) is
 // left as it was. Nothing of an earlier runner is pending.
@@ -375,7 +252,13 @@ CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     state_->caught[i] = sigaction(signo, &action, nullptr) == 0;
+    if (state_->caught[i])
+      state_->rules.defaults.push_back(signo);
   }
+  sigemptyset(&state_->rules.interrupts);
+  for (int signo : kInterrupts)
+    sigaddset(&state_->rules.interrupts, signo);
+  state_->rules.stop = &pendingInterrupt;
 }
 
 CommandRunner::~CommandRunner() {
@@ -430,52 +313,6 @@ std::vector<std::string> CommandRunner::State::programs(const std::string& name)
   return result;
 }
 
-// Starts the first of `programs` that the system will run, with `stdio`
-// as its standard input, output and error (ours when null). Returns its
-// process id and counts its results as pending; 0 when an interrupt has
-// come, and then nothing starts; -1 when it did not start, with `error`
-// the last reason. vfork shares our memory until the child's exec, which
-// makes it the cheapest start and lets the child tell us why its exec
-// failed. Signals stay blocked from the last look for an interrupt until
-// the child has the default handlers back, so that none of ours runs in it
-// and an interrupt that comes during the start reaches the child too or
-// finds the start not yet made.
-pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char* const argv[],
-                                  char* const envp[], const int* stdio, const sigset_t* childMask,
-                                  int& error) {
-  sigset_t all, old, pending;
-  sigfillset(&all);
-  int failed = pthread_sigmask(SIG_SETMASK, &all, &old);
-  if (failed != 0 || sigpending(&pending) != 0) {
-    error = failed != 0 ? failed : errno;
-    return -1;
-  }
-  bool interrupted = pendingInterrupt.load() != 0;
-  for (int signo : kInterrupts)
-    interrupted = interrupted || sigismember(&pending, signo);
-  if (interrupted) {
-    // Unblocked, the interrupt is handled: at once when nothing is pending.
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    return 0;
-  }
-  if (unsigned delay = startDelay.load()) {
-    const struct timespec pause = {static_cast<time_t>(delay / 1000),
-                                   static_cast<long>(delay % 1000) * 1000 * 1000};
-    nanosleep(&pause, nullptr);
-  }
-  volatile int childError = 0;
-  pid_t child = vfork();
-  if (child == 0)
-    execChild(programs, argv, envp, caught, stdio, childMask ? childMask : &old, childError);
-  error = child < 0 ? errno : childError;
-  if (child > 0 && childError != 0) {
-    waitInterruptible(child, nullptr, 0);
-    child = childError == kStoppedFirst ? 0 : -1;
-  }
-  pthread_sigmask(SIG_SETMASK, &old, nullptr);
-  return child;
-}
-
 // The line's program itself when the line needs no shell, else the shell;
 // the program's start falls back to the shell, which also says why it
 // could not start one, in its own words, unless the system lacked what a
@@ -487,7 +324,8 @@ pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio,
   direct = false;
   if (plainWords(line, words) && learnEnvironment()) {
     argv = pointers(words);
-    pid_t child = start(programs(words[0]), argv.data(), envp.data(), stdio, childMask, error);
+    pid_t child =
+        spawnChild(rules, programs(words[0]), argv.data(), envp.data(), stdio, childMask, error);
     if (child != -1 || lacking(error)) {
       direct = child > 0;
       return child;
@@ -495,7 +333,7 @@ pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio,
   }
   std::vector<std::string> shell = {"sh", "-c", line};
   argv = pointers(shell);
-  return start({"/bin/sh"}, argv.data(), environ, stdio, childMask, error);
+  return spawnChild(rules, {"/bin/sh"}, argv.data(), environ, stdio, childMask, error);
 }
 
 // Waits for the child. A child killed by a signal is reported as the shell
@@ -505,7 +343,7 @@ int CommandRunner::State::finish(pid_t child, bool direct) {
   if (waitInterruptible(child, &status, 0) != child)
     return -1;
   std::string report;
-  int code = exitCode(status, direct, report);
+  int code = shellExitCode(status, direct, report);
   fwrite(report.data(), 1, report.size(), stderr);
   return code;
 }
@@ -721,12 +559,15 @@ void CommandRunner::State::read(Job& job, int stream) {
   char buffer[64 * 1024];
   for (int reads = 0; reads < kMostReads && job.watched[stream] >= 0; ++reads) {
     ssize_t n = ::read(job.watched[stream], buffer, sizeof buffer);
-    if (n > 0)
+    if (n > 0) {
       job.held[stream].append(buffer, static_cast<size_t>(n));
-    else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+    } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+      if (n < 0)
+        job.held[stream].cutShort(errorText(errno));
       closeIfOpen(job.watched[stream]);
-    else if (errno == EAGAIN)
+    } else if (errno == EAGAIN) {
       return;
+    }
   }
 }
 
@@ -780,7 +621,7 @@ int CommandRunner::wait(int& exitCode, bool& started) {
       job->ended = true;
       started = true;
       std::string report;
-      exitCode = job->waited ? platform::exitCode(job->status, job->direct, report) : -1;
+      exitCode = job->waited ? shellExitCode(job->status, job->direct, report) : -1;
       job->held[1].append(report.data(), report.size());
       return static_cast<int>(number);
     }

@@ -65,13 +65,23 @@ struct Reader {
 };
 
 // Reads a pipe to its end on a thread of its own: anonymous pipes offer
-// nothing to wait on, and a command must never wait for us to read.
+// nothing to wait on, and a command must never wait for us to read. The
+// end is a broken pipe, once every writer has gone.
 DWORD WINAPI readToEnd(void* argument) {
   Reader* reader = static_cast<Reader*>(argument);
   char buffer[16 * 1024];
   DWORD n = 0;
-  while (ReadFile(reader->pipe, buffer, sizeof buffer, &n, nullptr) && n > 0)
+  for (;;) {
+    if (!ReadFile(reader->pipe, buffer, sizeof buffer, &n, nullptr)) {
+      DWORD error = GetLastError();
+      if (error != ERROR_BROKEN_PIPE)
+        reader->held->cutShort(systemErrorText(error));
+      break;
+    }
+    if (n == 0)
+      break;
     reader->held->append(buffer, n);
+  }
   CloseHandle(reader->pipe);
   return 0;
 }
@@ -152,7 +162,13 @@ void CommandRunner::State::close(Job& job) {
   for (HANDLE* handle : handles) {
     if (!*handle)
       continue;
-    WaitForSingleObject(*handle, INFINITE);
+    if (WaitForSingleObject(*handle, INFINITE) == WAIT_FAILED) {
+      // Only a handle gone bad fails a wait; a reader may still use what
+      // it would free.
+      writeError(L"walkexec: cannot wait for a command: " + systemErrorText(GetLastError()) +
+                 L"\n");
+      abort();
+    }
     CloseHandle(*handle);
     *handle = nullptr;
   }

@@ -86,6 +86,10 @@ bool HeldOutput::writeTo(int stream, OutputLoss& loss, int& writeError) {
   }
   if (writeError == 0)
     writeError = writeStandard(stream, tail_.data(), tail_.size());
+  if (!cutShort_.empty()) {
+    whole = false;
+    loss = {OutputLoss::kNotRead, cutShort_};
+  }
   if (lost_) {
     whole = false;
     loss = {OutputLoss::kNotHeld, errorText(ENOMEM)};
@@ -97,6 +101,7 @@ bool HeldOutput::writeTo(int stream, OutputLoss& loss, int& writeError) {
   head_.clear();
   tail_.clear();
   lost_ = false;
+  cutShort_.clear();
   return whole;
 }
 

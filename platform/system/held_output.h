@@ -38,9 +38,12 @@ class HeldOutput {
   // can, it and what comes after it are lost, which writeTo() tells.
   void append(const char* data, size_t size);
 
+  // The command's pipe failed before its end, for `reason`.
+  void cutShort(const std::wstring& reason) { cutShort_ = reason; }
+
   // Writes everything held to standard output (1) or error (2), in order.
-  // False, with what was lost, when some of it could not be held, read
-  // back or written; a write to a closed pipe is told as EPIPE in
+  // False, with what was lost, when some of it could not be read, held,
+  // read back or written; a write to a closed pipe is told as EPIPE in
   // `writeError`.
   bool writeTo(int stream, OutputLoss& loss, int& writeError);
 
@@ -53,6 +56,7 @@ class HeldOutput {
   std::FILE* file_ = nullptr;  // The bytes after them, once memory is full.
   std::string tail_;           // The bytes after a file that could take no more.
   bool lost_ = false;          // Memory and the file could take no more.
+  std::wstring cutShort_;      // Why the pipe could not be read to its end.
 };
 
 // Writes a command's held standard output and error whole, each to its

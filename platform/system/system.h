@@ -70,7 +70,7 @@ std::wstring quotePath(const std::wstring& path);
 
 // What writing a command's held output lost, if anything, and why.
 struct OutputLoss {
-  enum What { kNothing, kNotHeld, kNotReadBack, kNotWritten };
+  enum What { kNothing, kNotRead, kNotHeld, kNotReadBack, kNotWritten };
   What what = kNothing;
   std::wstring reason;
 };

@@ -128,7 +128,8 @@ void Jobs::write(const Started& started) {
   platform::OutputLoss loss;
   if (runner_.writeOutput(started.number, loss))
     return;
-  const wchar_t* what = loss.what == platform::OutputLoss::kNotHeld       ? L"hold"
+  const wchar_t* what = loss.what == platform::OutputLoss::kNotRead       ? L"read"
+                        : loss.what == platform::OutputLoss::kNotHeld     ? L"hold"
                         : loss.what == platform::OutputLoss::kNotReadBack ? L"read back"
                                                                           : L"write";
   platform::writeError(
