@@ -1,11 +1,12 @@
 // CommandRunner on POSIX: /bin/sh -c for every line that needs the shell,
 // and the program itself, started as the shell would start it, for every
-// other line, which saves a shell per file. Several commands at a time each
-// write into two pipes of their own, read as they fill so that no command
-// waits on us; a command has ended when both pipes are closed and it has
-// exited. They are started by threads of their own, one per job, since a
-// start holds its thread until the command's exec: the starts overlap each
-// other and our reading and waiting.
+// other line, which saves a shell per file (the rules in shell_words.h, the
+// start in spawn_posix.cpp). Several commands at a time each write into two
+// pipes of their own, read as they fill so that no command waits on us; a
+// command has ended when both pipes are closed and it has exited. They are
+// started by threads of their own, made as the starts need them and at most
+// one per job, since a start holds its thread until the command's exec: the
+// starts overlap each other and our reading and waiting.
 #include "system.h"
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -29,6 +31,8 @@
 #include <thread>
 
 #include "held_output.h"
+#include "shell_words.h"
+#include "spawn_posix.h"
 #include "text.h"
 
 extern char** environ;
@@ -38,9 +42,12 @@ namespace platform {
 namespace {
 
 // Signal state is process-wide, so these are too. `pendingResults` counts
-// the commands started whose results are not all written yet.
-volatile sig_atomic_t pendingResults = 0;
-volatile sig_atomic_t pendingInterrupt = 0;
+// the commands started whose results are not all written yet;
+// `pendingInterrupt` is the signal that stops the run, read by the starters
+// too. Both are lock-free, which a handler needs.
+std::atomic<int> pendingResults(0);
+std::atomic<int> pendingInterrupt(0);
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler sets them");
 
 // In a handler, the signal is delivered again as soon as the handler
 // returns.
@@ -49,21 +56,37 @@ void endBySignal(int signo) {
   raise(signo);
 }
 
+// Stops the run by `signo` unless something else stopped it first.
+void stopBy(int signo) {
+  int none = 0;
+  pendingInterrupt.compare_exchange_strong(none, signo);
+}
+
 // While a command's results are pending an interrupt waits for them, as
 // with system(), so that the commands see it first; otherwise it ends the
 // run at once.
 void onInterrupt(int signo) {
-  if (pendingResults)
-    pendingInterrupt = signo;
+  if (pendingResults.load() != 0)
+    stopBy(signo);
   else
     endBySignal(signo);
 }
 
-// Caught rather than ignored: exec gives the commands the default back.
-void onBrokenPipe(int) {}
+// A write to a closed pipe, or past the file size limit, then fails with
+// EPIPE or EFBIG and is told. Caught rather than ignored: exec gives the
+// commands the default back.
+void onRefusedWrite(int) {}
 
-const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
+// SIGHUP (a terminal or an ssh session gone) ends a run as SIGTERM does.
+const int kInterrupts[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
 const int kCaughtCount = sizeof kCaughtSignals / sizeof kCaughtSignals[0];
+
+// Whether our standard output is a pipe or socket whose reader has gone.
+bool outputGone() {
+  struct pollfd output = {1, POLLOUT, 0};
+  return poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP)) != 0;
+}
 
 // Descriptors kept for everything but the commands: the logs, the walk's
 // directory, the null device, the starters' wake-up pipe.
@@ -72,57 +95,8 @@ const size_t kReservedDescriptors = 16;
 const size_t kDescriptorsPerCommand = 5;
 // Above this limit descriptors are not counted: they are plenty.
 const rlim_t kCountedLimit = 65536;
-// dash's keywords and builtins: a line starting with one needs the shell.
-const char* const kShellWords[] = {
-    "!",       "case",     "do",     "done",  "elif",    "else",  "esac",   "fi",
-    "for",     "if",       "in",     "then",  "until",   "while", "{",      "}",
-    ".",       ":",        "[",      "alias", "bg",      "break", "cd",     "chdir",
-    "command", "continue", "echo",   "eval",  "exec",    "exit",  "export", "false",
-    "fg",      "getopts",  "hash",   "jobs",  "kill",    "local", "printf", "pwd",
-    "read",    "readonly", "return", "set",   "shift",   "test",  "times",  "trap",
-    "true",    "type",     "ulimit", "umask", "unalias", "unset", "wait"};
-
 // The search path of dash when PATH is not set.
 const char kDefaultPath[] = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
-
-// The words of a line that needs nothing of the shell: blanks between
-// words, and in them only plain characters and single-quoted text (the
-// quoted paths, '\'' included), which the shell takes literally. False for
-// anything else.
-bool plainWords(const std::string& line, std::vector<std::string>& words) {
-  bool inWord = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == ' ' || c == '\t') {
-      inWord = false;
-      continue;
-    }
-    if (!inWord)
-      words.emplace_back();
-    inWord = true;
-    if (c == '\'') {
-      size_t end = line.find('\'', i + 1);
-      if (end == std::string::npos)
-        return false;
-      words.back().append(line, i + 1, end - i - 1);
-      i = end;
-    } else if (c == '\\' && i + 1 < line.size() && line[i + 1] == '\'') {
-      words.back() += '\'';
-      ++i;
-    } else if (c == '\0' || strchr("\"$`\\;&|<>(){}*?[#~\n", c) ||
-               (c == '=' && words.size() == 1)) {
-      return false;
-    } else {
-      words.back() += c;
-    }
-  }
-  if (words.empty())
-    return false;
-  for (const char* word : kShellWords)
-    if (words[0] == word)
-      return false;
-  return true;
-}
 
 // The environment that the shell gives its commands is not ours: it drops
 // names that are no variable names, sets PWD and has its own order. So it is
@@ -150,23 +124,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return result;
 }
 
-// The exit code of a command that ended with `status`, as the shell
-// reports it. A signal that killed a command the shell would have started
-// is told as the shell tells it, in `report`.
-int exitCode(int status, bool direct, std::string& report) {
-  if (WIFEXITED(status))
-    return WEXITSTATUS(status);
-  int signo = WTERMSIG(status);
-  if (direct && signo != SIGINT && signo != SIGPIPE) {
-    // dash's words: the signal's description, cut at 32 bytes.
-    report = std::string(strsignal(signo)).substr(0, 32);
-    if (WCOREDUMP(status))
-      report += " (core dumped)";
-    report += '\n';
-  }
-  return 128 + signo;
-}
-
 void closeIfOpen(int& fd) {
   if (fd >= 0)
     close(fd);
@@ -191,47 +148,6 @@ size_t freeDescriptors() {
   return static_cast<size_t>(limit.rlim_cur) - open;
 }
 
-// What the child makes of its start before the exec: the default for the
-// signals we catch, and its standard descriptors. A descriptor already in
-// its place keeps only its close-on-exec flag.
-bool prepareChild(const bool* caught, const int* stdio) {
-  struct sigaction byDefault = {};
-  byDefault.sa_handler = SIG_DFL;
-  for (int i = 0; i < kCaughtCount; ++i)
-    if (caught[i] && sigaction(kCaughtSignals[i], &byDefault, nullptr) != 0)
-      return false;
-  for (int fd = 0; stdio && fd < 3; ++fd) {
-    if (stdio[fd] == fd ? fcntl(fd, F_SETFD, 0) != 0 : dup2(stdio[fd], fd) != fd)
-      return false;
-  }
-  return true;
-}
-
-// In the child of a vfork: execs the first of `programs` that the system
-// will run, or tells why none would run in `error`, which it shares with
-// its parent.
-[[noreturn]] void execChild(const std::vector<std::string>& programs, char* const argv[],
-                            char* const envp[], const bool* caught, const int* stdio,
-                            const sigset_t* mask, volatile int& error) {
-  if (prepareChild(caught, stdio) && sigprocmask(SIG_SETMASK, mask, nullptr) == 0) {
-    for (const std::string& program : programs) {
-      execve(program.c_str(), argv, envp);
-      // The shell goes on past these; any other failure is the shell's to tell.
-      if (errno != ENOENT && errno != ENOTDIR && errno != EACCES)
-        break;
-    }
-  }
-  error = errno != 0 ? errno : ENOEXEC;
-  _exit(127);
-}
-
-pid_t waitInterruptible(pid_t child, int* status, int options) {
-  pid_t waited;
-  while ((waited = waitpid(child, status, options)) < 0 && errno == EINTR) {
-  }
-  return waited;
-}
-
 }  // namespace
 
 struct CommandRunner::State {
@@ -250,6 +166,7 @@ struct CommandRunner::State {
   const unsigned jobCount;
   struct sigaction saved[kCaughtCount];  // As the process started, for kCaughtSignals.
   bool caught[kCaughtCount] = {};
+  SpawnRules rules;  // The caught signals back at their default in the commands.
   FileBudget budget;
   std::wstring startError;
   bool runPending = false;  // run()'s results are not written yet.
@@ -281,37 +198,42 @@ struct CommandRunner::State {
   std::vector<std::unique_ptr<Job>> jobs;  // By number; null when free.
   int nullInput = -1;
 
-  // The starters, and what passes between them and us under `lock`: the
-  // jobs to start, and those tried, which a byte in `wake` tells us of.
-  // Without a starter (none could be made) we start the jobs ourselves.
+  // The starters, made as jobs need them, and what passes between them and
+  // us under `lock`: the jobs to start, and those tried, which a byte in
+  // `wake` tells us of. Without a starter (none could be made) we start the
+  // jobs ourselves.
   std::vector<std::thread> starters;
   std::mutex lock;
   std::condition_variable queuedOne;
   std::deque<Job*> queued;
   std::vector<Job*> tried;
+  unsigned idle = 0;  // Starters waiting for a job.
   bool stopping = false;
   int wake[2] = {-1, -1};
-  sigset_t commandMask;  // Ours as the starters began: the commands get it.
-  bool startersMade = false;
+  sigset_t commandMask;  // Ours as the first job came: the commands get it.
+  bool startersPrepared = false;
 
   bool learnEnvironment();
   std::vector<std::string> programs(const std::string& name) const;
-  pid_t start(const std::vector<std::string>& programs, char* const argv[], char* const envp[],
-              const int* stdio, const sigset_t* childMask, int& error);
   pid_t startLine(const std::string& line, const int* stdio, const sigset_t* childMask,
                   bool& direct, int& error);
-  void makeStarters(unsigned count);
+  void prepareStarters();
+  bool makeStarter();
+  bool handOver(Job* job);
   void startJob(Job& job, const sigset_t* childMask);
   void starterLoop();
-  void stopStarters();
+  void retireStarters();
+  bool othersLive(const Job& job) const;
   int finish(pid_t child, bool direct);
   void read(Job& job, int stream);
   static void reap(Job& job, int options);
 };
 
 // A signal that cannot be caught (none can fail here but a bad number) is
-// left as it was.
+// left as it was. Nothing of an earlier runner is pending.
 CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
+  pendingResults = 0;
+  pendingInterrupt = 0;
   // Ignored, SIGCHLD would let the system reap the commands before we see
   // how they ended.
   struct sigaction byDefault = {};
@@ -325,15 +247,24 @@ CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {
     if (sigaction(signo, nullptr, &state_->saved[i]) != 0 || state_->saved[i].sa_handler == SIG_IGN)
       continue;
     struct sigaction action = {};
-    action.sa_handler = signo == SIGPIPE ? onBrokenPipe : onInterrupt;
+    bool write = signo == SIGPIPE || signo == SIGXFSZ;
+    action.sa_handler = write ? onRefusedWrite : onInterrupt;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     state_->caught[i] = sigaction(signo, &action, nullptr) == 0;
+    if (state_->caught[i])
+      state_->rules.defaults.push_back(signo);
   }
+  sigemptyset(&state_->rules.interrupts);
+  for (int signo : kInterrupts)
+    sigaddset(&state_->rules.interrupts, signo);
+  state_->rules.stop = &pendingInterrupt;
 }
 
 CommandRunner::~CommandRunner() {
-  state_->stopStarters();
+  state_->retireStarters();
+  closeIfOpen(state_->wake[0]);
+  closeIfOpen(state_->wake[1]);
   for (auto& job : state_->jobs) {
     if (!job)
       continue;
@@ -382,45 +313,6 @@ std::vector<std::string> CommandRunner::State::programs(const std::string& name)
   return result;
 }
 
-// Starts the first of `programs` that the system will run, with `stdio`
-// as its standard input, output and error (ours when null). Returns its
-// process id and counts its results as pending; 0 when an interrupt has
-// come, and then nothing starts; -1 when it did not start, with `error`
-// the last reason. vfork shares our memory until the child's exec, which
-// makes it the cheapest start and lets the child tell us why its exec
-// failed. Signals stay blocked from the last look for an interrupt until
-// the child has the default handlers back, so that none of ours runs in it
-// and an interrupt that comes during the start reaches the child too or
-// finds the start not yet made.
-pid_t CommandRunner::State::start(const std::vector<std::string>& programs, char* const argv[],
-                                  char* const envp[], const int* stdio, const sigset_t* childMask,
-                                  int& error) {
-  sigset_t all, old, pending;
-  sigfillset(&all);
-  int failed = pthread_sigmask(SIG_SETMASK, &all, &old);
-  if (failed != 0 || sigpending(&pending) != 0) {
-    error = failed != 0 ? failed : errno;
-    return -1;
-  }
-  if (pendingInterrupt || sigismember(&pending, SIGINT) || sigismember(&pending, SIGQUIT) ||
-      sigismember(&pending, SIGTERM)) {
-    // Unblocked, the interrupt is handled: at once when nothing is pending.
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    return 0;
-  }
-  volatile int childError = 0;
-  pid_t child = vfork();
-  if (child == 0)
-    execChild(programs, argv, envp, caught, stdio, childMask ? childMask : &old, childError);
-  error = child < 0 ? errno : childError;
-  if (child > 0 && childError != 0) {
-    waitInterruptible(child, nullptr, 0);
-    child = -1;
-  }
-  pthread_sigmask(SIG_SETMASK, &old, nullptr);
-  return child;
-}
-
 // The line's program itself when the line needs no shell, else the shell;
 // the program's start falls back to the shell, which also says why it
 // could not start one, in its own words, unless the system lacked what a
@@ -432,7 +324,8 @@ pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio,
   direct = false;
   if (plainWords(line, words) && learnEnvironment()) {
     argv = pointers(words);
-    pid_t child = start(programs(words[0]), argv.data(), envp.data(), stdio, childMask, error);
+    pid_t child =
+        spawnChild(rules, programs(words[0]), argv.data(), envp.data(), stdio, childMask, error);
     if (child != -1 || lacking(error)) {
       direct = child > 0;
       return child;
@@ -440,7 +333,7 @@ pid_t CommandRunner::State::startLine(const std::string& line, const int* stdio,
   }
   std::vector<std::string> shell = {"sh", "-c", line};
   argv = pointers(shell);
-  return start({"/bin/sh"}, argv.data(), environ, stdio, childMask, error);
+  return spawnChild(rules, {"/bin/sh"}, argv.data(), environ, stdio, childMask, error);
 }
 
 // Waits for the child. A child killed by a signal is reported as the shell
@@ -450,7 +343,7 @@ int CommandRunner::State::finish(pid_t child, bool direct) {
   if (waitInterruptible(child, &status, 0) != child)
     return -1;
   std::string report;
-  int code = exitCode(status, direct, report);
+  int code = shellExitCode(status, direct, report);
   fwrite(report.data(), 1, report.size(), stderr);
   return code;
 }
@@ -462,19 +355,22 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
   bool direct = false;
   int error = 0;
   // Pending from before the start, so that an interrupt during it waits.
-  pendingResults = pendingResults + 1;
+  ++pendingResults;
   pid_t child = s.startLine(encodeUtf8(commandLine), nullptr, nullptr, direct, error);
   if (child <= 0)
-    pendingResults = pendingResults - 1;
+    --pendingResults;
   // Nothing is pending: an interrupt has ended us already.
   if (child == 0)
-    endBySignal(pendingInterrupt);
+    endBySignal(pendingInterrupt.load());
   if (child < 0) {
     s.startError = errorText(error);
     return false;
   }
   s.runPending = true;
   exitCode = s.finish(child, direct);
+  // Our standard output closed: the next command would die of it too.
+  if (exitCode == 128 + SIGPIPE && outputGone())
+    stopBy(SIGPIPE);
   return true;
 }
 
@@ -482,9 +378,9 @@ void CommandRunner::resultsWritten() {
   if (!state_->runPending)
     return;
   state_->runPending = false;
-  pendingResults = pendingResults - 1;
-  if (pendingInterrupt)
-    endBySignal(pendingInterrupt);
+  --pendingResults;
+  if (pendingInterrupt.load() != 0)
+    endBySignal(pendingInterrupt.load());
 }
 
 const std::wstring& CommandRunner::startError() const {
@@ -495,28 +391,61 @@ unsigned CommandRunner::capacity() const {
   return state_->jobCount;
 }
 
-// The starters take every signal blocked, so that our handlers run on our
-// thread alone; the commands get the mask we had.
-void CommandRunner::State::makeStarters(unsigned count) {
-  startersMade = true;
-  learnEnvironment();  // Before any starter reads it.
-  if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
-    return;
-  sigset_t all;
-  sigfillset(&all);
-  if (pthread_sigmask(SIG_SETMASK, &all, &commandMask) != 0)
-    return;
-  for (unsigned i = 0; i < count; ++i) {
-    try {
-      starters.emplace_back(&State::starterLoop, this);
-    } catch (const std::system_error&) {
-      break;  // As many as the system lets us make.
-    }
+// What the starters share, made before the first of them: the
+// environment, which they read, and the pipe that tells us of their starts.
+void CommandRunner::State::prepareStarters() {
+  startersPrepared = true;
+  learnEnvironment();
+  if (pthread_sigmask(SIG_SETMASK, nullptr, &commandMask) != 0 ||
+      pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    closeIfOpen(wake[0]);
+    closeIfOpen(wake[1]);
   }
-  pthread_sigmask(SIG_SETMASK, &commandMask, nullptr);
 }
 
-void CommandRunner::State::stopStarters() {
+// A starter takes every signal blocked, so that our handlers run on our
+// thread alone; the commands get the mask we had. False when the system
+// has no thread to give (for want of processes, memory).
+bool CommandRunner::State::makeStarter() {
+  sigset_t all, old;
+  sigfillset(&all);
+  if (pthread_sigmask(SIG_SETMASK, &all, &old) != 0)
+    return false;
+  bool made = true;
+  try {
+    starters.emplace_back(&State::starterLoop, this);
+  } catch (const std::system_error&) {
+    made = false;
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);  // The mask we had: it cannot fail.
+  return made;
+}
+
+// Queues the job for a starter, making one when none is idle: threads
+// count against the process limit as commands do, so there are only as
+// many as the starts need at once. False when there is no starter.
+bool CommandRunner::State::handOver(Job* job) {
+  if (wake[0] < 0)
+    return false;
+  bool idleOne;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    idleOne = idle > queued.size();
+  }
+  if (!idleOne && starters.size() < jobCount)
+    makeStarter();
+  if (starters.empty())
+    return false;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    queued.push_back(job);
+  }
+  queuedOne.notify_one();
+  return true;
+}
+
+// Only while no job is queued: the starters end and are joined.
+void CommandRunner::State::retireStarters() {
   {
     std::lock_guard<std::mutex> guard(lock);
     stopping = true;
@@ -524,8 +453,9 @@ void CommandRunner::State::stopStarters() {
   queuedOne.notify_all();
   for (std::thread& starter : starters)
     starter.join();
-  closeIfOpen(wake[0]);
-  closeIfOpen(wake[1]);
+  starters.clear();
+  std::lock_guard<std::mutex> guard(lock);
+  stopping = false;
 }
 
 void CommandRunner::State::starterLoop() {
@@ -533,7 +463,9 @@ void CommandRunner::State::starterLoop() {
     Job* job;
     {
       std::unique_lock<std::mutex> guard(lock);
+      ++idle;
       queuedOne.wait(guard, [this] { return stopping || !queued.empty(); });
+      --idle;
       if (stopping)
         return;
       job = queued.front();
@@ -548,6 +480,12 @@ void CommandRunner::State::starterLoop() {
     while (write(wake[1], "", 1) < 0 && errno == EINTR) {
     }
   }
+}
+
+bool CommandRunner::State::othersLive(const Job& job) const {
+  return std::any_of(jobs.begin(), jobs.end(), [&](const std::unique_ptr<Job>& other) {
+    return other && other.get() != &job && !other->ended;
+  });
 }
 
 // Fills the job's start: its process and the descriptors watched, or why
@@ -583,10 +521,10 @@ void CommandRunner::State::startJob(Job& job, const sigset_t* childMask) {
 
 int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
-  if (pendingInterrupt)
+  if (pendingInterrupt.load() != 0)
     return kInterrupted;
-  if (!s.startersMade)
-    s.makeStarters(s.jobCount);
+  if (!s.startersPrepared)
+    s.prepareStarters();
   auto job = std::make_unique<State::Job>(s.budget);
   job->line = encodeUtf8(commandLine);
   size_t number = 0;
@@ -597,25 +535,19 @@ int CommandRunner::start(const std::wstring& commandLine) {
   job->number = static_cast<int>(number);
   State::Job* started = job.get();
   s.jobs[number] = std::move(job);
-  pendingResults = pendingResults + 1;
+  ++pendingResults;
   if (s.nullInput < 0)
     s.nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  if (s.nullInput < 0 || s.starters.empty()) {
-    if (s.nullInput < 0) {
-      started->startError = errno;
-      started->pid = -1;
-    } else {
-      s.startJob(*started, nullptr);
-    }
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.tried.push_back(started);
+  if (s.nullInput >= 0 && s.handOver(started))
     return started->number;
+  if (s.nullInput < 0) {
+    started->startError = errno;
+    started->pid = -1;
+  } else {
+    s.startJob(*started, nullptr);
   }
-  {
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.queued.push_back(started);
-  }
-  s.queuedOne.notify_one();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.tried.push_back(started);
   return started->number;
 }
 
@@ -627,12 +559,15 @@ void CommandRunner::State::read(Job& job, int stream) {
   char buffer[64 * 1024];
   for (int reads = 0; reads < kMostReads && job.watched[stream] >= 0; ++reads) {
     ssize_t n = ::read(job.watched[stream], buffer, sizeof buffer);
-    if (n > 0)
+    if (n > 0) {
       job.held[stream].append(buffer, static_cast<size_t>(n));
-    else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+    } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+      if (n < 0)
+        job.held[stream].cutShort(errorText(errno));
       closeIfOpen(job.watched[stream]);
-    else if (errno == EAGAIN)
+    } else if (errno == EAGAIN) {
       return;
+    }
   }
 }
 
@@ -665,6 +600,13 @@ int CommandRunner::wait(int& exitCode, bool& started) {
       starting = starting || job->starting;
       if (job->starting)
         continue;
+      // The starters' threads count against the process limit as commands
+      // do: with nothing else running, a start that lacked a process is
+      // made again from our own thread, theirs gone, as one at a time.
+      if (job->pid < 0 && job->startError == EAGAIN && !s.starters.empty() && !s.othersLive(*job)) {
+        s.retireStarters();
+        s.startJob(*job, nullptr);
+      }
       if (job->pid <= 0) {
         job->ended = true;
         started = false;
@@ -679,7 +621,7 @@ int CommandRunner::wait(int& exitCode, bool& started) {
       job->ended = true;
       started = true;
       std::string report;
-      exitCode = job->waited ? platform::exitCode(job->status, job->direct, report) : -1;
+      exitCode = job->waited ? shellExitCode(job->status, job->direct, report) : -1;
       job->held[1].append(report.data(), report.size());
       return static_cast<int>(number);
     }
@@ -732,20 +674,23 @@ int CommandRunner::wait(int& exitCode, bool& started) {
   }
 }
 
-bool CommandRunner::writeOutput(int command, std::wstring& reason) {
+bool CommandRunner::writeOutput(int command, OutputLoss& loss) {
   std::unique_ptr<State::Job>& job = state_->jobs[command];
-  bool whole = writeHeld(job->held, reason);
+  bool outputClosed = false;
+  bool whole = writeHeld(job->held, loss, outputClosed);
+  if (outputClosed)
+    stopBy(SIGPIPE);
   job.reset();
-  pendingResults = pendingResults - 1;
+  --pendingResults;
   return whole;
 }
 
 bool CommandRunner::interrupted() const {
-  return pendingInterrupt != 0;
+  return pendingInterrupt.load() != 0;
 }
 
 void CommandRunner::endByInterrupt() {
-  int signo = pendingInterrupt;
+  int signo = pendingInterrupt.load();
   sigset_t only;
   sigemptyset(&only);
   sigaddset(&only, signo);

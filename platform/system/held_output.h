@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "system.h"
+
 namespace platform {
 
 // How many temporary files held output may keep open at once, so that it
@@ -32,26 +34,37 @@ class HeldOutput {
   HeldOutput(const HeldOutput&) = delete;
   HeldOutput& operator=(const HeldOutput&) = delete;
 
+  // Output that memory cannot take goes to a temporary file; when neither
+  // can, it and what comes after it are lost, which writeTo() tells.
   void append(const char* data, size_t size);
 
+  // The command's pipe failed before its end, for `reason`.
+  void cutShort(const std::wstring& reason) { cutShort_ = reason; }
+
   // Writes everything held to standard output (1) or error (2), in order.
-  // False, with the reason, when the temporary file could not be read back
-  // whole.
-  bool writeTo(int stream, std::wstring& reason);
+  // False, with what was lost, when some of it could not be read, held,
+  // read back or written; a write to a closed pipe is told as EPIPE in
+  // `writeError`.
+  bool writeTo(int stream, OutputLoss& loss, int& writeError);
 
  private:
   void closeFile();
+  bool openFile();
 
   FileBudget& budget_;
   std::string head_;           // The first bytes, in memory.
   std::FILE* file_ = nullptr;  // The bytes after them, once memory is full.
   std::string tail_;           // The bytes after a file that could take no more.
+  bool lost_ = false;          // Memory and the file could take no more.
+  std::wstring cutShort_;      // Why the pipe could not be read to its end.
 };
 
 // Writes a command's held standard output and error whole, each to its
-// stream, after whatever was written there before. False, with the reason,
-// when some of it could not be read back.
-bool writeHeld(HeldOutput (&held)[2], std::wstring& reason);
+// stream, after whatever was written there before. False, with what was
+// lost, when some of it could not be held, read back or written. A closed
+// pipe loses nothing that could have been shown: on standard error it is
+// no loss, and on standard output it sets `outputClosed`.
+bool writeHeld(HeldOutput (&held)[2], OutputLoss& loss, bool& outputClosed);
 
 // An anonymous temporary file, gone when closed and not inherited by the
 // commands; null when none can be made.
@@ -60,9 +73,10 @@ std::FILE* temporaryFile();
 // The system's description of a C runtime error number.
 std::wstring errorText(int error);
 
-// Writes the bytes to standard output (1) or error (2) as they are. Bytes
-// that cannot be written (a closed pipe) are dropped.
-void writeStandard(int stream, const char* data, size_t size);
+// Writes the bytes to standard output (1) or error (2) as they are. Returns
+// 0, or the C runtime error number of a write that failed (EPIPE for a
+// closed pipe), whose bytes are dropped.
+int writeStandard(int stream, const char* data, size_t size);
 
 }  // namespace platform
 

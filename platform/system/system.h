@@ -23,8 +23,8 @@ struct DirectoryEntry {
 };
 
 // One search of a directory for a pattern, given as the directory path
-// joined with the pattern. A search that fails finds nothing. The
-// destructor closes it.
+// joined with the pattern. A search that fails finds nothing, and says why
+// unless the directory path names a file. The destructor closes it.
 class DirectorySearch {
  public:
   explicit DirectorySearch(const std::wstring& searchPath);
@@ -34,6 +34,10 @@ class DirectorySearch {
 
   // Fills `entry` with the next match; false when none is left.
   bool next(DirectoryEntry& entry);
+
+  // Why the directory could not be read, in part or at all; empty when it
+  // could, or when the directory path names a file.
+  const std::wstring& error() const;
 
  private:
   struct State;
@@ -63,6 +67,13 @@ unsigned long long systemTimeNow();
 
 // A path as one literal word of the command interpreter's line.
 std::wstring quotePath(const std::wstring& path);
+
+// What writing a command's held output lost, if anything, and why.
+struct OutputLoss {
+  enum What { kNothing, kNotRead, kNotHeld, kNotReadBack, kNotWritten };
+  What what = kNothing;
+  std::wstring reason;
+};
 
 // Runs command lines through the command interpreter. On POSIX a line that
 // needs nothing of the shell starts its program directly, as the shell
@@ -116,9 +127,11 @@ class CommandRunner {
 
   // Writes what an ended command printed, its output to standard output
   // and its errors to standard error, and forgets it (a command that did
-  // not start too). Its results are then all written. False, with the
-  // reason, when some of its output could not be read back.
-  bool writeOutput(int command, std::wstring& reason);
+  // not start too). Its results are then all written. False, with what was
+  // lost, when some of its output could not be held, read back or written.
+  // Standard output closed (a pipe whose reader has gone) loses nothing
+  // more: it stops the run as an interrupt does, on POSIX by SIGPIPE.
+  bool writeOutput(int command, OutputLoss& loss);
 
   // Whether an interrupt has come; ending by it waits for every started
   // command's results to be written.
@@ -138,9 +151,14 @@ void writeError(const std::wstring& text);
 // with the reason.
 bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason);
 
-// Reads a whole file; a missing one reads as empty. False, with the reason,
-// when it cannot be read.
+// Reads a whole regular file; a missing one reads as empty. False, with the
+// reason, when it cannot be read or is no regular file (a pipe or a device
+// may never end).
 bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason);
+
+// Cuts a file to its first `size` bytes. False, with the reason, when it
+// cannot.
+bool truncateFile(const std::wstring& path, unsigned long long size, std::wstring& reason);
 
 // The text as UTF-16 little-endian bytes.
 std::string utf16leBytes(const std::wstring& text);

@@ -42,6 +42,7 @@ struct DirectorySearch::State {
   DIR* dir = nullptr;
   std::string prefix;  // Directory part with its trailing '/', or empty.
   std::wstring pattern;
+  std::wstring error;
 };
 
 DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new State) {
@@ -53,6 +54,8 @@ DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new St
     return;
   state_->prefix = encodeUtf8(directory);
   state_->dir = opendir(state_->prefix.empty() ? "." : state_->prefix.c_str());
+  if (!state_->dir && errno != ENOTDIR)
+    state_->error = errorText(errno);
 }
 
 DirectorySearch::~DirectorySearch() {
@@ -63,7 +66,14 @@ DirectorySearch::~DirectorySearch() {
 bool DirectorySearch::next(DirectoryEntry& entry) {
   if (!state_->dir)
     return false;
-  while (struct dirent* found = readdir(state_->dir)) {
+  for (;;) {
+    errno = 0;
+    struct dirent* found = readdir(state_->dir);
+    if (!found) {
+      if (errno != 0)
+        state_->error = errorText(errno);
+      return false;
+    }
     std::wstring name = decodeUtf8(found->d_name);
     if (!wildcardMatch(name, state_->pattern))
       continue;
@@ -77,7 +87,10 @@ bool DirectorySearch::next(DirectoryEntry& entry) {
     }
     return true;
   }
-  return false;
+}
+
+const std::wstring& DirectorySearch::error() const {
+  return state_->error;
 }
 
 bool shellMatch(const std::wstring& name, const std::wstring& patterns) {
@@ -133,9 +146,12 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
     if (written < 0) {
       error = errno;
     } else if (static_cast<size_t>(written) < bytes.size()) {
-      // A file takes less than it is given only when its device is full.
-      error = ENOSPC;
-      if (ftruncate(fd, before.st_size) != 0)
+      // The rest, which the file did not take, tells why (a full device,
+      // the file size limit).
+      size_t left = bytes.size() - static_cast<size_t>(written);
+      ssize_t rest = write(fd, bytes.data() + written, left);
+      error = rest < 0 ? errno : static_cast<size_t>(rest) < left ? ENOSPC : 0;
+      if (error != 0 && ftruncate(fd, before.st_size) != 0)
         error = errno;
     }
   }
@@ -146,24 +162,39 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
   return error == 0;
 }
 
+// Opened without waiting, so that a pipe without a writer is refused, not
+// waited for.
 bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason) {
   bytes.clear();
-  int fd = open(encodeUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(encodeUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0 && errno == ENOENT)
     return true;
-  int error = fd < 0 ? errno : 0;
+  if (fd < 0) {
+    reason = errorText(errno);
+    return false;
+  }
+  struct stat info;
+  int error = fstat(fd, &info) == 0 ? 0 : errno;
+  if (error == 0 && !S_ISREG(info.st_mode))
+    reason = L"not a regular file";
   char buffer[64 * 1024];
-  for (ssize_t n; error == 0 && (n = read(fd, buffer, sizeof buffer)) != 0;) {
+  for (ssize_t n; error == 0 && reason.empty() && (n = read(fd, buffer, sizeof buffer)) != 0;) {
     if (n > 0)
       bytes.append(buffer, static_cast<size_t>(n));
     else if (errno != EINTR)
       error = errno;
   }
-  if (fd >= 0)
-    close(fd);  // Only read from: nothing to lose.
+  close(fd);  // Only read from: nothing to lose.
   if (error != 0)
     reason = errorText(error);
-  return error == 0;
+  return reason.empty();
+}
+
+bool truncateFile(const std::wstring& path, unsigned long long size, std::wstring& reason) {
+  if (truncate(encodeUtf8(path).c_str(), static_cast<off_t>(size)) == 0)
+    return true;
+  reason = errorText(errno);
+  return false;
 }
 
 std::string utf16leBytes(const std::wstring& text) {
@@ -188,16 +219,17 @@ std::FILE* temporaryFile() {
   return file;
 }
 
-void writeStandard(int stream, const char* data, size_t size) {
+int writeStandard(int stream, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(stream, data, size);
     if (n < 0 && errno == EINTR)
       continue;
-    if (n <= 0)
-      return;
+    if (n < 0)
+      return errno;
     data += n;
     size -= static_cast<size_t>(n);
   }
+  return 0;
 }
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 
 #include <boost/format.hpp>
 
+#include "command.h"
+
 namespace {
 // Kept in order, results that wait for an earlier command are held, up to
 // this many per job; then nothing starts until it ends, which bounds memory.
@@ -90,8 +92,9 @@ void Jobs::waitForOne() {
   auto ended = std::find_if(started_.begin(), started_.end(),
                             [&](const Started& s) { return !s.ended && s.number == number; });
   if (!started) {
-    std::wstring path = ended->path, reason;
-    runner_.writeOutput(number, reason);
+    std::wstring path = ended->path;
+    platform::OutputLoss nothingHeld;
+    runner_.writeOutput(number, nothingHeld);
     started_.erase(ended);
     // An interrupt came first: nothing starts any more.
     if (runner_.startError().empty() || runner_.interrupted())
@@ -122,13 +125,17 @@ void Jobs::waitForOne() {
 void Jobs::write(const Started& started) {
   if (started.exitCode != 0)
     logs_.failures.append(started.exitCode, started.path);
-  std::wstring reason;
-  if (runner_.writeOutput(started.number, reason))
+  platform::OutputLoss loss;
+  if (runner_.writeOutput(started.number, loss))
     return;
-  platform::writeError((boost::wformat(L"walkexec: cannot read back the output of the command for "
-                                       L"%s: %s\n") %
-                        started.path % reason)
-                           .str());
+  const wchar_t* what = loss.what == platform::OutputLoss::kNotRead       ? L"read"
+                        : loss.what == platform::OutputLoss::kNotHeld     ? L"hold"
+                        : loss.what == platform::OutputLoss::kNotReadBack ? L"read back"
+                                                                          : L"write";
+  platform::writeError(
+      (boost::wformat(L"walkexec: cannot %s the output of the command for %s: %s\n") % what %
+       started.path % loss.reason)
+          .str());
   failed_ = true;
 }
 

@@ -10,20 +10,12 @@
 
 #include <deque>
 #include <string>
-#include <unordered_set>
 
-#include "command.h"
+#include "logs.h"
 #include "system.h"
 
 // The most commands at once that -j takes.
 const unsigned kMaxJobs = 256;
-
-// Where a run's results go, and what an earlier run has done.
-struct RunLogs {
-  ExitLog failures;
-  ExitLog jobs;
-  std::unordered_set<std::string> succeeded;  // Paths as UTF-16LE bytes, not run again.
-};
 
 class Jobs {
  public:

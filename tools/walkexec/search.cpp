@@ -4,12 +4,28 @@
 
 #include <boost/format.hpp>
 
+namespace {
+
+// Names a directory that the search could not read; false when it could.
+bool tellUnread(const std::wstring& directory, const platform::DirectorySearch& search,
+                bool& unread) {
+  if (search.error().empty())
+    return false;
+  platform::writeError(
+      (boost::wformat(L"walkexec: cannot read %s: %s\n") % directory % search.error()).str());
+  unread = true;
+  return true;
+}
+
+}  // namespace
+
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
                   const RunSettings& settings) {
-  RunLogs logs = {
-      ExitLog(settings.errorLog, L"failure log"), ExitLog(settings.jobLog, L"job log"), {}};
+  RunLogs logs = {ExitLog(settings.errorLog, L"failure log", ExitLog::kPlain),
+                  ExitLog(settings.jobLog, L"job log", ExitLog::kEscaped),
+                  {}};
   std::wstring reason;
-  if (settings.resume && !succeededPaths(settings.jobLog, logs.succeeded, reason)) {
+  if (settings.resume && !resumeFrom(settings.jobLog, logs.succeeded, reason)) {
     platform::writeError(
         (boost::wformat(L"walkexec: cannot read the job log %s: %s\n") % settings.jobLog % reason)
             .str());
@@ -19,18 +35,19 @@ bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std:
   ProgressTicker ticker(&timer);
   Jobs running(settings.command, logs, settings.jobs, settings.keepOrder);
   uint32_t processed = 0;
+  bool unread = false;
   for (const std::wstring& path : paths) {
     std::vector<platform::DirectoryId> chain;
     walkDirectory(ticker, processed, path, joinPath(path, L"").size(), patterns, settings.shard,
-                  running, chain);
+                  running, chain, unread);
   }
   running.finish();
-  return !logs.failures.lostLines() && !logs.jobs.lostLines() && !running.failed();
+  return !logs.failures.lostLines() && !logs.jobs.lostLines() && !running.failed() && !unread;
 }
 
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
                    size_t rootLength, const std::vector<std::wstring>& patterns, const Shard& shard,
-                   Jobs& jobs, std::vector<platform::DirectoryId>& chain) {
+                   Jobs& jobs, std::vector<platform::DirectoryId>& chain, bool& unread) {
   platform::DirectoryId id;
   bool known = platform::directoryId(directory, id);
   if (known) {
@@ -40,6 +57,7 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
   }
 
   platform::DirectoryEntry entry;
+  bool told = false;  // Once for the directory, whichever of its searches fails.
   for (const std::wstring& pattern : patterns) {
     platform::DirectorySearch search(joinPath(directory, pattern));
     while (search.next(entry)) {
@@ -54,6 +72,7 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
       ++processed;
       jobs.run(path);
     }
+    told = told || tellUnread(directory, search, unread);
   }
 
   // Collected first, so that no search stays open across the recursion.
@@ -65,9 +84,12 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
       if (entry.isDirectory && entry.name != L"." && entry.name != L"..")
         subdirectories.push_back(joinPath(directory, entry.name));
     }
+    if (!told)
+      tellUnread(directory, search, unread);
   }
   for (const std::wstring& subdirectory : subdirectories)
-    walkDirectory(ticker, processed, subdirectory, rootLength, patterns, shard, jobs, chain);
+    walkDirectory(ticker, processed, subdirectory, rootLength, patterns, shard, jobs, chain,
+                  unread);
 
   if (known)
     chain.pop_back();

@@ -25,17 +25,20 @@ struct RunSettings {
 
 // Runs the command for the files of the shard, up to `jobs` at once.
 // Returns false when a log lost a line, a command was given up or some of
-// its output lost, or the job log to resume from could not be read.
+// its output lost, a start path or a directory could not be read, or the
+// job log to resume from could not be read.
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
                   const RunSettings& settings);
 
 // Files of `directory` first, pattern by pattern, then each subdirectory in
 // turn. The first `rootLength` characters of a path are its start path and
 // separator. `chain` holds the directories being walked, so that a link
-// back to one of them is not walked round again.
+// back to one of them is not walked round again. A directory that cannot
+// be read (a start path that does not exist among them) is named on
+// standard error and sets `unread`; the rest is walked.
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
                    size_t rootLength, const std::vector<std::wstring>& patterns, const Shard& shard,
-                   Jobs& jobs, std::vector<platform::DirectoryId>& chain);
+                   Jobs& jobs, std::vector<platform::DirectoryId>& chain, bool& unread);
 
 // The directory path, a separator unless it already ends in one, the name.
 std::wstring joinPath(const std::wstring& directory, const std::wstring& name);

@@ -199,14 +199,15 @@ class Walkexec : public ::testing::Test {
   // Starts a program in the temporary directory, in a process group of its
   // own, with the signal dispositions a shell would give it (a test runner
   // may start us with some ignored), no core dumps, and stdout and stderr in
-  // files; with `closedErr` stderr is a pipe whose reader has gone.
-  pid_t spawn(std::vector<std::string> words, bool closedErr = false) {
+  // files; with `closedErr` stderr, with `closedOut` stdout, is a pipe whose
+  // reader has gone.
+  pid_t spawn(std::vector<std::string> words, bool closedErr = false, bool closedOut = false) {
     std::vector<char*> argv;
     for (std::string& word : words)
       argv.push_back(&word[0]);
     argv.push_back(nullptr);
     int pipeFds[2] = {-1, -1};
-    if (closedErr && pipe(pipeFds) != 0)
+    if ((closedErr || closedOut) && pipe(pipeFds) != 0)
       return -1;
     pid_t child = fork();
     if (child == 0) {
@@ -218,17 +219,19 @@ class Walkexec : public ::testing::Test {
       if (chdir(dir_.c_str()) != 0)
         _exit(126);
       int in = open("/dev/null", O_RDONLY);
-      int out = open(".out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int out = closedOut ? pipeFds[1] : open(".out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       int err = closedErr ? pipeFds[1] : open(".err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(in, 0);
       dup2(out, 1);
       dup2(err, 2);
+      if (pipeFds[0] >= 0)
+        close(pipeFds[0]);  // The reader is gone: nobody holds its end.
       execvp(argv[0], argv.data());
       _exit(127);
     }
     // Here too, so that the group exists before anyone signals it.
     setpgid(child, child);
-    if (closedErr) {
+    if (closedErr || closedOut) {
       close(pipeFds[0]);
       close(pipeFds[1]);
     }
@@ -236,13 +239,14 @@ class Walkexec : public ::testing::Test {
   }
 
   // Starts the binary with exactly these arguments.
-  pid_t start(const std::vector<std::string>& arguments, bool closedErr = false) {
+  pid_t start(const std::vector<std::string>& arguments, bool closedErr = false,
+              bool closedOut = false) {
     std::vector<std::string> words;
     if (underWine())
       words.push_back("wine");
     words.push_back(binary());
     words.insert(words.end(), arguments.begin(), arguments.end());
-    return spawn(words, closedErr);
+    return spawn(words, closedErr, closedOut);
   }
 
   Outcome finish(pid_t child) {
@@ -257,6 +261,26 @@ class Walkexec : public ::testing::Test {
   }
 
   Outcome run(const std::vector<std::string>& arguments) { return finish(start(arguments)); }
+
+  // Runs the binary after the shell commands `limits` (dash's, which exit
+  // 125 when they fail), as a user of its own
+  // when we are root (whom permissions and the process limit do not bind),
+  // with only the standard descriptors, whatever the test runner left open.
+  Outcome runLimited(const std::string& limits, const std::vector<std::string>& arguments) {
+    std::vector<std::string> words;
+    if (geteuid() == 0) {
+      chmod(dir_.c_str(), 0777);
+      // Of its own: no other test's processes count against its limit.
+      const std::string id = std::to_string(200000 + getpid());
+      words = {"setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups"};
+    }
+    words.insert(words.end(), {"/bin/sh", "-c",
+                               "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; " + limits +
+                                   " || exit 125; exec \"$0\" \"$@\"",
+                               binary()});
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return finish(spawn(words));
+  }
 
   // Waits, for at most ten seconds, until `count` commands have recorded
   // their path.

@@ -58,11 +58,34 @@ TEST_F(Walkexec, TheSameStartPathTwiceIsWalkedTwice) {
   EXPECT_EQ(calls(), (std::vector<std::string>{native("tree/b.dat"), native("tree/b.dat")}));
 }
 
-TEST_F(Walkexec, StartPathsThatAreNoDirectoryYieldNothing) {
+// A start path that is a file yields nothing, silently. One that does not
+// exist, and a directory that cannot be read, are named; the rest is
+// walked, and the run fails.
+TEST_F(Walkexec, StartPathsThatAreNoDirectoryYieldNothingAndMissingOnesAreNamed) {
   writeSmallTree();
-  Outcome r = run({"-c", record(), native("tree/a.txt"), "missing", "tr*"});
+  Outcome r = run({"-c", record(), native("tree/a.txt")});
   EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(parseProgress(r.err).rest, "");
   EXPECT_FALSE(exists("calls"));
+
+  r = run({"-p", "*.dat", "-c", record(), "missing", "tr*", "tree"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(calls(), std::vector<std::string>{native("tree/b.dat")});
+  std::string told = parseProgress(r.err).rest;
+  EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2) << told;
+  EXPECT_EQ(told.find(lines("walkexec: cannot read missing: ")), 0u) << told;
+  EXPECT_NE(told.find(lines("\nwalkexec: cannot read tr*: ")), std::string::npos) << told;
+
+  if (underWine())
+    return;
+  write("tree/locked/d.dat");
+  write("tree/open/e.dat");
+  ASSERT_EQ(chmod(at("tree/locked").c_str(), 0), 0);
+  remove(at("calls").c_str());
+  r = runLimited("true", {"-p", "*.dat", "-c", record(), "tree"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(sortedCalls(), (std::vector<std::string>{"tree/b.dat", "tree/open/e.dat"}));
+  EXPECT_EQ(parseProgress(r.err).rest, "walkexec: cannot read tree/locked: Permission denied\n");
 }
 
 TEST_F(Walkexec, PatternDefaults) {

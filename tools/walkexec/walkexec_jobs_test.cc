@@ -278,8 +278,8 @@ TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults)
   for (const Case& c :
        {Case{"3", true, SIGINT, "10", "", "130"}, Case{"3", false, SIGINT, "1", "ended", "2"},
         Case{"3", false, SIGQUIT, "1", "ended", "2"}, Case{"3", true, SIGTERM, "10", "", "143"},
-        Case{"3", false, SIGTERM, "1", "ended", "2"},
-        Case{"1", false, SIGTERM, "1", "ended", "2"}}) {
+        Case{"3", false, SIGTERM, "1", "ended", "2"}, Case{"1", false, SIGTERM, "1", "ended", "2"},
+        Case{"3", false, SIGHUP, "1", "ended", "2"}, Case{"1", false, SIGHUP, "1", "ended", "2"}}) {
     const std::string shown = std::string("-j ") + c.jobs + " " + strsignal(c.signo);
     const size_t running = std::stoul(c.jobs);
     remove(at("calls").c_str());
@@ -361,6 +361,20 @@ TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
     EXPECT_EQ(successes + (log.compare(0, 4, utf16le("0,")) == 0), all.size()) << shown;
   }
 
+  // Threads count against the process limit as commands do: several at a
+  // time run wherever one at a time runs. Only root can run as a user of
+  // its own, whose processes are ours alone.
+  if (geteuid() == 0) {
+    for (const char* jobs : {"1", "16"}) {
+      remove(at("calls").c_str());
+      remove(at("job.log").c_str());
+      Outcome r =
+          runLimited("ulimit -p 17", {"-j", jobs, "-c", "./quiet @path", "-l", "job.log", "tree"});
+      EXPECT_EQ(r.status, 0) << "-j " << jobs << ": " << parseProgress(r.err).rest.substr(0, 200);
+      EXPECT_EQ(sortedCalls(), all) << "-j " << jobs;
+    }
+  }
+
   // Seven descriptors leave too few for a command's pipes.
 #ifdef __SANITIZE_ADDRESS__
   // Their runtime checks memory through a pipe of its own, which it cannot
@@ -375,6 +389,92 @@ TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
   for (const std::string& path : {all.front(), all.back()})
     EXPECT_NE(told.find("walkexec: cannot start the command for " + path + ": "), std::string::npos)
         << told.substr(0, 300);
+}
+
+// A standard output whose reader has gone stops the run, one command at a
+// time or several: nothing new starts, the commands started end and are
+// logged, and walkexec ends by SIGPIPE.
+TEST_F(WalkexecJobs, AClosedStandardOutputStopsTheRun) {
+  if (underWine())
+    GTEST_SKIP() << "POSIX signals";
+  for (int i = 0; i < 20; ++i)
+    write("tree/f" + std::to_string(i));
+  script("loud", "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\necho \"$1\"\n");
+  for (const char* jobs : {"1", "4"}) {
+    remove(at("calls").c_str());
+    remove(at("job.log").c_str());
+    Outcome r =
+        finish(start({"-j", jobs, "-c", "./loud @path", "-l", "job.log", "tree"}, false, true));
+    EXPECT_EQ(r.signal, SIGPIPE) << "-j " << jobs;
+    size_t ran = calls().size();
+    EXPECT_GE(ran, 1u);
+    EXPECT_LE(ran, std::string(jobs) == "1" ? 1u : 12u) << "-j " << jobs;
+    const std::string log = read("job.log"), end = utf16le("\r\n");
+    size_t logged = 0;
+    for (size_t at = 0; (at = log.find(end, at)) != std::string::npos; at += end.size())
+      ++logged;
+    EXPECT_EQ(logged, ran) << "-j " << jobs;
+  }
+}
+
+// No limit ends the run unseen. Past the file size limit, held output goes
+// to memory and arrives whole, and output that cannot be written is told;
+// a temporary directory that fills loses nothing and tells nothing; held
+// output that memory cannot take is told. Every command is logged.
+TEST_F(WalkexecJobs, LimitsOnFileSizeAndMemoryLoseNothingSilently) {
+  if (underWine())
+    GTEST_SKIP() << "POSIX limits";
+  const int files = 4;
+  for (int i = 0; i < files; ++i)
+    write("tree/f" + std::to_string(i));
+  script("print", "#!/bin/sh\nhead -c \"$1\" /dev/zero\n");
+  // Each case runs walkexec in `shell`, after which `status` holds its
+  // exit status.
+  auto under = [&](const std::string& shell, const std::string& bytes) {
+    remove(at("job.log").c_str());
+    std::vector<std::string> words = {"/bin/sh", "-c",      shell, binary(),
+                                      "-j",      "2",       "-c",  "./print " + bytes,
+                                      "-l",      "job.log", "tree"};
+    Outcome r = finish(spawn(words));
+    const std::string log = read("job.log");
+    EXPECT_EQ(log.size(), files * utf16le("0,tree/f0\r\n").size()) << shell << ": " << r.err;
+    return r;
+  };
+  // Past 51,200 bytes (dash counts 512-byte blocks).
+  setenv("TMPDIR", dir_.c_str(), 1);
+  Outcome r = under("{ (ulimit -f 100; exec \"$0\" \"$@\"); echo $? >status; } | wc -c", "100000");
+  EXPECT_EQ(r.out, std::to_string(files * 100000) + "\n");
+  EXPECT_EQ(read("status"), "0\n") << r.err;
+  EXPECT_EQ(parseProgress(r.err).rest, "");
+  r = under("ulimit -f 100; \"$0\" \"$@\"; echo $? >status", "40000");
+  EXPECT_EQ(read("status"), "1\n");
+  EXPECT_NE(r.err.find("walkexec: cannot write the output of the command for tree/f"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(": File too large\n"), std::string::npos) << r.err;
+
+  // No temporary file at all: memory alone holds the output. The
+  // sanitizers' runtime needs more address space than any such limit
+  // leaves.
+#ifndef __SANITIZE_ADDRESS__
+  setenv("TMPDIR", at("missing").c_str(), 1);
+  r = under("ulimit -v 150000; \"$0\" \"$@\" >/dev/null; echo $? >status", "300000000");
+  EXPECT_EQ(read("status"), "1\n");
+  EXPECT_NE(r.err.find("walkexec: cannot hold the output of the command for tree/f"),
+            std::string::npos)
+      << r.err;
+#endif
+
+  std::string whyNot = mountFullDisk();
+  if (!whyNot.empty()) {
+    unsetenv("TMPDIR");
+    GTEST_SKIP() << whyNot;
+  }
+  setenv("TMPDIR", at("full").c_str(), 1);
+  r = under("\"$0\" \"$@\" | wc -c; echo $? >status", "100000");
+  unsetenv("TMPDIR");
+  EXPECT_EQ(r.out, std::to_string(files * 100000) + "\n");
+  EXPECT_EQ(parseProgress(r.err).rest, "");
 }
 
 // A run cut short anywhere resumes where it stopped: the job log has a
@@ -449,6 +549,75 @@ TEST_F(WalkexecJobs, AJobLogResumesARunCutShort) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("walkexec: cannot read the job log tree: "), std::string::npos) << r.err;
   EXPECT_FALSE(exists("calls"));
+}
+
+// No name can forge a line of the job log: a file name holding CR LF and
+// a directory name holding CR LF and "0," are escaped, so that the
+// failures they would have hidden run again on every resume, and the names
+// themselves run once.
+TEST_F(WalkexecJobs, NoNameForgesASuccessInTheJobLog) {
+  if (underWine())
+    GTEST_SKIP() << "Windows names hold no CR or LF";
+  for (const char* name : {"t/f", "t/f\r\nbackup", "t/a|r", "t/e\r\n0,s2/t", "s2/t"})
+    write(name);
+  script("job",
+         "#!/bin/sh\nprintf '%s\\000' \"$1\" >>calls\ncase \"$1\" in t/f|s2/t) exit 1 ;; esac\n");
+  const std::vector<std::string> arguments = {"-r",      "-c", "./job @path", "-l",
+                                              "job.log", "t",  "s2"};
+  run(arguments);
+  EXPECT_EQ(sortedCalls().size(), 5u);
+  for (int resume = 0; resume < 2; ++resume) {
+    remove(at("calls").c_str());
+    Outcome r = run(arguments);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sortedCalls(), (std::vector<std::string>{"s2/t", "t/f"})) << "resume " << resume;
+  }
+}
+
+// A job log cut off inside a line (an odd length, a zero-filled tail, a
+// line without its end) is mended before the resume appends: each resume
+// then runs only what has not succeeded. A job log that is no regular file
+// is refused at once.
+TEST_F(WalkexecJobs, AResumeMendsACutJobLogAndRefusesOneThatNeverEnds) {
+  const std::string tails[] = {"0", std::string(5, '\0'), utf16le("0,t")};
+  for (const std::string& tail : tails) {
+    const std::string tree = "t" + std::to_string(tail.size());
+    write(tree + "/a");
+    write(tree + "/sub/b");
+    const std::string log = tree + ".log";
+    const std::vector<std::string> arguments = {"-r", "-c", record(), "-l", log, tree};
+    run(arguments);
+    std::ofstream(at(log), std::ios::binary | std::ios::app) << tail;
+    for (const std::string& added : {tree + "/new", tree + "/sub/new"}) {
+      write(added);
+      remove(at("calls").c_str());
+      EXPECT_EQ(run(arguments).status, 0);
+      EXPECT_EQ(calls(), std::vector<std::string>{native(added)}) << tail.size();
+    }
+  }
+  remove(at("calls").c_str());
+
+  if (underWine())
+    return;
+  ASSERT_EQ(mkfifo(at("fifo").c_str(), 0644), 0);
+  for (const char* log : {"fifo", "/dev/zero"}) {
+    pid_t child = start({"-r", "-l", log, "-c", record(), "t1"});
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && (ended = waitpid(child, &status, WNOHANG)) == 0; ++i)
+      usleep(10000);
+    if (ended == 0) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      ADD_FAILURE() << log << " was read for five seconds";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << log;
+    EXPECT_NE(read(".err").find(std::string("walkexec: cannot read the job log ") + log +
+                                ": not a regular file\n"),
+              std::string::npos)
+        << read(".err");
+    EXPECT_FALSE(exists("calls"));
+  }
 }
 
 // N runs of -s K/N take every file exactly once between them, whatever the
