@@ -56,12 +56,12 @@ tsan: deps
 
 windows: deps-win32
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) \
-	  -DDEVKIT_WIN32_DEPS=$(WINDEPS) -DCMAKE_BUILD_TYPE=Release
+	  -DDEVKIT_WIN32_DEPS=$(WINDEPS) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(WINBUILD) -j$(JOBS)
 
 windows64: deps-win64
 	cmake -S . -B $(WIN64BUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-x86_64.cmake) \
-	  -DDEVKIT_WIN32_DEPS=$(WIN64DEPS) -DCMAKE_BUILD_TYPE=Release
+	  -DDEVKIT_WIN32_DEPS=$(WIN64DEPS) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(WIN64BUILD) -j$(JOBS)
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer, in a
@@ -98,12 +98,13 @@ install: build
 demo: build $(if $(shell command -v wine),windows64)
 	scripts/demo.sh $(BUILD) $(WIN64BUILD)
 
-bench: build
+bench: build windows64
 	bench/walkexec_bench.sh $(BUILD)/bin/walkexec
 	$(BUILD)/bin/docmark_bench
 	$(BUILD)/bin/copy_proof_bench
 	bench/docmark_vs_qpdf.sh $(BUILD)
 	bench/docmark_tree_bench.sh $(BUILD)
+	bench/docmark_windows_bench.sh $(BUILD) $(WIN64BUILD)/bin
 
 clean:
 	rm -rf $(BUILD) $(WINBUILD) $(WIN64BUILD) build-tsan build-sanitize build-fuzz

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -389,6 +390,32 @@ TEST_F(DocmarkHostTest, FontFolderBesideTheProgram) {
   Result with = Run({file}, copy);
   EXPECT_EQ("font folders: 2\n" + kit + "\\Resource\\Font\n" + kit + "\\Resource\\CMap\n", with.out)
       << with.err;
+}
+
+// Longer than Windows' ordinary limit of 260: the staging file beside it is
+// longer still, and the write leaves nothing else in the directory.
+TEST_F(DocmarkHostTest, PathsOfAnyLength) {
+  std::string directory = Path("");
+  for (int level = 0; level < 6; ++level) {
+    directory += std::string(50, 'd') + "/";
+    ASSERT_EQ(0, mkdir(directory.c_str(), 0755));
+  }
+  std::string file = directory + "file.pdf";
+  pdf_maker::WritePdf(file, {});
+  for (int write = 0; write < 2; ++write) {
+    Result written = Run({"write", "-m", "3", file});
+    EXPECT_EQ(0, written.exitCode) << written.err;
+    EXPECT_TRUE(pdf_maker::CheckOk(file));
+  }
+  Result read = Run({"read", file});
+  EXPECT_EQ(0, read.exitCode) << read.err;
+  struct stat status;
+  ASSERT_EQ(0, stat(file.c_str(), &status));
+  EXPECT_NE(std::string::npos, read.out.find("stored size: " + std::to_string(status.st_size)));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    names.push_back(entry.path().filename());
+  EXPECT_EQ(std::vector<std::string>{"file.pdf"}, names);
 }
 
 // Wine's first start in a fresh prefix sets the prefix up and talks about it.

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, only those missing.
 # Usage: install-deps.sh [--windows]   (--windows adds the cross compilers for 32- and
-# 64-bit Windows, Wine and what scripts/build-windows-deps.sh needs to build QPDF and
-# Exempi for Windows)
+# 64-bit Windows, Wine, what scripts/build-windows-deps.sh needs to build QPDF and
+# Exempi for Windows, and clang, lld and llvm-dlltool for the MSVC import library and host)
 set -e
 
 packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
@@ -11,7 +11,8 @@ packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   slurmctld slurmd slurm-client munge fd-find libimage-exiftool-perl"
 if [ "$1" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686
-    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev wine wine64"
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev wine wine64
+    clang lld llvm"
 fi
 # --fuzz: clang with libFuzzer, for make fuzz.
 if [ "$1" = "--fuzz" ]; then

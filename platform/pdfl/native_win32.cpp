@@ -13,6 +13,7 @@
 
 #include "errors.h"
 #include "file_input.h"
+#include "win_path.h"
 
 namespace pdfl {
 
@@ -71,17 +72,52 @@ bool IdOf(FILE* stream, FileId& id) {
   return true;
 }
 
-// The directory part with its separator; empty for a name alone.
+// The directory part of a full path, with its separator.
 std::wstring DirectoryOf(const std::wstring& path) {
-  size_t separator = path.find_last_of(L"\\/");
+  size_t separator = path.find_last_of(L'\\');
   return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+}
+
+// docmark's scratch files (".NAME.PROCESS-SERIAL.docmark-tmp" beside its
+// target) are the caller's own, made for one write and read by no one else:
+// one is written in place, and may take the target's place itself, so that
+// a write costs one copy. The name tells, since Windows keeps no mark that
+// every file system keeps (FILE_ATTRIBUTE_TEMPORARY is lost on some).
+bool IsScratch(const std::wstring& path) {
+  const std::wstring suffix = L".docmark-tmp";
+  if (path.size() <= suffix.size() ||
+      path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return false;
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool VolumeOf(const std::wstring& path, DWORD& volume) {
+  // Backup semantics: a directory opens too.
+  HANDLE handle = CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  volume = info.dwVolumeSerialNumber;
+  return known;
+}
+
+FILE* OpenExisting(const std::wstring& path, DWORD disposition, int flags, const char* mode) {
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return StreamOf(handle, flags, mode);
 }
 
 }  // namespace
 
+// Full paths, so that a replace by name means the same file whatever the
+// current directory, in the long form where they need it.
 bool ToNativePath(const std::u16string& units, NativePath& path) {
-  path.assign(units.begin(), units.end());
-  return true;
+  path = winpath::ForFileCall(winpath::Full(std::wstring(units.begin(), units.end())));
+  return !path.empty();
 }
 
 FILE* OpenForReading(const NativePath& path) {
@@ -119,9 +155,25 @@ void FreeThreadBlock() {
 struct NewFile::State {
   std::wstring target;
   bool existed = false;
-  std::wstring name;  // empty once it replaced the target
+  std::wstring name;     // empty once it replaced the target
+  bool owned = true;     // made by this save, so removed if it fails
+  bool inPlace = false;  // the target itself, a caller's scratch file
   FILE* file = nullptr;
   std::shared_ptr<FileInput> copy;
+
+  // Refuses a target that is read-only or a directory, as writing over it
+  // in place would fail.
+  void CheckTarget() {
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      if (GetLastError() != ERROR_FILE_NOT_FOUND)
+        Fail(kPDFLErrFileWrite);
+    } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+      Fail(kPDFLErrFileWrite);
+    } else {
+      existed = true;
+    }
+  }
 };
 
 void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to) {
@@ -137,27 +189,37 @@ void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to) {
   }
 }
 
-bool CanTakeTargetsPlace(const NativePath&, const NativePath&) {
-  return false;  // every file has a name here
+bool CanTakeTargetsPlace(const NativePath& scratch, const NativePath& target) {
+  DWORD scratchVolume = 0, targetVolume = 0;
+  return IsScratch(scratch) && VolumeOf(scratch, scratchVolume) &&
+         VolumeOf(DirectoryOf(target), targetVolume) && scratchVolume == targetVolume;
 }
 
-// Not reached: CanTakeTargetsPlace never allows it.
-NewFile::NewFile(const NativePath&, const NativePath&) {
-  Fail(kPDFLErrFileWrite);
+NewFile::NewFile(const NativePath& target, const NativePath& scratch) : state_(new State) {
+  State& s = *state_;
+  s.target = target;
+  s.CheckTarget();
+  s.name = scratch;
+  s.owned = false;  // the caller's, which it removes itself
+  s.file = OpenExisting(scratch, OPEN_EXISTING, _O_RDWR, "r+b");
+  if (!s.file)
+    Fail(kPDFLErrFileWrite);
 }
 
 NewFile::NewFile(const NativePath& target) : state_(new State) {
   State& s = *state_;
   s.target = target;
-  DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND)
+  if (IsScratch(target)) {
+    s.name = target;
+    s.owned = false;
+    s.inPlace = true;
+    s.file = OpenExisting(target, TRUNCATE_EXISTING, _O_RDWR, "w+b");
+    if (!s.file)
       Fail(kPDFLErrFileWrite);
-  } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-    Fail(kPDFLErrFileWrite);
-  } else {
-    s.existed = true;
+    std::setvbuf(s.file, nullptr, _IOFBF, 1 << 20);
+    return;
   }
+  s.CheckTarget();
   static std::atomic<unsigned> serial{0};
   std::wstring directory = DirectoryOf(target);
   HANDLE handle = INVALID_HANDLE_VALUE;
@@ -182,7 +244,7 @@ NewFile::NewFile(const NativePath& target) : state_(new State) {
 NewFile::~NewFile() {
   if (state_->file)
     std::fclose(state_->file);
-  if (!state_->name.empty())
+  if (state_->owned && !state_->name.empty())
     DeleteFileW(state_->name.c_str());
 }
 
@@ -191,7 +253,10 @@ FILE* NewFile::file() const {
 }
 
 void NewFile::Finish() {
-  if (std::fflush(state_->file) != 0 || !FlushFileBuffers(HandleOf(state_->file)))
+  if (std::fflush(state_->file) != 0)
+    Fail(kPDFLErrFileWrite);
+  // A scratch file is flushed when it takes the target's place, if it does.
+  if (!state_->inPlace && !FlushFileBuffers(HandleOf(state_->file)))
     Fail(kPDFLErrFileWrite);
 }
 
@@ -208,6 +273,8 @@ std::shared_ptr<InputSource> NewFile::OpenCopy() {
 
 void NewFile::ReplaceTarget() {
   State& s = *state_;
+  if (s.inPlace)
+    return;
   FileId written;
   bool known = IdOf(s.file, written);
   bool closed = std::fclose(s.file) == 0;
@@ -216,6 +283,9 @@ void NewFile::ReplaceTarget() {
     Fail(kPDFLErrFileWrite);
   if (s.copy)
     s.copy->Close();
+  // A scratch file that becomes the target is an ordinary file from now on.
+  if (!s.owned && !SetFileAttributesW(s.name.c_str(), FILE_ATTRIBUTE_NORMAL))
+    Fail(kPDFLErrFileWrite);
   bool replaced = s.existed ? ReplaceFileW(s.target.c_str(), s.name.c_str(), nullptr,
                                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
                             : MoveFileExW(s.name.c_str(), s.target.c_str(),

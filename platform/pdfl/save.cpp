@@ -137,8 +137,13 @@ bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
     }
     return false;
   }
+  // A patched file is the one the document reads: the document moves to the
+  // copy's handle first, since Windows replaces no file that is still open.
+  if (patch)
+    Adopt(document, std::move(pdf), saved);
   file->ReplaceTarget();
-  Adopt(document, std::move(pdf), saved);
+  if (!patch)
+    Adopt(document, std::move(pdf), saved);
   return true;
 }
 

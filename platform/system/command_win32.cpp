@@ -51,12 +51,21 @@ std::wstring interpreter() {
   return comspec && *comspec ? comspec : L"cmd.exe";
 }
 
+// The line as the interpreter takes it, wrapped in one more pair of quotes:
+// "cmd /c" drops the first and the last quote of the line it is given, so
+// that a line starting with a quoted program ("C:\Program Files\tool.exe"
+// "C:\a b.pdf") runs as typed at a prompt, as "cmd /s /c" runs it.
+std::wstring wrappedLine(const std::wstring& commandLine) {
+  return L"\"" + commandLine + L"\"";
+}
+
 // The interpreter's command line as _wsystem builds it: the program, "/c"
-// and the line, joined by blanks (the program quoted when it has blanks).
+// and the wrapped line, joined by blanks (the program quoted when it has
+// blanks).
 std::wstring interpreterLine(const std::wstring& program, const std::wstring& commandLine) {
   bool blanks = program.find(L' ') != std::wstring::npos;
   std::wstring quoted = blanks ? L"\"" + program + L"\"" : program;
-  return quoted + L" /c " + commandLine;
+  return quoted + L" /c " + wrappedLine(commandLine);
 }
 
 struct Reader {
@@ -134,7 +143,7 @@ bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
   fflush(stderr);
   for (int tried = 1;; ++tried) {
     errno = 0;
-    exitCode = _wsystem(commandLine.c_str());
+    exitCode = _wsystem(wrappedLine(commandLine).c_str());
     if (exitCode != -1 || errno == 0)
       return true;
     if (tried == kStartTries)

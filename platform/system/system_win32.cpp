@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 #include "error_win32.h"
 #include "held_output.h"
+#include "win_path.h"
 
 // The C runtime's own splitting of the command line into wide arguments,
 // the one a wide main receives.
@@ -64,7 +66,7 @@ bool namesFile(const std::wstring& searchPath) {
 
 // No match in a directory that exists is no failure.
 DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new State) {
-  state_->handle = FindFirstFileW(searchPath.c_str(), &state_->data);
+  state_->handle = FindFirstFileW(winpath::ForFileCall(searchPath).c_str(), &state_->data);
   state_->firstPending = state_->handle != INVALID_HANDLE_VALUE;
   DWORD error = state_->firstPending ? ERROR_SUCCESS : GetLastError();
   if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES &&
@@ -115,12 +117,48 @@ std::wstring quotePath(const std::wstring& path) {
   return L"\"" + path + L"\"";
 }
 
+namespace {
+
+std::string utf8Bytes(const std::wstring& text) {
+  if (text.empty())
+    return std::string();
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+}  // namespace
+
+// On a console the text goes to the console as it is, which shows every
+// character; elsewhere (a file, a pipe) as UTF-8 with CR LF line ends, as a
+// text stream writes them. The C runtime's wide stream would stop at the
+// first character the C locale cannot convert.
 void writeError(const std::wstring& text) {
-  fputws(text.c_str(), stderr);
+  std::fflush(stderr);
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (handle == INVALID_HANDLE_VALUE || !handle || !GetConsoleMode(handle, &mode)) {
+    std::string bytes;
+    for (char c : utf8Bytes(text))
+      bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    writeStandard(2, bytes.data(), bytes.size());
+    return;
+  }
+  for (size_t at = 0; at < text.size();) {
+    DWORD written = 0;
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - at, 16 * 1024));
+    if (!WriteConsoleW(handle, text.data() + at, chunk, &written, nullptr) || written == 0)
+      return;
+    at += written;
+  }
 }
 
 bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason) {
-  int fd = _wopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+  int fd = _wopen(winpath::ForFileCall(path).c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY,
+                  _S_IREAD | _S_IWRITE);
   if (fd < 0) {
     reason = _wcserror(errno);
     return false;
@@ -147,7 +185,7 @@ bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstrin
 
 bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reason) {
   bytes.clear();
-  int fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  int fd = _wopen(winpath::ForFileCall(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
   if (fd < 0 && errno == ENOENT)
     return true;
   if (fd < 0) {
@@ -202,19 +240,32 @@ std::string utf16leBytes(const std::wstring& text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
-// In the user's temporary folder, removed by the system when closed, and
-// opened without inheritance: a command started meanwhile must not hold it.
+// In the user's temporary folder, whatever the length of its path, removed
+// by the system when closed, and opened without inheritance: a command
+// started meanwhile must not hold it.
 std::FILE* temporaryFile() {
-  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-  DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-  if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"we", 0, name) == 0)
-    return nullptr;
-  HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    DeleteFileW(name);
-    return nullptr;
+  std::wstring folder(MAX_PATH + 1, L'\0');
+  DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), &folder[0]);
+  if (length > folder.size()) {
+    folder.resize(length);
+    length = GetTempPathW(length, &folder[0]);
   }
+  if (length == 0 || length >= folder.size())
+    return nullptr;
+  folder.resize(length);
+  static std::atomic<unsigned> serial{0};
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+    std::wstring name = folder + L"walkexec-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(serial++) + L".tmp";
+    handle =
+        CreateFileW(winpath::ForFileCall(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+      return nullptr;
+  }
+  if (handle == INVALID_HANDLE_VALUE)
+    return nullptr;
   int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
   if (fd < 0) {
     CloseHandle(handle);

@@ -162,7 +162,9 @@ TEST_F(Walkexec, NoLogWithoutFailures) {
 TEST_F(Walkexec, ALogThatCannotBeWrittenIsToldOnceAndFailsTheRun) {
   writeSmallTree();
   ASSERT_EQ(mkdir(at("adir").c_str(), 0755), 0);
-  for (const std::string& log : {native("missing/fail.log"), std::string("adir")}) {
+  // A name that is not ASCII cuts no message short.
+  for (const std::string& log :
+       {native("missing/fail.log"), native("caf\xC3\xA9/fail.log"), std::string("adir")}) {
     remove(at("calls").c_str());
     Outcome r = run({"-c", record("exit 1"), "-e", log, "tree"});
     EXPECT_EQ(r.status, 1) << log;
@@ -434,6 +436,30 @@ TEST_F(Walkexec, LinesRunWithoutAShellShowWhatTheShellShows) {
 }
 
 // Wine's first start in a fresh prefix sets the prefix up and talks about
+
+// A line that starts with a quoted program runs as typed at a prompt, one at
+// a time and several at a time; a start path past 260 units is walked.
+TEST_F(Walkexec, QuotedProgramsAndLongPaths) {
+  if (!underWine())
+    GTEST_SKIP() << "the interpreter's quotes and the path limit are Windows'";
+  write("tool dir/say.bat", "@echo said %~1\r\n");
+  write("tree/a b.txt");
+  std::string program = "\"Z:" + native(at("tool dir/say.bat")) + "\"";
+  for (std::string jobs : {"1", "2"}) {
+    Outcome r = run({"-j", jobs, "-c", program + " @path", "tree"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, lines("said " + native("tree/a b.txt") + "\n"));
+  }
+  std::string deep = "long";
+  for (int level = 0; level < 6; ++level)
+    deep += "/" + std::string(50, 'd');
+  write(deep + "/deep.txt");
+  std::string start = "Z:" + native(at("long"));
+  Outcome r = run({"-e", "fail.log", "-c", "exit 3", start});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read("fail.log"), utf16le("3,Z:" + native(at(deep + "/deep.txt")) + "\r\n"));
+}
+
 // it on stderr; do that before any test reads stderr.
 class WineStart : public ::testing::Environment {
  public:

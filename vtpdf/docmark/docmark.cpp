@@ -61,7 +61,7 @@ bool Write(const DocmarkPathChar* path, const PDFSettingsInfo& settings, bool wr
 // exhausted, a length error), so none leaves an export: it ends the call as a
 // failure once the call's objects, and with them the library, have ended.
 
-bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
+bool DOCMARK_CALL VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
   PDFSettingsInfo settings;
   PDFVersionInfo version;
   int64_t fileSize = 0;
@@ -72,8 +72,8 @@ bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path) {
   }
 }
 
-bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_t* fileSize,
-                  PDFVersionInfo* version) {
+bool DOCMARK_CALL VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings,
+                               int64_t* fileSize, PDFVersionInfo* version) {
   try {
     return Read(path, settings, fileSize, version);
   } catch (...) {
@@ -81,7 +81,8 @@ bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings, int64_
   }
 }
 
-bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings, bool writerFlag) {
+bool DOCMARK_CALL VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
+                                bool writerFlag) {
   if (!path)
     return false;
   try {

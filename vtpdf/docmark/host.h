@@ -27,7 +27,9 @@ bool FindEntry(const PathChar* path, int64_t* size);
 // the descriptor's, under /proc/self/fd), so a kill leaves nothing behind, or,
 // where the file system cannot make such a file, the name ".NAME.docmark-tmp"
 // beside the target, which the next write of the target removes if a kill
-// left it; on Windows it has a short name and is deleted when the object goes.
+// left it. On Windows its name is ".NAME.PROCESS-SERIAL.docmark-tmp" beside
+// the target, marked temporary; it is deleted when the object goes, and what
+// a killed write left there the next write of the target removes.
 class StagingFile {
  public:
   explicit StagingFile(const PathChar* target);

@@ -3,15 +3,50 @@
 #include <shlwapi.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdarg>
+#include <cwchar>
+
+#include "win_path.h"
 
 const PathChar kPathSeparator = L'\\';
-
-enum { kModulePathLength = 520 };
 
 namespace {
 
 SRWLOCK libraryLock = SRWLOCK_INIT;
+
+const wchar_t kStagingSuffix[] = L".docmark-tmp";
+
+// Whether process `id` still runs. One that cannot be asked (another user's)
+// counts as running, so that its files are left alone.
+bool IsRunning(DWORD id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (!process)
+    return GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  bool running = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+  CloseHandle(process);
+  return running;
+}
+
+// Removes the staging files of `prefix` (".NAME." in the target's
+// directory) that a write killed midway left: those whose process has ended.
+void RemoveLeftStagingFiles(const std::wstring& directory, const std::wstring& prefix) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((directory + prefix + L"*" + kStagingSuffix).c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE)
+    return;
+  do {
+    std::wstring name = entry.cFileName;
+    if (name.compare(0, prefix.size(), prefix) != 0)
+      continue;  // a short name's match
+    wchar_t* end = nullptr;
+    unsigned long id = std::wcstoul(name.c_str() + prefix.size(), &end, 10);
+    if (*end == L'-' && id != GetCurrentProcessId() && !IsRunning(id))
+      DeleteFileW((directory + name).c_str());
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+}
 
 }  // namespace
 
@@ -25,19 +60,26 @@ LibraryLock::~LibraryLock() {
 
 uint32_t GetExecutablePath(PathString& path) {
   path.clear();
-  wchar_t buffer[kModulePathLength];
-  DWORD length = GetModuleFileNameW(NULL, buffer, kModulePathLength);
-  if (length == 0)
-    return GetLastError();
-  if (length == kModulePathLength)
-    return ERROR_INSUFFICIENT_BUFFER;  // cut short: not the executable's path
-  path.assign(buffer, length);
-  return 0;
+  // A path cut short fills the buffer: try again with twice the room, up to
+  // the longest path there is.
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(NULL, &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length == 0)
+      return GetLastError();
+    if (length < buffer.size()) {
+      path.assign(buffer, 0, length);
+      return 0;
+    }
+    if (buffer.size() >= 32768)
+      return ERROR_INSUFFICIENT_BUFFER;
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 bool FindEntry(const PathChar* path, int64_t* size) {
   WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW(path, &data);
+  HANDLE search = FindFirstFileW(winpath::ForFileCall(path).c_str(), &data);
   if (search == INVALID_HANDLE_VALUE)
     return false;
   FindClose(search);
@@ -47,15 +89,40 @@ bool FindEntry(const PathChar* path, int64_t* size) {
 }
 
 StagingFile::StagingFile(const PathChar* target) {
-  PathString directory = target;
-  size_t separator = directory.find_last_of(L"\\/");
-  directory = separator == PathString::npos ? L"." : directory.substr(0, separator);
-  wchar_t name[MAX_PATH];
-  if (GetTempFileNameW(directory.c_str(), L"dmk", 0, name))
-    path_ = name;
+  std::wstring full = winpath::Full(target);
+  size_t separator = full.find_last_of(L'\\');
+  if (full.empty() || separator == std::wstring::npos)
+    return;
+  std::wstring directory = winpath::ForFileCall(full.substr(0, separator + 1));
+  std::wstring prefix = L"." + full.substr(separator + 1) + L".";
+  RemoveLeftStagingFiles(directory, prefix);
+  // The process and a serial tell this write's file from those of other
+  // writes of the same target running at the same moment. The stand-in of
+  // the PDF library writes a file of this name in place, and patches it in
+  // place into the target's, so that a write costs one copy.
+  static std::atomic<unsigned> serial{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring name = directory + prefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(serial++) + kStagingSuffix;
+    HANDLE file =
+        CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      // The write needs no handle of ours: the library replaces the target
+      // with this file, which it may not do while another handle is open.
+      if (CloseHandle(file))
+        path_ = name;
+      else
+        DeleteFileW(name.c_str());
+      return;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS)
+      return;
+  }
 }
 
 StagingFile::~StagingFile() {
+  // Gone already when the second pass made it the target.
   if (!path_.empty())
     DeleteFileW(path_.c_str());
 }

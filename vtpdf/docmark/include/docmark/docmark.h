@@ -2,8 +2,9 @@
 //
 // Each call stands alone: it starts the PDF library, does its work and ends
 // the library again. Every failure is reported as false; on false the
-// caller's records are left as they were. Calls may come from any thread;
-// they are serialised, each running whole before the next begins.
+// caller's records are left as they were. Calls may come from any thread
+// and run side by side, each on its own documents; writes of the same file
+// at the same moment do not mix, and one of them may fail.
 #ifndef DOCMARK_DOCMARK_H
 #define DOCMARK_DOCMARK_H
 
@@ -14,7 +15,7 @@
 // byte b of a name that is not UTF-8 is passed as the lone surrogate U+DC00+b
 // (Python's "surrogateescape", PEP 383).
 #ifdef _WIN32
-#include <wchar.h>
+#include <stddef.h>
 typedef wchar_t DocmarkPathChar;
 #elif defined(__cplusplus)
 typedef char16_t DocmarkPathChar;
@@ -29,6 +30,14 @@ typedef char16_t DocmarkPathChar;
 #define DOCMARK_API __declspec(dllimport)
 #else
 #define DOCMARK_API __attribute__((visibility("default")))
+#endif
+
+// The calling convention of the exports, stated so that a host compiled with
+// another default (MSVC's /Gz or /Gr) still calls them as they are built.
+#ifdef _WIN32
+#define DOCMARK_CALL __cdecl
+#else
+#define DOCMARK_CALL
 #endif
 
 // The optimisation settings the tag keeps. They belong to the host: the
@@ -59,24 +68,24 @@ _Static_assert(sizeof(PDFVersionInfo) == 16, "PDFVersionInfo is part of the inte
 #endif
 
 // True when the file carries a tag that can be decoded.
-DOCMARK_API bool VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path);
+DOCMARK_API bool DOCMARK_CALL VTPDFTagIsAlreadyOptimized(const DocmarkPathChar* path);
 
 // Reads the tag: settings, the file size stored with it and the writer's version.
-DOCMARK_API bool VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings,
-                              int64_t* fileSize, PDFVersionInfo* version);
+DOCMARK_API bool DOCMARK_CALL VTPDFTagRead(const DocmarkPathChar* path, PDFSettingsInfo* settings,
+                                           int64_t* fileSize, PDFVersionInfo* version);
 
 // Writes the tag with these settings, version 7.9.9 and the flag, and saves the
 // file over itself. The stored size is the size of the tagged file. The file
 // is replaced once, at the end: on false it is byte for byte as it was, and a
-// write killed at any moment leaves it as it was or tagged. C++ passes the settings by reference and C by address: the same call
-// on every target.
+// write killed at any moment leaves it as it was or tagged. C++ passes the
+// settings by reference and C by address: the same call on every target.
 #ifdef __cplusplus
-DOCMARK_API bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo& settings,
-                               bool writerFlag);
+DOCMARK_API bool DOCMARK_CALL VTPDFTagWrite(const DocmarkPathChar* path,
+                                            const PDFSettingsInfo& settings, bool writerFlag);
 }
 #else
-DOCMARK_API bool VTPDFTagWrite(const DocmarkPathChar* path, const PDFSettingsInfo* settings,
-                               bool writerFlag);
+DOCMARK_API bool DOCMARK_CALL VTPDFTagWrite(const DocmarkPathChar* path,
+                                            const PDFSettingsInfo* settings, bool writerFlag);
 #endif
 
 #endif

@@ -1,0 +1,51 @@
+// Paths of any length for the Win32 file functions. A path is resolved to
+// its full form before anything is replaced or renamed by name, since a
+// relative name is taken from the current directory at each call; and a
+// full path too long for the ordinary form goes in the `\\?\` form, which
+// the file functions take up to 32,767 units whatever the system's settings.
+#ifndef PLATFORM_WIN_PATH_H
+#define PLATFORM_WIN_PATH_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace winpath {
+
+// The full path of `path`, with `.` and `..` resolved and `/` made `\`;
+// empty when the system cannot resolve it.
+inline std::wstring Full(const std::wstring& path) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (length == 0)
+      return std::wstring();
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);  // the size it needs, its NUL included
+  }
+}
+
+// `path` as a file function takes it at any length: the ordinary form while
+// it is short enough (so that device names such as NUL keep their meaning),
+// else the full path in the `\\?\` form (`\\?\UNC\` for a share). Empty when
+// the path cannot be resolved.
+inline std::wstring ForFileCall(const std::wstring& path) {
+  // Directories are created with 12 units less than MAX_PATH to spare.
+  const size_t kOrdinaryLimit = MAX_PATH - 12;
+  if (path.size() < kOrdinaryLimit || path.compare(0, 4, L"\\\\?\\") == 0)
+    return path;
+  std::wstring full = Full(path);
+  if (full.empty() || full.size() < kOrdinaryLimit || full.compare(0, 4, L"\\\\?\\") == 0)
+    return full;
+  if (full.compare(0, 2, L"\\\\") == 0)
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+}  // namespace winpath
+
+#endif
