@@ -126,7 +126,9 @@ def _library_candidates() -> List[str]:
     if named:
         return [named]
     candidates = [_LIBRARY_NAME]
-    checkout = pathlib.Path(__file__).resolve().parents[2] / "build" / "lib" / _LIBRARY_NAME
+    # python/docmark/__init__.py in a source tree whose build is build/.
+    tree = pathlib.Path(__file__).resolve().parent.parent.parent
+    checkout = tree / "build" / "lib" / _LIBRARY_NAME
     if checkout.exists():
         candidates.append(str(checkout))
     return candidates
