@@ -206,16 +206,22 @@ StopRequests::StopRequests(std::function<void()> onStop) : watch_(new Watch) {
   // survives too: the file is as it was or tagged.
   if (pipe2(watch.pipe, O_CLOEXEC) != 0)
     return;
-  watch.thread = std::thread([&watch] {
-    unsigned char byte = 0;
-    ssize_t length;
-    while ((length = read(watch.pipe[0], &byte, 1)) < 0 && errno == EINTR) {
-    }
-    if (length == 1 && byte != 0) {
-      watch.signal = byte;
-      watch.onStop();
-    }
-  });
+  try {
+    watch.thread = std::thread([&watch] {
+      unsigned char byte = 0;
+      ssize_t length;
+      while ((length = read(watch.pipe[0], &byte, 1)) < 0 && errno == EINTR) {
+      }
+      if (length == 1 && byte != 0) {
+        watch.signal = byte;
+        watch.onStop();
+      }
+    });
+  } catch (...) {
+    close(watch.pipe[0]);
+    close(watch.pipe[1]);
+    throw;
+  }
   stopPipe = watch.pipe[1];
   struct sigaction action = {};
   action.sa_handler = OnStopSignal;
