@@ -73,6 +73,8 @@ class Error(OSError):
         return self.filename
 
     def __str__(self) -> str:
+        if self.filename is None:
+            return super().__str__()
         return f"{os.fsdecode(self.filename)!r}: {self.strerror}"
 
 
