@@ -281,12 +281,10 @@ void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
 }
 
-// A name as a plain line shows it: as it is, unless a line break or another
-// control character in it would break the line, then as a JSON string.
+// A name as a plain line shows it: as it is, unless a line break in it would
+// break the line, then as a JSON string.
 std::string PlainName(const std::string& path) {
-  bool plain =
-      std::none_of(path.begin(), path.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
-  if (plain)
+  if (path.find_first_of("\n\r") == std::string::npos)
     return path;
   std::string quoted;
   AppendJsonString(quoted, path);
