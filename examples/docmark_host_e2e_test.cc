@@ -6,15 +6,19 @@
 // library's start-up record.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pdf_maker.h"
@@ -43,6 +47,10 @@ std::string Native(const std::string& path) {
 std::string WithoutCarriageReturns(std::string text) {
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   return text;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string Quote(const std::string& word) {
@@ -106,7 +114,7 @@ TEST_F(DocmarkHostTest, WriteThenReadAndCheck) {
   EXPECT_EQ(Native(plain) + ": not tagged\n", check.out);
 
   Result write =
-      Run({"write", "-m", "17", "-a", "70000", "-B", "-S", plain, fast, xmp, streams, pdf14});
+      Run({"write", "-m", "1", "-a", "4464", "-B", "-S", plain, fast, xmp, streams, pdf14});
   EXPECT_EQ(0, write.exitCode) << write.err;
   EXPECT_EQ(Native(plain) + ": tagged\n" + Native(fast) + ": tagged\n" + Native(xmp) +
                 ": tagged\n" + Native(streams) + ": tagged\n" + Native(pdf14) + ": tagged\n",
@@ -177,30 +185,59 @@ TEST_F(DocmarkHostTest, FailuresSayWhatWentWrong) {
   Result check = Run({"check", missing, plain});
   EXPECT_EQ(1, check.exitCode);
   EXPECT_EQ(Native(plain) + ": not tagged\n", check.out);
-  EXPECT_EQ("docmark_host: " + Native(missing) + ": No such file or directory\n", check.err);
+  EXPECT_EQ("docmark_host: " + Native(missing) +
+                ": No such file or directory\n"
+                "docmark_host: 0 tagged, 1 not tagged, 1 failed\n",
+            check.err);
 
-  Result read = Run({"read", text});
+  Result read = Run({"read", text, plain});
   EXPECT_EQ(1, read.exitCode);
   EXPECT_EQ("", read.out);
-  EXPECT_EQ("docmark_host: " + Native(text) + ": no valid tag, or not a PDF that can be read\n",
+  EXPECT_EQ("docmark_host: " + Native(text) + ": not a PDF, or damaged\ndocmark_host: " +
+                Native(plain) + ": no valid tag\ndocmark_host: 0 read, 2 failed\n",
             read.err);
 
   Result write = Run({"write", text, missing});
   EXPECT_EQ(1, write.exitCode);
   EXPECT_EQ("not a PDF\n", pdf_maker::ReadFile(text));
-  EXPECT_NE(std::string::npos, write.err.find(Native(text) + ": the tag could not be written"));
-  EXPECT_NE(std::string::npos, write.err.find(Native(missing) + ": No such file or directory"));
+  EXPECT_NE(std::string::npos, write.err.find(Native(text) + ": not a PDF, or damaged\n"));
+  EXPECT_NE(std::string::npos, write.err.find(Native(missing) + ": No such file or directory\n"));
 
+  // What the library refuses is told from the file's ends: the encryption
+  // dictionary's permissions, the header.
   pdf_maker::PdfOptions locked;
   locked.encryptNoModify = true;
   std::string encrypted = MakePdf("locked.pdf", locked);
+  std::string protectedFile = Path("protected.pdf");
+  ASSERT_EQ(
+      0, system(("qpdf --encrypt secret owner 256 -- " + Quote(plain) + " " + Quote(protectedFile))
+                    .c_str()));
+  std::string empty = Path("empty.pdf");
+  std::ofstream(empty).close();
   std::string before = pdf_maker::ReadFile(encrypted);
-  EXPECT_EQ(1, Run({"write", encrypted}).exitCode);
+  Result refused = Run({"write", encrypted, protectedFile, empty});
+  EXPECT_EQ(1, refused.exitCode);
+  EXPECT_EQ("docmark_host: " + Native(encrypted) +
+                ": changes forbidden by its encryption\ndocmark_host: " + Native(protectedFile) +
+                ": password-protected\ndocmark_host: " + Native(empty) +
+                ": not a PDF, or damaged\ndocmark_host: 0 tagged, 3 failed\n",
+            refused.err);
   EXPECT_EQ(before, pdf_maker::ReadFile(encrypted));
+  // A pipe is not waited on.
+  std::string pipe = Path("pipe.pdf");
+  if (!UnderWine()) {
+    ASSERT_EQ(0, mkfifo(pipe.c_str(), 0644));
+    Result piped = Run({"check", "--json", pipe});
+    EXPECT_EQ(1, piped.exitCode);
+    EXPECT_NE(std::string::npos, piped.out.find("\"reason\": \"not-a-file\"}")) << piped.out;
+  }
 
   ASSERT_EQ(0, chmod(plain.c_str(), 0444));
   before = pdf_maker::ReadFile(plain);
-  EXPECT_EQ(1, Run({"write", plain}).exitCode);
+  Result readOnly = Run({"write", plain});
+  EXPECT_EQ(1, readOnly.exitCode);
+  EXPECT_EQ(0u, readOnly.err.find("docmark_host: " + Native(plain) + ": not writable\n"))
+      << readOnly.err;
   EXPECT_EQ(before, pdf_maker::ReadFile(plain));
 }
 
@@ -216,12 +253,30 @@ TEST_F(DocmarkHostTest, BadCommandLinesShowTheUsage) {
   for (const auto& arguments : lines) {
     Result result = Run(arguments);
     EXPECT_EQ(2, result.exitCode);
-    EXPECT_NE(std::string::npos, result.err.find("usage: docmark_host check [-j jobs] PATH..."))
+    EXPECT_NE(std::string::npos, result.err.find("usage: docmark_host check [-j jobs]"))
         << result.err;
   }
-  Result number = Run({"write", "-a", "12x", file});
-  EXPECT_EQ(2, number.exitCode);
-  EXPECT_EQ("docmark_host: -a needs a 32-bit integer, not \"12x\"\n", number.err);
+  // What the tag cannot hold is refused rather than cut.
+  for (const char* amount : {"12x", "65536", "-1"}) {
+    Result number = Run({"write", "-a", amount, file});
+    EXPECT_EQ(2, number.exitCode);
+    EXPECT_EQ(
+        std::string("docmark_host: -a needs a number from 0 to 65535, not \"") + amount + "\"\n",
+        number.err);
+  }
+  Result mode = Run({"write", "-m", "16", file});
+  EXPECT_EQ(2, mode.exitCode);
+  EXPECT_EQ("docmark_host: -m needs a number from 0 to 15, not \"16\"\n", mode.err);
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"check", "--skip-same", file}, {"read", "--json", "-0", file}})
+    EXPECT_EQ(2, Run(arguments).exitCode);
+  for (const char* asked : {"--help", "--version"}) {
+    Result told = Run({asked});
+    EXPECT_EQ(0, told.exitCode);
+    EXPECT_EQ("", told.err);
+    EXPECT_EQ(0u, told.out.find(asked == std::string("--help") ? "usage: " : "docmark_host 7.9.9"));
+  }
+  EXPECT_EQ(0, Run({"write", "--help"}).exitCode);
   for (const char* jobs : {"0", "257", "x"}) {
     Result bad = Run({"check", "-j", jobs, file});
     EXPECT_EQ(2, bad.exitCode);
@@ -269,9 +324,9 @@ TEST_F(DocmarkHostTest, DirectoriesWithBadFilesInThem) {
   EXPECT_EQ(
       SortedLines(Native(a) + ": tagged\n" + Native(b) + ": tagged\n" + Native(c) + ": tagged\n"),
       SortedLines(write.out));
-  EXPECT_NE(std::string::npos, write.err.find(Native(fake) + ": the tag could not be written"))
+  EXPECT_NE(std::string::npos, write.err.find(Native(fake) + ": not a PDF, or damaged"))
       << write.err;
-  EXPECT_NE(std::string::npos, write.err.find(Native(encrypted) + ": the tag could not be written"))
+  EXPECT_NE(std::string::npos, write.err.find(Native(encrypted) + ": changes forbidden"))
       << write.err;
   if (!UnderWine()) {
     EXPECT_NE(std::string::npos, write.err.find(gone + ": No such file or directory")) << write.err;
@@ -300,7 +355,8 @@ TEST_F(DocmarkHostTest, DirectoriesWithBadFilesInThem) {
                         "option C 0, stored size " +
                         std::to_string(pdf_maker::ReadFile(c).size()) + "\n"),
             SortedLines(read.out));
-  EXPECT_NE(std::string::npos, read.err.find(Native(notes) + ": no valid tag")) << read.err;
+  EXPECT_NE(std::string::npos, read.err.find(Native(notes) + ": not a PDF, or damaged"))
+      << read.err;
 
   // More jobs than files.
   Result one = Run({"write", "-j", "16", "-m", "7", a});
@@ -310,18 +366,112 @@ TEST_F(DocmarkHostTest, DirectoriesWithBadFilesInThem) {
 }
 
 // On a terminal (script's), a progress line on stderr stays below the
-// results; the tests above show there is none when stderr is a file.
+// results, with the total and the time left once a walk of its own has
+// counted the files; the summary replaces it at the end. The tests above
+// show there is no progress line when stderr is a file. The count of one
+// directory ends long before forty writes.
 TEST_F(DocmarkHostTest, ProgressLineOnATerminal) {
   if (UnderWine() || system("script -V >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "needs script(1) from util-linux to give the program a terminal";
-  std::string a = MakePdf("a.pdf");
-  std::string b = MakePdf("b.pdf");
-  Result result = Run(
-      {"-qec", Quote(host_) + " write -j 2 " + Quote(a) + " " + Quote(b), "/dev/null"}, "script");
+  ASSERT_EQ(0, mkdir(Path("tree").c_str(), 0755));
+  std::string a = MakePdf("tree/a.pdf");
+  for (int i = 0; i < 39; ++i)
+    WriteBytes(Path("tree/copy " + std::to_string(i) + ".pdf"), pdf_maker::ReadFile(a));
+  Result result =
+      Run({"-qec", Quote(host_) + " write -j 2 " + Quote(Path("tree")), "/dev/null"}, "script");
   EXPECT_EQ(0, result.exitCode) << result.out;
   EXPECT_NE(std::string::npos, result.out.find(a + ": tagged\n")) << result.out;
-  EXPECT_NE(std::string::npos, result.out.find("2 files, 0 failed, ")) << result.out;
-  EXPECT_EQ("files/s\n", result.out.substr(result.out.size() - 8)) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find("/40 files, 0 failed, ")) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find(" left")) << result.out;
+  std::string summary = " docmark_host: 40 tagged, 0 failed\n";
+  EXPECT_EQ(summary, result.out.substr(result.out.size() - summary.size())) << result.out;
+}
+
+// --skip-same leaves a file that carries the same tag as it is, inode and
+// time included; -0 ends each result with a NUL, and a plain line quotes a
+// name that a newline would break.
+TEST_F(DocmarkHostTest, SkipSameAndLinesForPrograms) {
+  std::string a = MakePdf("a.pdf");
+  std::string b = MakePdf(UnderWine() ? "b.pdf" : "b\nline.pdf");
+  ASSERT_EQ(0, Run({"write", "-m", "3", "-A", a, b}).exitCode);
+  struct stat before, after;
+  ASSERT_EQ(0, stat(a.c_str(), &before));
+  Result again = Run({"write", "--skip-same", "-m", "3", "-A", "-0", a, b});
+  EXPECT_EQ(0, again.exitCode) << again.err;
+  EXPECT_EQ(Native(a) + ": skipped, same tag" + '\0' + Native(b) + ": skipped, same tag" + '\0',
+            again.out);
+  EXPECT_EQ("docmark_host: 0 tagged, 2 skipped, 0 failed\n", again.err);
+  ASSERT_EQ(0, stat(a.c_str(), &after));
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
+  EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
+
+  Result other = Run({"write", "--skip-same", "-m", "4", "-A", a});
+  EXPECT_EQ(Native(a) + ": tagged\n", other.out);
+  EXPECT_NE(std::string::npos, Run({"read", a}).out.find("mode: 4\n"));
+  if (!UnderWine()) {
+    EXPECT_EQ("\"" + Path("b\\u000aline.pdf") + "\": tagged\n", Run({"check", b}).out);
+  }
+}
+
+size_t CountLines(const std::string& text) {
+  return std::count(text.begin(), text.end(), '\n');
+}
+
+// A stop lets the files in hand finish and drops the rest. Each line is
+// written as its file ends, so with stdout in a file every tagged file has
+// its line; the summary follows, and the program ends by the signal.
+TEST_F(DocmarkHostTest, AStopLosesNoLine) {
+  if (UnderWine())
+    GTEST_SKIP() << "POSIX signals";
+  const int kFiles = 600;
+  for (int number : {SIGINT, SIGTERM}) {
+    std::string tree = Path("tree " + std::to_string(number));
+    ASSERT_EQ(0, mkdir(tree.c_str(), 0755));
+    std::string bytes = pdf_maker::ReadFile(MakePdf("source.pdf"));
+    for (int i = 0; i < kFiles; ++i)
+      WriteBytes(tree + "/" + std::to_string(1000 + i) + ".pdf", bytes);
+    std::string out = Path("stop out");
+    std::string err = Path("stop err");
+    WriteBytes(out, "");
+    WriteBytes(err, "");
+    pid_t child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+      int outFd = open(out.c_str(), O_WRONLY);
+      int errFd = open(err.c_str(), O_WRONLY);
+      if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0)
+        _exit(126);
+      execl(host_.c_str(), host_.c_str(), "write", "-j", "2", "-m", "5", tree.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // Some files are done: the handler is in place, and most files are not.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (CountLines(pdf_maker::ReadFile(out)) < 5 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(0, kill(child, number));
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << status;
+
+    std::vector<std::string> lines = SortedLines(pdf_maker::ReadFile(out));
+    EXPECT_LT(lines.size(), static_cast<size_t>(kFiles));
+    std::string name = number == SIGINT ? "SIGINT" : "SIGTERM";
+    EXPECT_EQ("docmark_host: " + std::to_string(lines.size()) + " tagged, 0 failed (stopped by " +
+                  name + ")\n",
+              pdf_maker::ReadFile(err));
+    Result check = Run({"check", tree});
+    std::vector<std::string> tagged;
+    for (const std::string& line : SortedLines(check.out)) {
+      if (line.size() > 8 && line.compare(line.size() - 8, 8, ": tagged") == 0)
+        tagged.push_back(line);
+      else
+        EXPECT_EQ(": not tagged", line.substr(line.size() - 12)) << line;
+    }
+    EXPECT_EQ(tagged, lines);
+    EXPECT_EQ(static_cast<size_t>(kFiles), SortedLines(check.out).size()) << "no file lost or left";
+  }
 }
 
 // Permissions do not stop root.

@@ -4,6 +4,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -56,13 +58,83 @@ std::basic_string<DocmarkPathChar> LibraryPath(const char* argument) {
   return utf8::DecodeLossless<std::basic_string<DocmarkPathChar>>(argument);
 }
 
-// The C runtime's open, whose reasons read as on POSIX.
-std::string FileError(const char* path) {
-  int fd = _wopen(Wide(path).c_str(), _O_RDONLY | _O_BINARY);
-  if (fd < 0)
-    return strerror(errno);
-  _close(fd);
-  return std::string();
+namespace {
+
+// The reasons the host names read as on POSIX; others as Windows words them.
+FileCheck FromLastError(DWORD code, bool writing) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return {FileState::kNotFound, "No such file or directory"};
+    case ERROR_ACCESS_DENIED:
+      return writing ? FileCheck{FileState::kNotWritable, "not writable"}
+                     : FileCheck{FileState::kNotReadable, "Permission denied"};
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return {FileState::kInUse, "in use by another program"};
+  }
+  return {FileState::kOther, SystemMessage(code)};
+}
+
+}  // namespace
+
+FileCheck CheckFileKind(const char* path) {
+  DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return FromLastError(GetLastError(), false);
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    return {FileState::kDirectory, "Is a directory"};
+  if (attributes & FILE_ATTRIBUTE_DEVICE)
+    return {FileState::kNotAFile, "not a regular file"};
+  return {};
+}
+
+// Opened as a save would need it, sharing everything, so that only another
+// program's lock stands in the way.
+FileCheck CheckFileAccess(const char* path, bool writing) {
+  std::wstring wide = Wide(path);
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return FromLastError(GetLastError(), false);
+  CloseHandle(file);
+  if (!writing)
+    return {};
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    return {FileState::kNotWritable, "not writable"};
+  file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                     OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return FromLastError(GetLastError(), true);
+  CloseHandle(file);
+  return {};
+}
+
+bool ReadFileEnds(const char* path, size_t length, std::string& head, std::string& tail) {
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  LARGE_INTEGER size;
+  bool read = GetFileSizeEx(file, &size) != 0;
+  long long total = read ? size.QuadPart : 0;
+  head.resize(static_cast<size_t>(std::min<long long>(total, length)));
+  tail.resize(total > static_cast<long long>(length) ? length : 0);
+  auto readAt = [&](std::string& part, long long offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    DWORD got = 0;
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+           ReadFile(file, part.data(), static_cast<DWORD>(part.size()), &got, nullptr) &&
+           got == part.size();
+  };
+  read = read && readAt(head, 0) && readAt(tail, total - static_cast<long long>(tail.size()));
+  CloseHandle(file);
+  return read;
 }
 
 bool IsDirectory(const char* path) {
@@ -71,14 +143,14 @@ bool IsDirectory(const char* path) {
 }
 
 bool ReadDirectory(const std::string& path, std::vector<DirectoryEntry>& entries,
-                   std::string& error) {
+                   FileCheck& error) {
   std::wstring pattern = Wide(path);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
     pattern += L'\\';
   WIN32_FIND_DATAW data;
   HANDLE search = FindFirstFileW((pattern + L"*").c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) {
-    error = SystemMessage(GetLastError());
+    error = FromLastError(GetLastError(), false);
     return false;
   }
   do {
@@ -93,7 +165,7 @@ bool ReadDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
   DWORD code = GetLastError();
   FindClose(search);
   if (code != ERROR_NO_MORE_FILES) {
-    error = SystemMessage(code);
+    error = FromLastError(code, false);
     return false;
   }
   return true;
@@ -101,6 +173,66 @@ bool ReadDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
 
 bool ErrorIsTerminal() {
   return _isatty(_fileno(stderr)) != 0;
+}
+
+void WriteText(Stream stream, const std::string& text) {
+  FILE* file = stream == Stream::kOut ? stdout : stderr;
+  if (fwrite(text.data(), 1, text.size(), file) == text.size())
+    fflush(file);
+}
+
+struct StopRequests::Watch {
+  std::function<void()> onStop;
+  std::atomic<DWORD> event{kNone};
+  static const DWORD kNone = ~DWORD(0);
+};
+
+namespace {
+
+// The console's handler has no object to reach.
+std::atomic<StopRequests::Watch*> activeWatch{nullptr};
+
+// Runs on a thread the system starts. A second request is left to the
+// default handler, which ends the program.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  StopRequests::Watch* watch = activeWatch;
+  if (!watch || (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT))
+    return FALSE;
+  DWORD none = StopRequests::Watch::kNone;
+  if (!watch->event.compare_exchange_strong(none, event))
+    return FALSE;
+  watch->onStop();
+  return TRUE;
+}
+
+}  // namespace
+
+StopRequests::StopRequests(std::function<void()> onStop) : watch_(new Watch) {
+  watch_->onStop = std::move(onStop);
+  activeWatch = watch_.get();
+  if (!SetConsoleCtrlHandler(OnConsoleEvent, TRUE))
+    activeWatch = nullptr;  // Ctrl-C then ends the program, which a save survives
+}
+
+StopRequests::~StopRequests() {
+  if (activeWatch) {
+    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    activeWatch = nullptr;
+  }
+}
+
+std::string StopRequests::received() const {
+  switch (watch_->event) {
+    case CTRL_C_EVENT:
+      return "Ctrl-C";
+    case CTRL_BREAK_EVENT:
+      return "Ctrl-Break";
+  }
+  return "";
+}
+
+void StopRequests::EndAsRequested() {
+  ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 // The arguments come as UTF-16 and go on as UTF-8, which is also what the

@@ -5,38 +5,107 @@
     tag = docmark.read("report.pdf")      # docmark.Tag(version=(7, 9, 9), ...)
     docmark.is_tagged("report.pdf")       # True
 
+The tag holds the writing library's version (7.9.9) with the writer flag,
+the settings, and the file's size when it was written. The settings are a
+mode from 0 to 15 (4 bits), an amount from 0 to 65535 (16 bits) and the
+flags option_a, option_b and option_c; a value the tag cannot hold raises
+ValueError rather than being cut.
+
+A failure raises docmark.Error, an OSError with errno, filename, strerror and
+reason (a docmark.Reason). Where the system gave the reason it is also the
+standard subclass: FileNotFoundError, PermissionError, IsADirectoryError.
+A file that the library refuses is told apart from outside it, by a look at
+its first and last bytes: password-protected, changes forbidden, not a PDF
+or damaged, or no valid tag. Errors pickle, so they cross process pools.
+
 Each call stands alone and runs without the interpreter lock, so calls from
 several threads run at once. The library is the file that DOCMARK_LIBRARY
-names, or else the installed one (libdocmark.so.7; docmark.dll on Windows).
+names, else the installed one (libdocmark.so.7 through the loader;
+docmark.dll on Windows), else, in a source checkout, the one in build/lib.
 """
 
 import ctypes
+import enum
+import errno
 import operator
 import os
+import pathlib
+import re
+import stat
 import sys
-from typing import NamedTuple, Tuple
+from typing import List, NamedTuple, Optional, Tuple, Union
 
-__all__ = ["Error", "Tag", "is_tagged", "read", "write"]
+__all__ = ["Error", "Reason", "Tag", "is_tagged", "read", "write", "__version__"]
+__version__ = "7.9.9"
+
+Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 _LIBRARY_NAME = "docmark.dll" if sys.platform == "win32" else "libdocmark.so.7"
-_INT32 = range(-(2**31), 2**31)
+_VERSION = (7, 9, 9)
+# How much of each end of a refused file is looked at for its header and its
+# encryption dictionary, which writers put at one end or the other.
+_END_LENGTH = 64 * 1024
 
 
-class Error(Exception):
-    """A write that failed (the file is then as it was), or a file without a
-    valid tag. `path` is the file's path as it was given."""
+class Reason(str, enum.Enum):
+    """Why a call failed; the value is the code docmark_host --json gives."""
+    NOT_FOUND = "not-found"
+    NOT_READABLE = "not-readable"
+    NOT_WRITABLE = "not-writable"  # the file, or the folder the save writes in
+    IS_A_DIRECTORY = "is-a-directory"
+    NOT_A_FILE = "not-a-file"  # a pipe, a device
+    IN_USE = "in-use"  # opened without sharing by another program (Windows)
+    SYSTEM = "system"  # another error of the system, as strerror says
+    PASSWORD_PROTECTED = "password-protected"
+    CHANGES_FORBIDDEN = "changes-forbidden"
+    NOT_A_PDF = "not-a-pdf"  # or damaged beyond repair
+    NO_TAG = "no-tag"
 
-    def __init__(self, path, reason):
-        super().__init__(f"{os.fsdecode(path)!r}: {reason}")
-        self.path = path
-        self.reason = reason
+
+class Error(OSError):
+    """A call that failed; a write's file is then as it was. errno is None
+    for a reason of the file's content. `path` is `filename`, the path as it
+    was given."""
+    reason: Reason = Reason.SYSTEM
+
+    @property
+    def path(self) -> Path:
+        return self.filename
+
+    def __str__(self) -> str:
+        if self.filename is None:
+            return super().__str__()
+        return f"{os.fsdecode(self.filename)!r}: {self.strerror}"
+
+
+class _NotFound(Error, FileNotFoundError):
+    pass
+
+
+class _NotPermitted(Error, PermissionError):
+    pass
+
+
+class _IsADirectory(Error, IsADirectoryError):
+    pass
+
+
+_CLASSES = {Reason.NOT_FOUND: _NotFound, Reason.NOT_READABLE: _NotPermitted,
+            Reason.NOT_WRITABLE: _NotPermitted, Reason.IN_USE: _NotPermitted,
+            Reason.IS_A_DIRECTORY: _IsADirectory}
+
+_TEXTS = {Reason.NOT_WRITABLE: "not writable", Reason.IS_A_DIRECTORY: "Is a directory",
+          Reason.NOT_A_FILE: "not a regular file", Reason.IN_USE: "in use by another program",
+          Reason.PASSWORD_PROTECTED: "password-protected",
+          Reason.CHANGES_FORBIDDEN: "changes forbidden by its encryption",
+          Reason.NOT_A_PDF: "not a PDF, or damaged", Reason.NO_TAG: "no valid tag"}
 
 
 class Tag(NamedTuple):
     version: Tuple[int, int, int]  # the writing library's major, minor, build
     writer_flag: bool
-    mode: int  # the low 4 bits of the mode written
-    amount: int  # the low 16 bits of the amount written
+    mode: int
+    amount: int
     option_a: bool
     option_b: bool
     option_c: bool
@@ -54,14 +123,31 @@ class _Version(ctypes.Structure):
                 ("build", ctypes.c_int32), ("writer_flag", ctypes.c_bool)]
 
 
-def _load():
-    name = os.environ.get("DOCMARK_LIBRARY") or _LIBRARY_NAME
-    try:
-        # CDLL, not PyDLL: every call releases the interpreter lock.
-        library = ctypes.CDLL(name)
-    except OSError as e:
+def _library_candidates() -> List[str]:
+    named = os.environ.get("DOCMARK_LIBRARY")
+    if named:
+        return [named]
+    candidates = [_LIBRARY_NAME]
+    # python/docmark/__init__.py in a source tree whose build is build/.
+    tree = pathlib.Path(__file__).resolve().parent.parent.parent
+    checkout = tree / "build" / "lib" / _LIBRARY_NAME
+    if checkout.exists():
+        candidates.append(str(checkout))
+    return candidates
+
+
+def _load() -> ctypes.CDLL:
+    failures = []
+    for name in _library_candidates():
+        try:
+            # CDLL, not PyDLL: every call releases the interpreter lock.
+            library = ctypes.CDLL(name)
+            break
+        except OSError as e:
+            failures.append(f"{name!r} ({e})")
+    else:
         raise ImportError(
-            f"docmark: cannot load the docmark library {name!r} ({e}); install the kit, "
+            f"docmark: cannot load the docmark library {'; '.join(failures)}; install the kit, "
             "or set DOCMARK_LIBRARY to the library's path") from None
     library.VTPDFTagIsAlreadyOptimized.argtypes = [ctypes.c_char_p]
     library.VTPDFTagIsAlreadyOptimized.restype = ctypes.c_bool
@@ -77,7 +163,7 @@ def _load():
 _library = _load()
 
 
-def _library_path(path):
+def _library_path(path: Path) -> bytes:
     """The path as the library takes it: NUL-terminated UTF-16, each byte of a
     name that is not UTF-8 as the lone surrogate that os.fsdecode makes of
     it, which the library turns back into that byte."""
@@ -87,52 +173,168 @@ def _library_path(path):
     return (text + "\0").encode("utf-16-le", "surrogatepass")
 
 
-def _int32(name, value):
+def _number(name: str, value: int, largest: int) -> int:
     number = operator.index(value)
-    if number not in _INT32:
-        raise ValueError(f"{name} must fit in 32 bits, not {number}")
+    if not 0 <= number <= largest:
+        raise ValueError(f"{name} must be from 0 to {largest}, not {number}")
     return number
 
 
-def _flag(name, value):
-    number = operator.index(value)
-    if number not in (0, 1):
-        raise ValueError(f"{name} must be a bool, not {number}")
-    return bool(number)
+def _flag(name: str, value: bool) -> bool:
+    return bool(_number(name, value, 1))
 
 
-def _failure(path, reason):
+def _error(path: Path, reason: Reason, code: Optional[int] = None,
+           text: Optional[str] = None) -> Error:
+    error = _CLASSES.get(reason, Error)(code, text or _TEXTS[reason], path)
+    error.reason = reason
+    return error
+
+
+def _system_error(path: Path, e: OSError) -> Error:
+    if getattr(e, "winerror", None) in (32, 33):  # sharing or lock violation
+        reason = Reason.IN_USE
+    elif isinstance(e, FileNotFoundError):
+        reason = Reason.NOT_FOUND
+    elif isinstance(e, PermissionError):
+        reason = Reason.NOT_READABLE
+    else:
+        reason = Reason.SYSTEM
+    return _error(path, reason, e.errno, e.strerror)
+
+
+def _unusable(path: Path) -> Optional[Error]:
+    """Why the path names no file the library can be given: it would wait on
+    a pipe, and a directory has nothing to tell."""
     try:
-        os.stat(path)
+        mode = os.stat(path).st_mode
     except OSError as e:
-        reason = e.strerror
-    return Error(path, reason)
+        return _system_error(path, e)
+    if stat.S_ISDIR(mode):
+        return _error(path, Reason.IS_A_DIRECTORY, errno.EISDIR, os.strerror(errno.EISDIR))
+    if not stat.S_ISREG(mode):
+        return _error(path, Reason.NOT_A_FILE)
+    return None
 
 
-def write(path, mode=0, amount=0, option_a=False, option_b=False, option_c=False,
-          writer_flag=False):
+def _unreachable(path: Path, writing: bool) -> Optional[Error]:
+    """What the system says against reading the file, or writing it as a
+    save does: over the file, in its folder."""
+    try:
+        os.close(os.open(path, os.O_RDONLY | getattr(os, "O_BINARY", 0)))
+    except OSError as e:
+        return _system_error(path, e)
+    if not writing:
+        return None
+    folder = os.path.dirname(os.path.abspath(os.fspath(path)))
+    if not os.access(path, os.W_OK) or not os.stat(path).st_mode & 0o222:
+        return _error(path, Reason.NOT_WRITABLE, errno.EACCES)
+    if not os.access(folder, os.W_OK):
+        return _error(path, Reason.NOT_WRITABLE, errno.EACCES, "its folder is not writable")
+    return None
+
+
+def _ends(path: Path) -> bytes:
+    with open(path, "rb") as f:
+        head = f.read(_END_LENGTH)
+        f.seek(0, os.SEEK_END)
+        f.seek(max(len(head), f.tell() - _END_LENGTH))
+        return head + b"\n" + f.read()
+
+
+def _refusal(path: Path, writing: bool) -> Reason:
+    """Why the library refused a reachable file, from its two ends."""
+    try:
+        data = _ends(path)
+    except OSError:
+        return Reason.NOT_A_PDF
+    if b"%PDF-" not in data[:1024]:
+        return Reason.NOT_A_PDF
+    if b"/Encrypt" not in data:
+        return Reason.NOT_A_PDF if writing else Reason.NO_TAG
+    # Modification allowed (bit 4 of /P), and still refused: the file needs
+    # its password to open. For a read it may as well have no tag.
+    permissions = _permissions(data)
+    if permissions is None or not permissions & 8:
+        return Reason.CHANGES_FORBIDDEN
+    return Reason.PASSWORD_PROTECTED if writing else Reason.NO_TAG
+
+
+def _permissions(data: bytes) -> Optional[int]:
+    """/P of the standard security handler's dictionary, when it is there."""
+    handler = re.search(rb"/Filter\s*/Standard\b", data)
+    if not handler:
+        return None
+    start = data.rfind(b"obj", 0, handler.start())
+    end = data.find(b"endobj", handler.end())
+    entry = re.search(rb"/P\s*(-?\d+)(?![\d.]|\s+\d+\s+R)",
+                      data[max(start, 0):end if end >= 0 else len(data)])
+    return int(entry.group(1)) if entry else None
+
+
+def _failure(path: Path, writing: bool) -> Error:
+    return _unreachable(path, writing) or _error(path, _refusal(path, writing))
+
+
+def write(path: Path, mode: int = 0, amount: int = 0, option_a: bool = False,
+          option_b: bool = False, option_c: bool = False, writer_flag: bool = False,
+          skip_same: bool = False) -> bool:
     """Tags the file with these settings; raises Error when it cannot, the
-    file then being as it was."""
-    settings = _Settings(_int32("mode", mode), _int32("amount", amount),
+    file then being as it was. With skip_same, a file that already carries
+    a valid tag of these settings from this version is left untouched and
+    False returned; True when the file was written."""
+    settings = _Settings(_number("mode", mode, 15), _number("amount", amount, 0xFFFF),
                          _flag("option_a", option_a), _flag("option_b", option_b),
                          _flag("option_c", option_c))
     flag = _flag("writer_flag", writer_flag)
-    if not _library.VTPDFTagWrite(_library_path(path), ctypes.byref(settings), flag):
-        raise _failure(path, "the tag could not be written (not a PDF that can be read, "
-                             "or one that may not be changed)")
+    library_path = _library_path(path)
+    unusable = _unusable(path)
+    if unusable:
+        raise unusable
+    if skip_same and _same_tag(library_path, settings, flag):
+        return False
+    if not _library.VTPDFTagWrite(library_path, ctypes.byref(settings), flag):
+        raise _failure(path, writing=True)
+    return True
 
 
-def read(path):
-    """The file's tag; raises Error when it has no valid one."""
+def _same_tag(library_path: bytes, settings: _Settings, flag: bool) -> bool:
+    stored, size, version = _Settings(), ctypes.c_int64(), _Version()
+    if not _library.VTPDFTagRead(library_path, ctypes.byref(stored), ctypes.byref(size),
+                                 ctypes.byref(version)):
+        return False
+    return ((version.major, version.minor, version.build, version.writer_flag) ==
+            _VERSION + (flag,) and
+            all(getattr(stored, name) == getattr(settings, name) for name, _ in _Settings._fields_))
+
+
+def read(path: Path) -> Tag:
+    """The file's tag; raises Error when the file has no valid one, or
+    cannot be read."""
+    library_path = _library_path(path)
+    unusable = _unusable(path)
+    if unusable:
+        raise unusable
     settings, size, version = _Settings(), ctypes.c_int64(), _Version()
-    if not _library.VTPDFTagRead(_library_path(path), ctypes.byref(settings),
-                                 ctypes.byref(size), ctypes.byref(version)):
-        raise _failure(path, "no valid tag, or not a PDF that can be read")
+    if not _library.VTPDFTagRead(library_path, ctypes.byref(settings), ctypes.byref(size),
+                                 ctypes.byref(version)):
+        raise _failure(path, writing=False)
     return Tag((version.major, version.minor, version.build), version.writer_flag,
                settings.mode, settings.amount, settings.option_a, settings.option_b,
                settings.option_c, size.value)
 
 
-def is_tagged(path):
-    """Whether the file carries a valid tag."""
-    return _library.VTPDFTagIsAlreadyOptimized(_library_path(path))
+def is_tagged(path: Path) -> bool:
+    """Whether the file carries a valid tag; raises Error for a file that
+    cannot be reached or read, so that False means a readable file without
+    a valid tag (one whose encryption keeps the library out included)."""
+    library_path = _library_path(path)
+    unusable = _unusable(path)
+    if unusable:
+        raise unusable
+    if _library.VTPDFTagIsAlreadyOptimized(library_path):
+        return True
+    unreachable = _unreachable(path, writing=False)
+    if unreachable:
+        raise unreachable
+    return False

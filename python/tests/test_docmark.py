@@ -1,4 +1,5 @@
 import concurrent.futures
+import errno
 import os
 import pathlib
 import shutil
@@ -13,10 +14,10 @@ import docmark
 def test_write_read_and_check_take_every_kind_of_path(sample):
     path = sample()
     assert docmark.is_tagged(path) is False
-    assert docmark.write(str(path), mode=17, amount=70000, option_b=True,
-                         writer_flag=True) is None
+    assert docmark.write(str(path), mode=15, amount=65535, option_b=True,
+                         writer_flag=True) is True
     tag = docmark.read(os.fsencode(path))
-    assert tag == docmark.Tag(version=(7, 9, 9), writer_flag=True, mode=1, amount=4464,
+    assert tag == docmark.Tag(version=(7, 9, 9), writer_flag=True, mode=15, amount=65535,
                               option_a=False, option_b=True, option_c=False,
                               size=path.stat().st_size)
     assert docmark.is_tagged(path) is True
@@ -34,31 +35,35 @@ def test_failures_raise_and_leave_the_file_as_it_was(sample, tmp_path):
         docmark.read(untagged)
 
     missing = tmp_path / "missing.pdf"
-    with pytest.raises(docmark.Error, match="No such file or directory") as raised:
+    with pytest.raises(FileNotFoundError, match="No such file or directory") as raised:
         docmark.write(missing)
     assert raised.value.path == missing
+    assert isinstance(raised.value, docmark.Error)
     assert not missing.exists()
 
     text = tmp_path / "notes.pdf"
     text.write_bytes(b"not a PDF\n")
-    with pytest.raises(docmark.Error, match="could not be written"):
+    with pytest.raises(docmark.Error, match="not a PDF") as raised:
         docmark.write(text)
+    assert raised.value.reason == docmark.Reason.NOT_A_PDF
     assert text.read_bytes() == b"not a PDF\n"
 
     locked = tmp_path / "locked.pdf"
     subprocess.run(["qpdf", "--encrypt", "", "owner", "256", "--modify=none", "--",
                     untagged, locked], check=True)
     before = locked.read_bytes()
-    with pytest.raises(docmark.Error):
+    with pytest.raises(docmark.Error, match="changes forbidden") as raised:
         docmark.write(locked)
+    assert raised.value.reason == "changes-forbidden"
     assert locked.read_bytes() == before
     assert sorted(os.listdir(tmp_path)) == ["locked.pdf", "notes.pdf", "plain.pdf"]
 
 
 def test_values_the_record_cannot_hold_or_of_the_wrong_type(sample):
     path = sample()
-    for settings in [{"mode": 2**31}, {"amount": -2**31 - 1}, {"option_a": 2},
-                     {"writer_flag": -1}]:
+    # The tag holds 4 bits of mode and 16 of amount: a value it would cut is refused.
+    for settings in [{"mode": 16}, {"mode": -1}, {"amount": 65536}, {"amount": -1},
+                     {"mode": 2**31}, {"option_a": 2}, {"writer_flag": -1}]:
         with pytest.raises(ValueError):
             docmark.write(path, **settings)
     for settings in [{"mode": "3"}, {"amount": 1.5}, {"option_c": "yes"}, {"writer_flag": None}]:
@@ -69,7 +74,7 @@ def test_values_the_record_cannot_hold_or_of_the_wrong_type(sample):
     with pytest.raises(TypeError):
         docmark.read(3)
     assert not docmark.is_tagged(path)
-    docmark.write(path, mode=-2**31, amount=2**31 - 1, option_a=1, option_c=True)
+    docmark.write(path, mode=0, amount=0xFFFF, option_a=1, option_c=True)
     assert docmark.read(path)[2:7] == (0, 0xFFFF, True, False, True)
 
 
@@ -108,3 +113,109 @@ def test_a_missing_library_is_named(tmp_path):
     assert result.returncode == 1
     assert "cannot load the docmark library" in result.stderr
     assert "libnone.so" in result.stderr
+
+
+def _encrypted(source, target, *permissions, user=""):
+    subprocess.run(["qpdf", "--encrypt", user, "owner", "256", *permissions, "--", source,
+                    target], check=True)
+    return target
+
+
+def test_each_failure_names_its_reason(sample, tmp_path):
+    untagged = sample()
+    empty = tmp_path / "empty.pdf"
+    empty.write_bytes(b"")
+    folder = tmp_path / "folder.pdf"
+    folder.mkdir()
+    protected = _encrypted(untagged, tmp_path / "protected.pdf", user="secret")
+    forbidden = _encrypted(untagged, tmp_path / "forbidden.pdf", "--modify=none")
+    read_only = sample("read-only.pdf")
+    read_only.chmod(0o444)
+    pipe = tmp_path / "pipe.pdf"
+    os.mkfifo(pipe)
+
+    cases = [(docmark.write, tmp_path / "missing.pdf", FileNotFoundError, "not-found"),
+             (docmark.read, tmp_path / "missing.pdf", FileNotFoundError, "not-found"),
+             (docmark.is_tagged, tmp_path / "missing.pdf", FileNotFoundError, "not-found"),
+             (docmark.write, folder, IsADirectoryError, "is-a-directory"),
+             (docmark.is_tagged, folder, IsADirectoryError, "is-a-directory"),
+             (docmark.write, pipe, docmark.Error, "not-a-file"),  # not waited on
+             (docmark.write, read_only, PermissionError, "not-writable"),
+             (docmark.write, empty, docmark.Error, "not-a-pdf"),
+             (docmark.read, empty, docmark.Error, "not-a-pdf"),
+             (docmark.write, protected, docmark.Error, "password-protected"),
+             (docmark.write, forbidden, docmark.Error, "changes-forbidden"),
+             (docmark.read, forbidden, docmark.Error, "changes-forbidden"),
+             (docmark.read, untagged, docmark.Error, "no-tag")]
+    for call, path, kind, reason in cases:
+        with pytest.raises(kind) as raised:
+            call(path)
+        error = raised.value
+        assert isinstance(error, docmark.Error) and error.reason == reason, (call, path, error)
+        assert error.filename == path and error.strerror in str(error)
+        assert error.errno == {"not-found": errno.ENOENT, "is-a-directory": errno.EISDIR,
+                               "not-writable": errno.EACCES}.get(reason), error
+    # A file the library cannot see into is reachable, and so untagged.
+    assert docmark.is_tagged(protected) is False
+    assert docmark.is_tagged(empty) is False
+
+
+@pytest.mark.skipif(os.geteuid() == 0, reason="permissions do not stop root")
+def test_permissions_that_stop_a_call(sample, tmp_path):
+    hidden = sample("hidden.pdf")
+    hidden.chmod(0)
+    for call in (docmark.write, docmark.read, docmark.is_tagged):
+        with pytest.raises(PermissionError) as raised:
+            call(hidden)
+        assert raised.value.reason == "not-readable" and raised.value.errno == errno.EACCES
+    closed = tmp_path / "closed"
+    closed.mkdir()
+    inside = sample("closed/inside.pdf")
+    closed.chmod(0o555)
+    try:
+        with pytest.raises(PermissionError, match="folder is not writable"):
+            docmark.write(inside)
+    finally:
+        closed.chmod(0o755)
+
+
+def _write_each(paths):
+    return [docmark.write(path, mode=2) for path in paths]
+
+
+def test_errors_cross_a_process_pool(sample, tmp_path):
+    good = sample()
+    missing = tmp_path / "missing.pdf"
+    locked = _encrypted(good, tmp_path / "locked.pdf", "--modify=none")
+    with concurrent.futures.ProcessPoolExecutor(max_workers=2) as pool:
+        futures = [pool.submit(_write_each, [path]) for path in (missing, locked, good)]
+        errors = [future.exception() for future in futures[:2]]
+        assert futures[2].result() == [True]
+    assert isinstance(errors[0], FileNotFoundError) and isinstance(errors[0], docmark.Error)
+    assert (errors[0].errno, errors[0].filename, errors[0].reason) == (
+        errno.ENOENT, missing, docmark.Reason.NOT_FOUND)
+    assert type(errors[1]) is docmark.Error and errors[1].reason == "changes-forbidden"
+    assert str(errors[1]) == f"{str(locked)!r}: changes forbidden by its encryption"
+    assert docmark.read(good).mode == 2
+
+
+def test_skip_same_leaves_a_file_of_the_same_tag_untouched(sample):
+    path = sample()
+    assert docmark.write(path, mode=3, amount=1200, option_b=True, skip_same=True) is True
+    before = path.stat()
+    assert docmark.write(path, mode=3, amount=1200, option_b=True, skip_same=True) is False
+    after = path.stat()
+    assert (after.st_ino, after.st_mtime_ns, after.st_size) == (
+        before.st_ino, before.st_mtime_ns, before.st_size)
+    # Another setting, or another writer flag, is written.
+    assert docmark.write(path, mode=3, amount=1200, option_b=True, writer_flag=True,
+                         skip_same=True) is True
+    assert docmark.write(path, mode=4, amount=1200, option_b=True, writer_flag=True,
+                         skip_same=True) is True
+    assert docmark.read(path)[1:5] == (True, 4, 1200, False)
+
+
+def test_the_package_describes_itself():
+    assert docmark.__version__ == "7.9.9"
+    assert "0 to 15" in docmark.__doc__ and "0 to 65535" in docmark.__doc__
+    assert (pathlib.Path(docmark.__file__).parent / "py.typed").exists()

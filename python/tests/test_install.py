@@ -4,13 +4,23 @@ import shutil
 import subprocess
 import sys
 
+import pytest
+
 PACKAGE = pathlib.Path(__file__).resolve().parents[1]
 
 
+def _untracked(folder):
+    return subprocess.run(["git", "status", "--porcelain", "--untracked-files=all"], cwd=folder,
+                          capture_output=True, text=True, check=True).stdout
+
+
 def test_installs_offline_into_a_venv_and_tags_a_file(tmp_path, sample):
-    # A copy, so that the build leaves nothing in the source tree.
+    # A copy, made a repository of its own: what the build leaves there is
+    # what it would leave in the source tree, and git sees none of it.
     source = tmp_path / "python"
     shutil.copytree(PACKAGE, source, ignore=shutil.ignore_patterns("tests", "__pycache__"))
+    subprocess.run(["git", "init", "-q"], cwd=source, check=True)
+    before = _untracked(source)
     environment = {key: value for key, value in os.environ.items() if key != "PYTHONPATH"}
     environment["PIP_DISABLE_PIP_VERSION_CHECK"] = "1"
     venv = tmp_path / "V"
@@ -18,12 +28,27 @@ def test_installs_offline_into_a_venv_and_tags_a_file(tmp_path, sample):
                    env=environment)
     subprocess.run([venv / "bin" / "pip", "install", "-q", "--no-build-isolation", "--no-index",
                     source], check=True, env=environment, cwd=tmp_path)
+    assert _untracked(source) == before
 
     path = sample()
     script = ("import docmark, sys; docmark.write(sys.argv[1], mode=3); "
               "print(docmark.read(sys.argv[1]).mode, docmark.__file__)")
+    assert (venv / "lib").glob("python3*/site-packages/docmark/py.typed")
     result = subprocess.run([venv / "bin" / "python", "-c", script, path], env=environment,
                             cwd=tmp_path, capture_output=True, text=True, check=True)
     mode, where = result.stdout.split()
     assert mode == "3"
     assert pathlib.Path(where).is_relative_to(venv)
+
+
+def test_a_checkout_finds_the_library_it_built(tmp_path):
+    built = PACKAGE.parent / "build" / "lib" / "libdocmark.so.7"
+    if sys.platform == "win32" or not built.exists():
+        pytest.skip("needs the library built in build/ of this checkout")
+    environment = {key: value for key, value in os.environ.items() if key != "DOCMARK_LIBRARY"}
+    environment.update(PYTHONPATH=str(PACKAGE), PYTHONDONTWRITEBYTECODE="1")
+    result = subprocess.run([sys.executable, "-c", "import docmark; print(docmark._library._name)"],
+                            env=environment, cwd=tmp_path, capture_output=True, text=True,
+                            check=True)
+    # The installed library, when there is one, comes first.
+    assert result.stdout.strip() in ("libdocmark.so.7", str(built))
