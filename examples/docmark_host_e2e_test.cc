@@ -370,6 +370,31 @@ TEST_F(DocmarkHostTest, DirectoriesWithBadFilesInThem) {
 // counted the files; the summary replaces it at the end. The tests above
 // show there is no progress line when stderr is a file. The count of one
 // directory ends long before forty writes.
+// On a Windows console the text goes through the console, which shows a
+// name that is not ASCII as it is, not as its UTF-8 bytes one by one.
+TEST_F(DocmarkHostTest, NamesReadRightOnAWindowsConsole) {
+  if (!UnderWine() || system("script -V >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs Wine's console, and script(1) to give it a terminal";
+  std::string report = MakePdf("\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82.pdf");  // Отчёт
+  Result result = Run(
+      {"-qec", "wine " + Quote(host_) + " check " + Quote(Native(report)), "/dev/null"}, "script");
+  std::string shown;
+  for (size_t at = 0; at < result.out.size(); ++at) {
+    if (result.out[at] != '\x1b') {
+      shown += result.out[at];
+      continue;
+    }
+    // Leaves out the console's cursor controls, ESC [ ... letter.
+    while (at < result.out.size() && !isalpha(static_cast<unsigned char>(result.out[at])))
+      ++at;
+    if (at < result.out.size() && result.out[at] == '[')
+      ++at;
+    while (at < result.out.size() && !isalpha(static_cast<unsigned char>(result.out[at])))
+      ++at;
+  }
+  EXPECT_NE(std::string::npos, shown.find(Native(report) + ": not tagged")) << shown;
+}
+
 TEST_F(DocmarkHostTest, ProgressLineOnATerminal) {
   if (UnderWine() || system("script -V >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "needs script(1) from util-linux to give the program a terminal";
@@ -559,6 +584,9 @@ TEST_F(DocmarkHostTest, PathsOfAnyLength) {
   }
   Result read = Run({"read", file});
   EXPECT_EQ(0, read.exitCode) << read.err;
+  Result walked = Run({"check", Path("")});
+  EXPECT_EQ(0, walked.exitCode) << walked.err;
+  EXPECT_NE(std::string::npos, walked.out.find("file.pdf: tagged")) << walked.out;
   struct stat status;
   ASSERT_EQ(0, stat(file.c_str(), &status));
   EXPECT_NE(std::string::npos, read.out.find("stored size: " + std::to_string(status.st_size)));

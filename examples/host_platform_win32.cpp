@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "utf8.h"
+#include "win_path.h"
 
 // Beside the program, with DL100PDFL.dll.
 const char kDocmarkName[] = "docmark.dll";
@@ -20,18 +21,24 @@ const char kPathSeparator = '\\';
 
 namespace {
 
+// In UTF-8, as the host prints everything, whatever the code page.
 std::string SystemMessage(DWORD code) {
-  char reason[512] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                 reason, sizeof reason, nullptr);
-  std::string text = reason;
+  wchar_t* reason = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&reason), 0, nullptr);
+  std::string text = length ? utf8::EncodeLossless(std::wstring_view(reason, length))
+                            : "error " + std::to_string(code);
+  if (reason)
+    LocalFree(reason);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
     text.pop_back();
   return text;
 }
 
+// A path from the command line as the file functions take it, at any length.
 std::wstring Wide(const std::string& path) {
-  return utf8::DecodeLossless<std::wstring>(path);
+  return winpath::ForFileCall(utf8::DecodeLossless<std::wstring>(path));
 }
 
 }  // namespace
@@ -144,11 +151,11 @@ bool IsDirectory(const char* path) {
 
 bool ReadDirectory(const std::string& path, std::vector<DirectoryEntry>& entries,
                    FileCheck& error) {
-  std::wstring pattern = Wide(path);
+  std::wstring pattern = utf8::DecodeLossless<std::wstring>(path);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
     pattern += L'\\';
   WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW((pattern + L"*").c_str(), &data);
+  HANDLE search = FindFirstFileW(winpath::ForFileCall(pattern + L"*").c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) {
     error = FromLastError(GetLastError(), false);
     return false;
@@ -175,10 +182,26 @@ bool ErrorIsTerminal() {
   return _isatty(_fileno(stderr)) != 0;
 }
 
+// A console is given the text as UTF-16, which it shows whatever its code
+// page; a file or a pipe gets the UTF-8 itself.
 void WriteText(Stream stream, const std::string& text) {
   FILE* file = stream == Stream::kOut ? stdout : stderr;
-  if (fwrite(text.data(), 1, text.size(), file) == text.size())
-    fflush(file);
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  DWORD mode = 0;
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+    if (fwrite(text.data(), 1, text.size(), file) == text.size())
+      fflush(file);
+    return;
+  }
+  fflush(file);
+  std::wstring wide = utf8::DecodeLossless<std::wstring>(text);
+  for (size_t at = 0; at < wide.size();) {
+    DWORD written = 0;
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(wide.size() - at, 16 * 1024));
+    if (!WriteConsoleW(handle, wide.data() + at, chunk, &written, nullptr) || written == 0)
+      return;
+    at += written;
+  }
 }
 
 struct StopRequests::Watch {
