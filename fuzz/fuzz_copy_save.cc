@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::abort();
     std::shared_ptr<InputSource> written = OpenInput(output.path);
     std::unique_ptr<QPDF> copy = ReadPdf(written);
-    if (!pdfl::ProveCopy(*document.pdf, *copy, *written, plan.packet))
+    if (!pdfl::ProveCopy(*document.pdf, *copy, *written, plan))
       return 0;
   } catch (const std::runtime_error&) {
     // A file QPDF cannot read, or a copy it cannot read: nothing to compare.

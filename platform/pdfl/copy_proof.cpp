@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "copy_save.h"
 #include "document.h"
 
 namespace pdfl {
@@ -153,15 +154,61 @@ bool SameCatalog(QPDF& source, QPDF& copy, const std::string& packet) {
   return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()) == packet;
 }
 
+// No object of the source lies in another one's bytes: each extent, the
+// sections' among them, ends before the next one starts.
+bool SeparateExtents(const std::vector<Extent>& extents) {
+  for (size_t i = 1; i < extents.size(); ++i) {
+    if (extents[i - 1].end > extents[i].at)
+      return false;
+  }
+  return true;
+}
+
+// Whether the copy may change bytes of this object: the packet's stream,
+// the catalog, and a cross-reference section with its trailer.
+bool MayChange(QPDF& source, const ObjectLayout& layout, const Extent& extent) {
+  QPDFObjectHandle metadata = source.getRoot().getKey("/Metadata");
+  return std::binary_search(layout.sections.begin(), layout.sections.end(), extent.at) ||
+         extent.object == source.getRoot().getObjGen() ||
+         (metadata.isIndirect() && extent.object == metadata.getObjGen());
+}
+
+// Every byte the copy replaces, and every place it inserts bytes, lies
+// outside every object or inside one that it may change, wholly.
+bool ChangesStayInTheirObjects(QPDF& source, const CopyPlan& plan) {
+  const std::vector<Extent>& extents = plan.layout.extents;
+  for (const Splice& splice : plan.splices) {
+    qpdf_offset_t from = splice.at, to = splice.at + splice.length;
+    // The first object that ends after the splice starts: the only one it
+    // can reach into, since the objects are separate.
+    auto extent = std::upper_bound(extents.begin(), extents.end(), from,
+                                   [](qpdf_offset_t at, const Extent& e) { return at < e.end; });
+    if (extent == extents.end())
+      continue;
+    bool reaches = splice.length > 0 ? extent->at < to : extent->at < from;
+    if (reaches &&
+        !(MayChange(source, plan.layout, *extent) && extent->at <= from && to <= extent->end))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const std::string& packet) {
-  if (!SameCatalog(source, copy, packet) || !SameTrailer(source, copy))
+bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const CopyPlan& plan) {
+  if (!SeparateExtents(plan.layout.extents) || !ChangesStayInTheirObjects(source, plan))
+    return false;
+  if (!SameCatalog(source, copy, plan.packet) || !SameTrailer(source, copy))
     return false;
   std::set<QPDFObjGen> added;
   QPDFObjectHandle metadata = copy.getRoot().getKey("/Metadata");
-  if (!source.getRoot().getKey("/Metadata").isStream() && metadata.isIndirect())
+  if (!source.getRoot().getKey("/Metadata").isStream() && metadata.isIndirect()) {
+    // A reference to an undefined object means null: none may name the new
+    // one.
+    if (!plan.layout.referencesRead || plan.layout.Names(metadata.getObjectID()))
+      return false;
     added.insert(metadata.getObjGen());
+  }
   return SameObjects(source, copy, copyBytes, source.getRoot().getObjGen(), added);
 }
 

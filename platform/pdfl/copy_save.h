@@ -13,6 +13,7 @@
 #include <qpdf/InputSource.hh>
 
 #include "document.h"
+#include "xref_layout.h"
 
 namespace pdfl {
 
@@ -26,6 +27,7 @@ struct Splice {
 struct CopyPlan {
   std::vector<Splice> splices;  // in file order, none overlapping
   std::string packet;           // the metadata stream's new data
+  ObjectLayout layout;          // the source's, as the plan read it
 
   // Whether every splice keeps its length, so that nothing moves.
   bool KeepsLengths() const;

@@ -124,7 +124,7 @@ bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
   bool proven = false;
   try {
     pdf = ReadBack(saved);
-    proven = ProveCopy(*document.pdf, *pdf, *saved, plan.packet);
+    proven = ProveCopy(*document.pdf, *pdf, *saved, plan);
   } catch (const std::runtime_error&) {
     // A copy that QPDF cannot even read is one that failed its proof.
   }

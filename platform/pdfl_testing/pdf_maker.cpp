@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -188,6 +189,82 @@ std::map<std::string, std::string> ObjectsBesideMetadata(const std::string& path
     objects[object.getObjGen().unparse(' ')] = text;
   }
   return objects;
+}
+
+namespace {
+
+// Writes a reading of the objects reached from those added, each indirect
+// object once, in the order it is first reached.
+class Reading {
+ public:
+  explicit Reading(QPDFObjGen catalog) : catalog_(catalog) {}
+
+  void Add(QPDFObjectHandle object) {
+    Value(object);
+    while (!queue_.empty()) {
+      QPDFObjectHandle next = queue_.front();
+      queue_.pop_front();
+      text_ += "\n#" + std::to_string(numbers_[next.getObjGen()]) + " = ";
+      Direct(next);
+    }
+  }
+  const std::string& text() const { return text_; }
+
+ private:
+  void Value(QPDFObjectHandle object) {
+    if (object.isIndirect() && !object.isNull()) {
+      auto [entry, fresh] = numbers_.emplace(object.getObjGen(), numbers_.size());
+      if (fresh)
+        queue_.push_back(object);
+      text_ += "#" + std::to_string(entry->second) + " ";
+      return;
+    }
+    Direct(object);
+  }
+
+  void Direct(QPDFObjectHandle object) {
+    if (object.isStream()) {
+      QPDFObjectHandle dict = object.getDict().shallowCopy();
+      for (const char* key : {"/Length", "/Filter", "/DecodeParms"})
+        dict.removeKey(key);
+      Direct(dict);
+      auto data = object.getStreamData(qpdf_dl_generalized);
+      text_ += "stream " +
+               std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()) +
+               " endstream ";
+    } else if (object.isDictionary()) {
+      text_ += "<< ";
+      for (const std::string& key : object.getKeys()) {
+        if (object.getObjGen() == catalog_ && key == "/Metadata")
+          continue;
+        text_ += key + " ";
+        Value(object.getKey(key));
+      }
+      text_ += ">> ";
+    } else if (object.isArray()) {
+      text_ += "[ ";
+      for (QPDFObjectHandle& item : object.getArrayAsVector())
+        Value(item);
+      text_ += "] ";
+    } else {
+      text_ += object.unparseResolved() + " ";
+    }
+  }
+
+  QPDFObjGen catalog_;
+  std::map<QPDFObjGen, size_t> numbers_;
+  std::deque<QPDFObjectHandle> queue_;
+  std::string text_;
+};
+
+}  // namespace
+
+std::string DocumentReading(const std::string& path) {
+  auto pdf = Open(path);
+  Reading reading(pdf->getRoot().getObjGen());
+  reading.Add(pdf->getTrailer().getKey("/Root"));
+  reading.Add(pdf->getTrailer().getKey("/Info"));
+  return reading.text();
 }
 
 std::pair<std::string, std::string> TrailerId(const std::string& path) {

@@ -43,6 +43,12 @@ bool HasObjectStreams(const std::string& path);
 // as its text and its stream's raw data, by "number generation"; the
 // catalog without its /Metadata.
 std::map<std::string, std::string> ObjectsBesideMetadata(const std::string& path);
+// The document as a reader finds it from the trailer's /Root and /Info,
+// whatever its objects' numbers: each object it reaches, numbered in the
+// order it is first reached, a stream as its dictionary without its encoding
+// and its decoded data, a reference to no object as null, and the catalog
+// without its /Metadata. A copy and a rewrite of a document read the same.
+std::string DocumentReading(const std::string& path);
 // The trailer's /ID strings; empty when it has none.
 std::pair<std::string, std::string> TrailerId(const std::string& path);
 
