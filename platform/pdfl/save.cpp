@@ -50,6 +50,14 @@ bool CopyKeepsWhatTheRecordAsks(QPDF& pdf, const PDDocSaveParams& params) {
 void Write(PDFLDoc& document, const PDDocSaveParams& params, FILE* file) {
   AddStoredPacket(document);
   QPDF& pdf = *document.pdf;
+  // The packet goes into the file as it was stored, uncompressed. QPDF would
+  // compress it in an encrypted file, and the compressed length moves with
+  // the digits of the size in the tag, so that the file's size would move
+  // with them; uncompressed, the size follows the packet's length alone,
+  // which its padding keeps.
+  QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+  if (metadata.isStream() && !metadata.getDict().hasKey("/Filter"))
+    metadata.setFilterOnWrite(false);
   QPDFWriter writer(pdf);
   writer.setOutputFile("new file", file, false);
   writer.setNewlineBeforeEndstream(true);

@@ -87,12 +87,27 @@ void WritePdf(const std::string& path, const PdfOptions& options) {
   }
 
   QPDFWriter writer(pdf, path.c_str());
-  writer.forcePDFVersion(options.version);
+  // Forced below what it needs, AES-256 would be written unencrypted.
+  if (options.encryption.empty())
+    writer.forcePDFVersion(options.version);
+  else
+    writer.setMinimumPDFVersion(options.version);
   writer.setLinearization(options.linearize);
   writer.setObjectStreamMode(options.objectStreams ? qpdf_o_generate : qpdf_o_disable);
   if (options.encryptNoModify)
     writer.setR4EncryptionParametersInsecure("", "owner", true, true, false, false, false, false,
                                              qpdf_r3p_full, true, true);
+  if (options.encryption == "rc4-128")
+    writer.setR3EncryptionParametersInsecure("", "owner", true, true, true, true, true, true,
+                                             qpdf_r3p_full);
+  else if (options.encryption == "aes-128")
+    writer.setR4EncryptionParametersInsecure("", "owner", true, true, true, true, true, true,
+                                             qpdf_r3p_full, true, true);
+  else if (options.encryption == "aes-256")
+    writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full,
+                                     true);
+  else if (!options.encryption.empty())
+    throw std::invalid_argument("no such encryption: " + options.encryption);
   writer.write();
 
   if (options.damageXref)

@@ -17,6 +17,10 @@ struct PdfOptions {
   bool objectStreams = false;
   // AES-128 (R4), user password "", owner password "owner", no modification.
   bool encryptNoModify = false;
+  // User password "", owner password "owner", every change allowed, the
+  // metadata encrypted too: "rc4-128" (R3), "aes-128" (R4) or "aes-256"
+  // (R6); empty: none.
+  std::string encryption;
   // Written, then every cross-reference offset broken so that QPDF must
   // reconstruct the table. Only for files without object streams.
   bool damageXref = false;
