@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <vector>
@@ -61,33 +62,41 @@ bool HeaderAt(InputSource& in, qpdf_offset_t at, QPDFObjGen object) {
 // Every object of the source resolves in the copy to the same place: the
 // same object stream and index, or a header of its own. Objects new to the
 // copy are allowed only as `added`, and a catalog may leave its object
-// stream for a header of its own.
-bool SameObjects(QPDF& source, QPDF& copy, InputSource& copyBytes, QPDFObjGen catalog,
+// stream for a header of its own. Both tables are in object order, so one
+// walk compares them. An object at the offset it had is at the header the
+// source has there (the plan's reading of the source found each one, and
+// no change reaches into an object it may not change); every other one's
+// header is read in the copy.
+bool SameObjects(const XRefTable& before, QPDF& copy, InputSource& copyBytes, QPDFObjGen catalog,
                  const std::set<QPDFObjGen>& added) {
-  auto before = source.getXRefTable();
-  auto after = copy.getXRefTable();
+  const XRefTable after = copy.getXRefTable();
   std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> headers;
+  auto old = before.begin();
   for (const auto& [object, entry] : after) {
-    auto old = before.find(object);
-    if (old == before.end()) {
+    if (old != before.end() && old->first < object)
+      return false;  // an object of the source that the copy lacks
+    if (old == before.end() || object < old->first) {
       if (!added.count(object) || entry.getType() != 1)
         return false;
-    } else if (old->second.getType() == 2) {
-      bool same = entry.getType() == 2 &&
-                  entry.getObjStreamNumber() == old->second.getObjStreamNumber() &&
-                  entry.getObjStreamIndex() == old->second.getObjStreamIndex();
-      if (!same && !(object == catalog && entry.getType() == 1))
+    } else {
+      const QPDFXRefEntry& was = old++->second;
+      if (was.getType() == 1 && entry.getType() == 1 && was.getOffset() == entry.getOffset())
+        continue;
+      if (was.getType() == 2) {
+        bool same = entry.getType() == 2 &&
+                    entry.getObjStreamNumber() == was.getObjStreamNumber() &&
+                    entry.getObjStreamIndex() == was.getObjStreamIndex();
+        if (!same && !(object == catalog && entry.getType() == 1))
+          return false;
+      } else if (was.getType() != entry.getType()) {
         return false;
-    } else if (old->second.getType() != entry.getType()) {
-      return false;
+      }
     }
     if (entry.getType() == 1)
       headers.emplace_back(entry.getOffset(), object);
   }
-  for (const auto& [object, entry] : before) {
-    if (!after.count(object))
-      return false;
-  }
+  if (old != before.end())
+    return false;
   // In file order, so that the block cache reads the copy once.
   std::sort(headers.begin(), headers.end());
   return std::all_of(headers.begin(), headers.end(), [&](const auto& header) {
@@ -95,30 +104,32 @@ bool SameObjects(QPDF& source, QPDF& copy, InputSource& copyBytes, QPDFObjGen ca
   });
 }
 
-// The keys of a trailer but those of a cross-reference stream's own
-// encoding, which a moved stream writes anew.
-std::set<std::string> TrailerKeys(QPDFObjectHandle trailer) {
-  std::set<std::string> keys = trailer.getKeys();
-  for (const char* key : {"/Length", "/Filter", "/DecodeParms", "/Index", "/W"})
-    keys.erase(key);
-  return keys;
+// A dictionary's entries as written, but those named: taken as they are,
+// so that no value is read to see whether it is null (QPDF's own list of
+// keys reads every object the dictionary names).
+std::map<std::string, std::string> Entries(QPDFObjectHandle dictionary,
+                                           std::initializer_list<const char*> except) {
+  std::map<std::string, std::string> entries;
+  for (auto& [key, value] : dictionary.getDictAsMap())
+    entries.emplace(key, value.unparse());
+  for (const char* key : except)
+    entries.erase(key);
+  return entries;
 }
 
-// The same keys with the same values, but for /ID[1], which is new at the
-// same length, and /Size, which a new object raises.
+// The same entries, but for /ID[1], which is new at the same length,
+// /Size, which a new object raises, and a cross-reference stream's own
+// encoding, which a moved stream writes anew.
 bool SameTrailer(QPDF& source, QPDF& copy) {
   QPDFObjectHandle before = source.getTrailer(), after = copy.getTrailer();
-  std::set<std::string> keys = TrailerKeys(before);
-  if (keys != TrailerKeys(after))
+  std::initializer_list<const char*> renewed = {"/ID",          "/Size",  "/Length", "/Filter",
+                                                "/DecodeParms", "/Index", "/W"};
+  if (Entries(before, renewed) != Entries(after, renewed))
     return false;
-  for (const std::string& key : keys) {
-    if (key != "/ID" && key != "/Size" &&
-        before.getKey(key).unparse() != after.getKey(key).unparse())
-      return false;
-  }
-  if (before.getKey("/Size").isInteger() &&
-      !(after.getKey("/Size").isInteger() &&
-        after.getKey("/Size").getIntValue() >= before.getKey("/Size").getIntValue()))
+  if (before.hasKey("/Size") != after.hasKey("/Size") ||
+      (before.getKey("/Size").isInteger() &&
+       !(after.getKey("/Size").isInteger() &&
+         after.getKey("/Size").getIntValue() >= before.getKey("/Size").getIntValue())))
     return false;
   QPDFObjectHandle id = before.getKey("/ID"), newId = after.getKey("/ID");
   if (!id.isArray())
@@ -134,17 +145,9 @@ bool SameTrailer(QPDF& source, QPDF& copy) {
 // the packet.
 bool SameCatalog(QPDF& source, QPDF& copy, const std::string& packet) {
   QPDFObjectHandle before = source.getRoot(), after = copy.getRoot();
-  if (!after.isDictionary() || before.getObjGen() != after.getObjGen())
+  if (!after.isDictionary() || before.getObjGen() != after.getObjGen() ||
+      Entries(before, {"/Metadata"}) != Entries(after, {"/Metadata"}))
     return false;
-  std::set<std::string> keys = before.getKeys(), afterKeys = after.getKeys();
-  keys.erase("/Metadata");
-  afterKeys.erase("/Metadata");
-  if (keys != afterKeys)
-    return false;
-  for (const std::string& key : keys) {
-    if (before.getKey(key).unparse() != after.getKey(key).unparse())
-      return false;
-  }
   if (packet.empty())
     return before.getKey("/Metadata").unparse() == after.getKey("/Metadata").unparse();
   QPDFObjectHandle metadata = after.getKey("/Metadata");
@@ -209,7 +212,7 @@ bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const CopyPlan&
       return false;
     added.insert(metadata.getObjGen());
   }
-  return SameObjects(source, copy, copyBytes, source.getRoot().getObjGen(), added);
+  return SameObjects(plan.entries, copy, copyBytes, source.getRoot().getObjGen(), added);
 }
 
 }  // namespace pdfl

@@ -69,8 +69,6 @@ qpdf_offset_t Moved(const std::vector<Splice>& splices, qpdf_offset_t offset) {
 }
 
 // The end of the file: startxref, its offset, %%EOF and nothing after it but
-using XRefTable = std::map<QPDFObjGen, QPDFXRefEntry>;
-
 // What the copy changes among the objects, before any cross-reference.
 struct ObjectChanges {
   std::vector<Splice> splices;  // in file order
@@ -297,13 +295,13 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
           linearize == pdf.isLinearized());
   FileEnd end = ReadFileEnd(*in);
   std::vector<Section> sections = ReadRevision(in, pdf, end.xrefAt);
+  // The source's cross-reference as QPDF resolves it: a copy of QPDF's map,
+  // made once, which the proof takes too.
+  plan.entries = pdf.getXRefTable();
+  const XRefTable& entries = plan.entries;
   // Where every object lies, for the proof; and, for a new object, which
   // numbers the file's references name.
-  plan.layout = ReadObjectLayout(in, pdf, sections, document.addsPacket);
-
-  // The source's cross-reference as QPDF resolves it: a copy of QPDF's map,
-  // made once.
-  const XRefTable entries = pdf.getXRefTable();
+  plan.layout = ReadObjectLayout(in, pdf, sections, entries, document.addsPacket);
   ObjectChanges changes;
   if (document.addsPacket) {
     Require(sections.size() == 1);
@@ -341,10 +339,11 @@ void Plan(PDFLDoc& document, bool linearize, CopyPlan& plan) {
   }
 
   std::vector<Splice> splices = changes.splices;
-  for (const Section& section : sections) {
+  for (Section& section : sections) {
     const Token* id = SecondIdentifier(section.dictionary);
     std::string identifier = id ? identifiers[id->raw] : std::string();
     if (moves && section.stream) {
+      ReadStreamRows(pdf, section);
       splices.push_back({section.at, section.end - section.at,
                          MovedXRefStream(pdf, section, changes.splices, changes, identifier)});
       continue;

@@ -1,5 +1,6 @@
 #include "pdf_lexer.h"
 
+#include <cctype>
 #include <charconv>
 #include <climits>
 
@@ -42,6 +43,137 @@ std::string ReadAt(InputSource& in, qpdf_offset_t at, size_t length) {
     got += n;
   bytes.resize(got);
   return bytes;
+}
+
+namespace {
+
+bool IsDelimiterByte(char c) {
+  switch (c) {
+    case '(':
+    case ')':
+    case '<':
+    case '>':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+    case '/':
+    case '%':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsRegular(char c) {
+  return !IsWhite(c) && !IsDelimiterByte(c);
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+bool ByteLexer::SkipWhiteAndComments() {
+  while (at_ < bytes_.size()) {
+    char c = bytes_[at_];
+    if (IsWhite(c)) {
+      ++at_;
+    } else if (c == '%') {
+      while (at_ < bytes_.size() && bytes_[at_] != '\r' && bytes_[at_] != '\n')
+        ++at_;
+    } else {
+      return true;
+    }
+  }
+  return false;
+}
+
+// From "(" through its balanced ")", a backslash escaping the byte after it.
+ByteLexer::Kind ByteLexer::LiteralString() {
+  int depth = 0;
+  while (at_ < bytes_.size()) {
+    char c = bytes_[at_++];
+    if (c == '\\') {
+      if (at_ == bytes_.size())
+        return kEnd;
+      ++at_;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')' && --depth == 0) {
+      return kOther;
+    }
+  }
+  return kEnd;
+}
+
+// A run of regular bytes: an integer (an optional sign, then digits), or
+// any other word, reals among them.
+ByteLexer::Kind ByteLexer::Regular() {
+  while (at_ < bytes_.size() && IsRegular(bytes_[at_]))
+    ++at_;
+  if (at_ == bytes_.size())
+    return kEnd;
+  std::string_view word = text();
+  size_t digits = word[0] == '+' || word[0] == '-' ? 1 : 0;
+  if (digits == word.size())
+    return kWord;
+  for (size_t i = digits; i < word.size(); ++i) {
+    if (!IsDigit(word[i]))
+      return kWord;
+  }
+  return kInteger;
+}
+
+ByteLexer::Kind ByteLexer::Next() {
+  if (!SkipWhiteAndComments())
+    return kEnd;
+  start_ = at_;
+  char c = bytes_[at_++];
+  switch (c) {
+    case '(':
+      --at_;
+      return LiteralString();
+    case ')':
+      return kBad;
+    case '[':
+      return kOpen;
+    case ']':
+      return kClose;
+    case '{':
+    case '}':
+      return kOther;
+    case '<':
+      if (at_ == bytes_.size())
+        return kEnd;
+      if (bytes_[at_] == '<') {
+        ++at_;
+        return kOpen;
+      }
+      while (at_ < bytes_.size() && bytes_[at_] != '>') {
+        if (!IsWhite(bytes_[at_]) && !std::isxdigit(static_cast<unsigned char>(bytes_[at_])))
+          return kBad;
+        ++at_;
+      }
+      if (at_ == bytes_.size())
+        return kEnd;
+      ++at_;
+      return kOther;
+    case '>':
+      if (at_ == bytes_.size())
+        return kEnd;
+      if (bytes_[at_] != '>')
+        return kBad;
+      ++at_;
+      return kClose;
+    case '/':
+      while (at_ < bytes_.size() && IsRegular(bytes_[at_]))
+        ++at_;
+      return at_ == bytes_.size() ? kEnd : kName;
+    default:
+      return Regular();
+  }
 }
 
 Token Reader::Next() {
@@ -191,11 +323,170 @@ int64_t ReferenceEndingAt(const std::vector<Token>& tokens, size_t i) {
   return number >= 0 && number <= INT32_MAX ? number : -1;
 }
 
+namespace {
+
+struct Lexed {
+  ByteLexer::Kind kind;
+  std::string_view text;
+};
+
+bool IsKeyword(const Lexed& token, std::string_view word) {
+  return token.kind == ByteLexer::kWord && token.text == word;
+}
+
+int64_t LexedInteger(const Lexed& token) {
+  return ParseInteger(std::string(token.text));
+}
+
+// The object number of the reference "n g R" that ends with `tokens[i]`, or
+// -1.
+int64_t LexedReferenceAt(const std::vector<Lexed>& tokens, size_t i) {
+  if (i < 2 || !IsKeyword(tokens[i], "R") || tokens[i - 1].kind != ByteLexer::kInteger ||
+      tokens[i - 2].kind != ByteLexer::kInteger)
+    return -1;
+  int64_t number = LexedInteger(tokens[i - 2]);
+  return number >= 0 && number <= INT32_MAX ? number : -1;
+}
+
+void AddLexedReferences(const std::vector<Lexed>& tokens, std::vector<int>* references) {
+  if (!references)
+    return;
+  for (size_t i = 2; i < tokens.size(); ++i) {
+    int64_t number = LexedReferenceAt(tokens, i);
+    if (number >= 0)
+      references->push_back(static_cast<int>(number));
+  }
+}
+
+// The /Length of the dictionary that `tokens` spell, "<<" and ">>"
+// included, resolved in `pdf` when it is a reference; the last one where
+// the key is there twice.
+int64_t LexedStreamLength(const std::vector<Lexed>& tokens, QPDF& pdf) {
+  int64_t length = -1;
+  for (size_t i = 1; i + 1 < tokens.size();) {
+    Require(tokens[i].kind == ByteLexer::kName);
+    bool isLength = tokens[i].text == "/Length";
+    size_t value = ++i;
+    if (tokens[i].kind == ByteLexer::kOpen) {
+      for (int depth = 0;; ++i) {
+        depth += tokens[i].kind == ByteLexer::kOpen    ? 1
+                 : tokens[i].kind == ByteLexer::kClose ? -1
+                                                       : 0;
+        if (depth == 0)
+          break;
+      }
+      ++i;
+    } else if (i + 2 < tokens.size() && LexedReferenceAt(tokens, i + 2) >= 0) {
+      i += 3;
+    } else {
+      Require(tokens[i].kind != ByteLexer::kClose);
+      ++i;
+    }
+    if (!isLength)
+      continue;
+    if (i - value == 1) {
+      Require(tokens[value].kind == ByteLexer::kInteger);
+      length = LexedInteger(tokens[value]);
+    } else {
+      Require(i - value == 3 && LexedReferenceAt(tokens, value + 2) >= 0);
+      QPDFObjectHandle resolved = pdf.getObject(ObjectNumber(LexedInteger(tokens[value])),
+                                                ObjectNumber(LexedInteger(tokens[value + 1])));
+      Require(resolved.isInteger());
+      length = resolved.getIntValue();
+    }
+  }
+  Require(length >= 0);
+  return length;
+}
+
+// Reads the object at `at` from `bytes`, which start there; false when the
+// bytes end before its dictionary or its body does. A stream's end is read
+// from `in`.
+bool LexExtent(std::string_view bytes, const std::shared_ptr<InputSource>& in, qpdf_offset_t at,
+               QPDF& pdf, std::vector<int>* references, Extent& extent) {
+  ByteLexer lexer(bytes, 0);
+  Lexed header[3];
+  for (Lexed& token : header) {
+    ByteLexer::Kind kind = lexer.Next();
+    if (kind == ByteLexer::kEnd)
+      return false;
+    token = {kind, lexer.text()};
+  }
+  Require(header[0].kind == ByteLexer::kInteger && header[1].kind == ByteLexer::kInteger &&
+          IsKeyword(header[2], "obj"));
+  int64_t number = LexedInteger(header[0]), generation = LexedInteger(header[1]);
+  Require(number > 0 && number <= INT32_MAX && generation >= 0 && generation <= 65535);
+  extent.at = at;
+  extent.object = QPDFObjGen(static_cast<int>(number), static_cast<int>(generation));
+
+  std::vector<Lexed> tokens;
+  bool dictionary = false;
+  for (int depth = 0;;) {
+    ByteLexer::Kind kind = lexer.Next();
+    if (kind == ByteLexer::kEnd)
+      return false;
+    Require(kind != ByteLexer::kBad);
+    Lexed token{kind, lexer.text()};
+    if (depth == 0 && IsKeyword(token, "endobj")) {
+      AddLexedReferences(tokens, references);
+      extent.end = at + static_cast<qpdf_offset_t>(lexer.end());
+      return true;
+    }
+    Require(!IsKeyword(token, "stream"));
+    if (tokens.empty())
+      dictionary = kind == ByteLexer::kOpen && token.text == "<<";
+    tokens.push_back(token);
+    depth += kind == ByteLexer::kOpen ? 1 : kind == ByteLexer::kClose ? -1 : 0;
+    Require(depth >= 0);
+    if (dictionary && depth == 0)
+      break;
+  }
+  ByteLexer::Kind kind = lexer.Next();
+  if (kind == ByteLexer::kEnd)
+    return false;
+  Lexed next{kind, lexer.text()};
+  AddLexedReferences(tokens, references);
+  if (IsKeyword(next, "endobj")) {
+    extent.end = at + static_cast<qpdf_offset_t>(lexer.end());
+    return true;
+  }
+  Require(IsKeyword(next, "stream"));
+  // The data starts after the end of line that follows "stream".
+  size_t eol = lexer.end();
+  if (eol + 2 > bytes.size())
+    return false;
+  Require(bytes[eol] == '\n' || (bytes[eol] == '\r' && bytes[eol + 1] == '\n'));
+  qpdf_offset_t dataAt = at + static_cast<qpdf_offset_t>(eol + (bytes[eol] == '\r' ? 2 : 1));
+  int64_t length = LexedStreamLength(tokens, pdf);
+  Require(length <= INT64_MAX - dataAt - 64);
+  std::string tail = ReadAt(*in, dataAt + length, 64);
+  ByteLexer end(tail, 0);
+  for (const char* word : {"endstream", "endobj"}) {
+    ByteLexer::Kind kind = end.Next();
+    if (kind == ByteLexer::kEnd)
+      return false;
+    Require(kind == ByteLexer::kWord && end.text() == word);
+  }
+  extent.end = dataAt + length + static_cast<qpdf_offset_t>(end.end());
+  return true;
+}
+
+}  // namespace
+
 Extent ReadExtent(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF& pdf,
                   std::vector<int>* references) {
+  // Most objects end, or start their data, within a few hundred bytes; the
+  // rest are read by QPDF's tokenizer.
+  Extent extent;
+  size_t found = references ? references->size() : 0;
+  for (size_t length : {256, 65536}) {
+    if (LexExtent(ReadAt(*in, at, length), in, at, pdf, references, extent))
+      return extent;
+    if (references)
+      references->resize(found);
+  }
   Reader reader(in);
   reader.Seek(at);
-  Extent extent;
   extent.at = at;
   extent.object = ReadObjectHeader(reader);
   Token first = reader.Next();
@@ -228,22 +519,17 @@ Extent ReadExtent(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF
   return extent;
 }
 
-void ReadReferences(const std::shared_ptr<InputSource>& in, std::vector<int>& references) {
-  QPDFTokenizer tokenizer;
-  tokenizer.allowEOF();
-  in->seek(0, SEEK_SET);
-  std::vector<Token> last;
-  for (;;) {
-    QPDFTokenizer::Token token = tokenizer.readToken(in, "references", true, 0);
-    if (token.getType() == QPDFTokenizer::tt_eof)
-      return;
-    Require(token.getType() != QPDFTokenizer::tt_bad);
+void ReadReferences(std::string_view bytes, std::vector<int>& references) {
+  ByteLexer lexer(bytes, 0);
+  std::vector<Lexed> last;
+  for (ByteLexer::Kind kind; (kind = lexer.Next()) != ByteLexer::kEnd;) {
+    Require(kind != ByteLexer::kBad);
     if (last.size() == 3)
       last.erase(last.begin());
-    last.push_back({token.getType(), token.getValue(), std::string(), 0});
-    int64_t number = ReferenceEndingAt(last, last.size() - 1);
+    last.push_back({kind, lexer.text()});
+    int64_t number = LexedReferenceAt(last, last.size() - 1);
     if (number >= 0)
-      references.push_back(ObjectNumber(number));
+      references.push_back(static_cast<int>(number));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <qpdf/InputSource.hh>
@@ -93,6 +94,32 @@ StreamObject ReadStreamObject(const std::shared_ptr<InputSource>& in, qpdf_offse
 // number, or -1.
 int64_t ReferenceEndingAt(const std::vector<Token>& tokens, size_t i);
 
+// Tokens of bytes in memory, for the scans that read every object of a file:
+// the same tokens as QPDF's tokenizer, without a string made for each.
+class ByteLexer {
+ public:
+  enum Kind { kEnd, kBad, kInteger, kName, kWord, kOpen, kClose, kOther };
+
+  ByteLexer(std::string_view bytes, size_t at) : bytes_(bytes), at_(at) {}
+
+  // The next token; kEnd where the bytes end, also inside a token, which
+  // may go on past them.
+  Kind Next();
+  // The last token's text, and where it starts and ends in the bytes.
+  std::string_view text() const { return bytes_.substr(start_, at_ - start_); }
+  size_t start() const { return start_; }
+  size_t end() const { return at_; }
+
+ private:
+  bool SkipWhiteAndComments();
+  Kind LiteralString();
+  Kind Regular();
+
+  std::string_view bytes_;
+  size_t at_;
+  size_t start_ = 0;
+};
+
 // Where a top-level object lies: from its "n g obj" through its endobj; a
 // stream's through endstream at its /Length, resolved in `pdf`.
 struct Extent {
@@ -106,8 +133,9 @@ struct Extent {
 Extent ReadExtent(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF& pdf,
                   std::vector<int>* references);
 // Adds the object number of each reference in the bytes to `references`:
-// the objects of an object stream, or a trailer.
-void ReadReferences(const std::shared_ptr<InputSource>& in, std::vector<int>& references);
+// the objects of an object stream. The bytes must end with white space, so
+// that their last token ends before them.
+void ReadReferences(std::string_view bytes, std::vector<int>& references);
 
 }  // namespace pdfl
 

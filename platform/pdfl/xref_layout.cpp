@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <climits>
 
-#include <qpdf/BufferInputSource.hh>
-
 #include "document.h"
 
 namespace pdfl {
@@ -85,6 +83,23 @@ Section ReadTable(const std::shared_ptr<InputSource>& in, qpdf_offset_t at) {
   return section;
 }
 
+// The /Index ranges of a cross-reference stream: (first number, count).
+std::vector<std::pair<int64_t, int64_t>> IndexRanges(QPDFObjectHandle dict) {
+  QPDFObjectHandle index = dict.getKey("/Index");
+  if (index.isNull())
+    index = QPDFObjectHandle::newArray({QPDFObjectHandle::newInteger(0), dict.getKey("/Size")});
+  Require(index.isArray() && index.getArrayNItems() % 2 == 0);
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+  for (int i = 0; i < index.getArrayNItems(); i += 2) {
+    QPDFObjectHandle first = index.getArrayItem(i), count = index.getArrayItem(i + 1);
+    Require(first.isInteger() && count.isInteger());
+    long long from = first.getIntValue(), n = count.getIntValue();
+    Require(from >= 0 && from <= INT32_MAX && n >= 0 && from + n <= int64_t(INT32_MAX) + 1);
+    ranges.emplace_back(from, n);
+  }
+  return ranges;
+}
+
 // The rows as /W and /Index describe them; the ranges must count exactly
 // the rows there are.
 XRefRows ReadRows(QPDFObjectHandle stream) {
@@ -99,24 +114,14 @@ XRefRows ReadRows(QPDFObjectHandle stream) {
     rows.widths[i] = static_cast<size_t>(width);
   }
   Require(rows.widths[0] > 0 && rows.widths[1] > 0);
-  QPDFObjectHandle index = dict.getKey("/Index");
-  if (index.isNull())
-    index = QPDFObjectHandle::newArray({QPDFObjectHandle::newInteger(0), dict.getKey("/Size")});
-  Require(index.isArray() && index.getArrayNItems() % 2 == 0);
-
+  rows.ranges = IndexRanges(dict);
   auto decoded = stream.getStreamData(qpdf_dl_generalized);
   rows.data.assign(reinterpret_cast<const char*>(decoded->getBuffer()), decoded->getSize());
   Require(rows.data.size() % rows.RowSize() == 0);
   size_t listed = 0;
-  for (int i = 0; i < index.getArrayNItems(); i += 2) {
-    QPDFObjectHandle first = index.getArrayItem(i), count = index.getArrayItem(i + 1);
-    Require(first.isInteger() && count.isInteger());
-    long long from = first.getIntValue(), n = count.getIntValue();
-    Require(from >= 0 && from <= INT32_MAX && n >= 0 &&
-            static_cast<uint64_t>(n) <= rows.Count() - listed &&
-            from + n <= int64_t(INT32_MAX) + 1);
-    rows.ranges.emplace_back(from, n);
-    listed += static_cast<size_t>(n);
+  for (const auto& [first, count] : rows.ranges) {
+    Require(static_cast<uint64_t>(count) <= rows.Count() - listed);
+    listed += static_cast<size_t>(count);
   }
   Require(listed == rows.Count());
   return rows;
@@ -124,6 +129,8 @@ XRefRows ReadRows(QPDFObjectHandle stream) {
 
 // The stream's in-use entries, and the object streams it lists objects in.
 void ReadStreamEntries(Section& section) {
+  section.entries.clear();
+  section.objectStreams.clear();
   size_t row = 0;
   for (const auto& [first, count] : section.rows.ranges) {
     for (int64_t n = 0; n < count; ++n, ++row) {
@@ -165,11 +172,17 @@ Section ReadSection(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QP
   section.object = object.object;
   section.dictionary = object.dictionary;
   section.end = object.end;
+  return section;
+}
+
+void ReadStreamRows(QPDF& pdf, Section& section) {
+  if (!section.stream || section.rowsRead)
+    return;
   QPDFObjectHandle stream = pdf.getObject(section.object);
   Require(stream.isStream());
   section.rows = ReadRows(stream);
   ReadStreamEntries(section);
-  return section;
+  section.rowsRead = true;
 }
 
 FileEnd ReadFileEnd(InputSource& in) {
@@ -232,26 +245,71 @@ void AddObjectStreamReferences(QPDF& pdf, int number, std::vector<int>& referenc
   QPDFObjectHandle stream = pdf.getObject(number, 0);
   Require(stream.isStream());
   auto data = stream.getStreamData(qpdf_dl_generalized);
-  ReadReferences(std::make_shared<BufferInputSource>("object stream", data.get()), references);
+  std::string bytes(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+  bytes += '\n';
+  ReadReferences(bytes, references);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether the one stream of a revision lists no object twice: then QPDF's
+// reading of it says where each object it lists lies, and its rows need
+// not be decoded again.
+bool ListsEachObjectOnce(QPDF& pdf, const std::vector<Section>& sections) {
+  if (sections.size() != 1 || !sections[0].stream)
+    return false;
+  auto ranges = IndexRanges(pdf.getObject(sections[0].object).getDict());
+  std::sort(ranges.begin(), ranges.end());
+  for (size_t i = 1; i < ranges.size(); ++i) {
+    if (ranges[i - 1].first + ranges[i - 1].second > ranges[i].first)
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 ObjectLayout ReadObjectLayout(const std::shared_ptr<InputSource>& in, QPDF& pdf,
-                              const std::vector<Section>& sections, bool references) {
-  ObjectLayout layout;
-  std::vector<qpdf_offset_t> starts;
-  for (const Section& section : sections) {
-    for (const XRefEntry& entry : section.entries)
-      starts.push_back(entry.offset);
+                              std::vector<Section>& sections, const XRefTable& entries,
+                              bool references) {
+  // What QPDF takes from an offset, in file order, and the object streams.
+  std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> listed;
+  std::vector<int> objectStreams;
+  for (const auto& [object, entry] : entries) {
+    if (entry.getType() == 1)
+      listed.emplace_back(entry.getOffset(), object);
+    else if (entry.getType() == 2 && references)
+      objectStreams.push_back(entry.getObjStreamNumber());
   }
-  std::sort(starts.begin(), starts.end());
+  std::sort(listed.begin(), listed.end());
+  std::vector<qpdf_offset_t> starts;
+  if (ListsEachObjectOnce(pdf, sections)) {
+    for (const auto& [at, object] : listed)
+      starts.push_back(at);
+  } else {
+    for (Section& section : sections) {
+      ReadStreamRows(pdf, section);
+      for (const XRefEntry& entry : section.entries)
+        starts.push_back(entry.offset);
+    }
+    std::sort(starts.begin(), starts.end());
+  }
   starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+
+  ObjectLayout layout;
+  layout.referencesRead = references;
   std::vector<int>* found = references ? &layout.references : nullptr;
   for (qpdf_offset_t at : starts)
     layout.extents.push_back(ReadExtent(in, at, pdf, found));
-  layout.referencesRead = references;
-  std::vector<int> objectStreams;
+  // Each object QPDF takes from an offset has its own header there.
+  auto extent = layout.extents.begin();
+  for (const auto& [at, object] : listed) {
+    while (extent != layout.extents.end() && extent->at < at)
+      ++extent;
+    Require(extent != layout.extents.end() && extent->at == at && extent->object == object);
+  }
   for (const Section& section : sections) {
     layout.sections.push_back(section.at);
     if (!section.stream)
@@ -260,18 +318,20 @@ ObjectLayout ReadObjectLayout(const std::shared_ptr<InputSource>& in, QPDF& pdf,
       layout.extents.push_back({section.at, section.end, section.object});
     if (references)
       AddTrailerReferences(section.dictionary, layout.references);
-    objectStreams.insert(objectStreams.end(), section.objectStreams.begin(),
-                         section.objectStreams.end());
   }
-  std::sort(objectStreams.begin(), objectStreams.end());
-  objectStreams.erase(std::unique(objectStreams.begin(), objectStreams.end()), objectStreams.end());
-  for (int number : references ? objectStreams : std::vector<int>())
-    AddObjectStreamReferences(pdf, number, layout.references);
   std::sort(layout.extents.begin(), layout.extents.end(),
             [](const Extent& a, const Extent& b) { return a.at < b.at; });
-  std::sort(layout.references.begin(), layout.references.end());
-  layout.references.erase(std::unique(layout.references.begin(), layout.references.end()),
-                          layout.references.end());
+  std::sort(layout.sections.begin(), layout.sections.end());
+  if (references) {
+    std::sort(objectStreams.begin(), objectStreams.end());
+    objectStreams.erase(std::unique(objectStreams.begin(), objectStreams.end()),
+                        objectStreams.end());
+    for (int number : objectStreams)
+      AddObjectStreamReferences(pdf, number, layout.references);
+    std::sort(layout.references.begin(), layout.references.end());
+    layout.references.erase(std::unique(layout.references.begin(), layout.references.end()),
+                            layout.references.end());
+  }
   return layout;
 }
 

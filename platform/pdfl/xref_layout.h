@@ -6,6 +6,7 @@
 #define PDFL_XREF_LAYOUT_H
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,19 +44,26 @@ struct XRefEntry {
 // One cross-reference section: a table with its trailer, or a stream.
 struct Section {
   bool stream = false;
-  Dictionary dictionary;           // the trailer, or the stream's dictionary
-  qpdf_offset_t at = 0;            // its first token: "xref", or the stream's "n g obj"
-  qpdf_offset_t end = 0;           // just past the trailer's dictionary, or the stream's endobj
-  QPDFObjGen object;               // a stream's
-  qpdf_offset_t trailerAt = 0;     // a table's: where "trailer" starts
-  std::vector<XRefEntry> entries;  // the objects it lists at an offset
-  std::vector<int> objectStreams;  // a stream's: those it lists objects in
-  XRefRows rows;                   // a stream's
+  Dictionary dictionary;        // the trailer, or the stream's dictionary
+  qpdf_offset_t at = 0;         // its first token: "xref", or the stream's "n g obj"
+  qpdf_offset_t end = 0;        // just past the trailer's dictionary, or the stream's endobj
+  QPDFObjGen object;            // a stream's
+  qpdf_offset_t trailerAt = 0;  // a table's: where "trailer" starts
+  // The objects it lists at an offset; a stream's once its rows are read.
+  std::vector<XRefEntry> entries;
+  // A stream's, once read: its rows, and the object streams they list
+  // objects in.
+  bool rowsRead = false;
+  XRefRows rows;
+  std::vector<int> objectStreams;
 };
 
 // The section whose first token is at or after `at` (a reader takes
 // startxref's offset with white space before the section).
 Section ReadSection(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF& pdf);
+
+// Decodes a stream section's rows, once, and the entries they hold.
+void ReadStreamRows(QPDF& pdf, Section& section);
 
 // The end of the file: startxref, its offset, %%EOF and nothing after it but
 // white space.
@@ -89,11 +97,15 @@ struct ObjectLayout {
   bool Names(int number) const;
 };
 
-// Reads every object the sections list at an offset to its end, and, when
+using XRefTable = std::map<QPDFObjGen, QPDFXRefEntry>;
+
+// Reads every object the sections list at an offset to its end, each at
+// the header of the object QPDF takes from there, and, when
 // `references` is set, every reference outside stream data, object streams
-// decoded.
+// decoded. `entries` are the sections as QPDF resolves them.
 ObjectLayout ReadObjectLayout(const std::shared_ptr<InputSource>& in, QPDF& pdf,
-                              const std::vector<Section>& sections, bool references);
+                              std::vector<Section>& sections, const XRefTable& entries,
+                              bool references);
 
 }  // namespace pdfl
 
