@@ -47,26 +47,32 @@ std::string ReadAt(InputSource& in, qpdf_offset_t at, size_t length) {
 
 namespace {
 
-bool IsDelimiterByte(char c) {
-  switch (c) {
-    case '(':
-    case ')':
-    case '<':
-    case '>':
-    case '[':
-    case ']':
-    case '{':
-    case '}':
-    case '/':
-    case '%':
-      return true;
-    default:
-      return false;
+// What each byte is to PDF, by table: the scans ask it of every byte of
+// every object.
+enum ByteClass : unsigned char { kRegular, kWhite, kDelimiter };
+
+struct ByteClasses {
+  ByteClass of[256];
+  ByteClasses() : of() {
+    for (unsigned char c : std::string_view(" \n\r\t\f\0", 6))
+      of[c] = kWhite;
+    for (unsigned char c : std::string_view("()<>[]{}/%"))
+      of[c] = kDelimiter;
   }
+};
+
+const ByteClasses kClasses;
+
+ByteClass ClassOf(char c) {
+  return kClasses.of[static_cast<unsigned char>(c)];
+}
+
+bool IsWhiteByte(char c) {
+  return ClassOf(c) == kWhite;
 }
 
 bool IsRegular(char c) {
-  return !IsWhite(c) && !IsDelimiterByte(c);
+  return ClassOf(c) == kRegular;
 }
 
 bool IsDigit(char c) {
@@ -78,7 +84,7 @@ bool IsDigit(char c) {
 bool ByteLexer::SkipWhiteAndComments() {
   while (at_ < bytes_.size()) {
     char c = bytes_[at_];
-    if (IsWhite(c)) {
+    if (IsWhiteByte(c)) {
       ++at_;
     } else if (c == '%') {
       while (at_ < bytes_.size() && bytes_[at_] != '\r' && bytes_[at_] != '\n')
@@ -152,7 +158,7 @@ ByteLexer::Kind ByteLexer::Next() {
         return kOpen;
       }
       while (at_ < bytes_.size() && bytes_[at_] != '>') {
-        if (!IsWhite(bytes_[at_]) && !std::isxdigit(static_cast<unsigned char>(bytes_[at_])))
+        if (!IsWhiteByte(bytes_[at_]) && !std::isxdigit(static_cast<unsigned char>(bytes_[at_])))
           return kBad;
         ++at_;
       }
@@ -519,17 +525,21 @@ Extent ReadExtent(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF
   return extent;
 }
 
-void ReadReferences(std::string_view bytes, std::vector<int>& references) {
+void ReadReferences(std::string_view bytes, int from, std::vector<int>& references) {
   ByteLexer lexer(bytes, 0);
-  std::vector<Lexed> last;
+  // The two tokens before the current one.
+  Lexed before[2] = {{ByteLexer::kBad, {}}, {ByteLexer::kBad, {}}};
   for (ByteLexer::Kind kind; (kind = lexer.Next()) != ByteLexer::kEnd;) {
     Require(kind != ByteLexer::kBad);
-    if (last.size() == 3)
-      last.erase(last.begin());
-    last.push_back({kind, lexer.text()});
-    int64_t number = LexedReferenceAt(last, last.size() - 1);
-    if (number >= 0)
-      references.push_back(static_cast<int>(number));
+    Lexed token{kind, lexer.text()};
+    if (IsKeyword(token, "R") && before[0].kind == ByteLexer::kInteger &&
+        before[1].kind == ByteLexer::kInteger) {
+      int64_t number = LexedInteger(before[0]);
+      if (number >= from && number <= INT32_MAX)
+        references.push_back(static_cast<int>(number));
+    }
+    before[0] = before[1];
+    before[1] = token;
   }
 }
 

@@ -132,10 +132,10 @@ struct Extent {
 // stream data adds its object number to `references`, when given.
 Extent ReadExtent(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF& pdf,
                   std::vector<int>* references);
-// Adds the object number of each reference in the bytes to `references`:
-// the objects of an object stream. The bytes must end with white space, so
-// that their last token ends before them.
-void ReadReferences(std::string_view bytes, std::vector<int>& references);
+// Adds the object number of each reference in the bytes that names `from`
+// or above to `references`: the objects of an object stream. The bytes must
+// end with white space, so that their last token ends before them.
+void ReadReferences(std::string_view bytes, int from, std::vector<int>& references);
 
 }  // namespace pdfl
 

@@ -241,13 +241,13 @@ void AddTrailerReferences(const Dictionary& dictionary, std::vector<int>& refere
   }
 }
 
-void AddObjectStreamReferences(QPDF& pdf, int number, std::vector<int>& references) {
+void AddObjectStreamReferences(QPDF& pdf, int number, int from, std::vector<int>& references) {
   QPDFObjectHandle stream = pdf.getObject(number, 0);
   Require(stream.isStream());
   auto data = stream.getStreamData(qpdf_dl_generalized);
   std::string bytes(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
   bytes += '\n';
-  ReadReferences(bytes, references);
+  ReadReferences(bytes, from, references);
 }
 
 }  // namespace
@@ -323,11 +323,20 @@ ObjectLayout ReadObjectLayout(const std::shared_ptr<InputSource>& in, QPDF& pdf,
             [](const Extent& a, const Extent& b) { return a.at < b.at; });
   std::sort(layout.sections.begin(), layout.sections.end());
   if (references) {
+    // Only numbers that no object has yet matter: a new object takes one.
+    int64_t size = INT32_MAX;
+    for (const Section& section : sections)
+      size = std::min(size, IntegerValue(section.dictionary, "/Size"));
+    int from = ObjectNumber(size);
+    auto taken = [from](int number) { return number < from; };
+    layout.references.erase(
+        std::remove_if(layout.references.begin(), layout.references.end(), taken),
+        layout.references.end());
     std::sort(objectStreams.begin(), objectStreams.end());
     objectStreams.erase(std::unique(objectStreams.begin(), objectStreams.end()),
                         objectStreams.end());
     for (int number : objectStreams)
-      AddObjectStreamReferences(pdf, number, layout.references);
+      AddObjectStreamReferences(pdf, number, from, layout.references);
     std::sort(layout.references.begin(), layout.references.end());
     layout.references.erase(std::unique(layout.references.begin(), layout.references.end()),
                             layout.references.end());

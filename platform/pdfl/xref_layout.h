@@ -89,8 +89,9 @@ struct ObjectLayout {
   // table with its trailer, object 0), in file order.
   std::vector<Extent> extents;
   std::vector<qpdf_offset_t> sections;  // where each section starts
-  // The numbers that references in object bodies, trailers and object
-  // streams name, sorted, each once; read only when asked for.
+  // The numbers from the smallest /Size up that references in object
+  // bodies, trailers and object streams name, sorted, each once; read only
+  // when asked for.
   std::vector<int> references;
   bool referencesRead = false;
 
