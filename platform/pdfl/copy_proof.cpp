@@ -70,33 +70,33 @@ bool HeaderAt(InputSource& in, qpdf_offset_t at, QPDFObjGen object) {
 bool SameObjects(const XRefTable& before, QPDF& copy, InputSource& copyBytes, QPDFObjGen catalog,
                  const std::set<QPDFObjGen>& added) {
   const XRefTable after = copy.getXRefTable();
+  if (after.size() != before.size() + added.size())
+    return false;
   std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> headers;
   auto old = before.begin();
   for (const auto& [object, entry] : after) {
-    if (old != before.end() && old->first < object)
-      return false;  // an object of the source that the copy lacks
+    int type = entry.getType();
     if (old == before.end() || object < old->first) {
-      if (!added.count(object) || entry.getType() != 1)
+      if (!added.count(object) || type != 1)
         return false;
-    } else {
-      const QPDFXRefEntry& was = old++->second;
-      if (was.getType() == 1 && entry.getType() == 1 && was.getOffset() == entry.getOffset())
-        continue;
-      if (was.getType() == 2) {
-        bool same = entry.getType() == 2 &&
-                    entry.getObjStreamNumber() == was.getObjStreamNumber() &&
-                    entry.getObjStreamIndex() == was.getObjStreamIndex();
-        if (!same && !(object == catalog && entry.getType() == 1))
-          return false;
-      } else if (was.getType() != entry.getType()) {
-        return false;
-      }
-    }
-    if (entry.getType() == 1)
       headers.emplace_back(entry.getOffset(), object);
+      continue;
+    }
+    if (old->first < object)
+      return false;  // an object of the source that the copy lacks
+    const QPDFXRefEntry& was = old++->second;
+    int wasType = was.getType();
+    if (wasType == 2 && type == 2) {
+      if (entry.getObjStreamNumber() != was.getObjStreamNumber() ||
+          entry.getObjStreamIndex() != was.getObjStreamIndex())
+        return false;
+    } else if (type == 1 && (wasType == 1 || (wasType == 2 && object == catalog))) {
+      if (wasType == 2 || was.getOffset() != entry.getOffset())
+        headers.emplace_back(entry.getOffset(), object);
+    } else if (wasType != type) {
+      return false;
+    }
   }
-  if (old != before.end())
-    return false;
   // In file order, so that the block cache reads the copy once.
   std::sort(headers.begin(), headers.end());
   return std::all_of(headers.begin(), headers.end(), [&](const auto& header) {
