@@ -220,9 +220,13 @@ std::vector<Section> ReadRevision(const std::shared_ptr<InputSource>& in, QPDF& 
     const Dictionary& dictionary = sections.back().dictionary;
     Require(!dictionary.Has("/XRefStm"));
     if (!dictionary.Has("/Prev"))
-      return sections;
+      break;
     at = IntegerValue(dictionary, "/Prev");
   }
+  // A linearized file's first section, at its start, names the main one
+  // after it; a section at the end that names an earlier one is an update.
+  Require(sections.size() == 1 || sections[0].at < sections[1].at);
+  return sections;
 }
 
 bool ObjectLayout::Names(int number) const {
