@@ -17,9 +17,6 @@
 
 namespace pdfl {
 
-namespace {
-
-// Opens what was written, before it replaces the target.
 std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& saved) {
   auto pdf = std::make_unique<QPDF>();
   pdf->setSuppressWarnings(true);
@@ -27,6 +24,8 @@ std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& saved) {
   pdf->processInputSource(saved);
   return pdf;
 }
+
+namespace {
 
 bool HasObjectStreams(QPDF& pdf) {
   for (const auto& [object, entry] : pdf.getXRefTable()) {
