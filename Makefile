@@ -98,10 +98,13 @@ install: build
 demo: build $(if $(shell command -v wine),windows64)
 	scripts/demo.sh $(BUILD) $(WIN64BUILD)
 
+# BEFORE names the builds of earlier commits, made the same way, whose whole
+# writes docmark_write_bench.sh times beside this build's.
 bench: build windows64
 	bench/walkexec_bench.sh $(BUILD)/bin/walkexec
 	$(BUILD)/bin/docmark_bench
 	$(BUILD)/bin/copy_proof_bench
+	bench/docmark_write_bench.sh $(BUILD) $(BEFORE)
 	bench/docmark_vs_qpdf.sh $(BUILD)
 	bench/docmark_tree_bench.sh $(BUILD)
 	bench/docmark_windows_bench.sh $(BUILD) $(WIN64BUILD)/bin

@@ -38,9 +38,10 @@ void BM_ProveCopy(benchmark::State& state) {
   std::unique_ptr<QPDF> source = Read(Open(path));
   std::shared_ptr<InputSource> copyBytes = Open(path);
   std::unique_ptr<QPDF> copy = Read(copyBytes);
-  std::string packet = pdf_maker::MetadataXml(path);
+  pdfl::CopyPlan plan;
+  plan.packet = pdf_maker::MetadataXml(path);
   for (auto _ : state) {
-    if (!pdfl::ProveCopy(*source, *copy, *copyBytes, packet))
+    if (!pdfl::ProveCopy(*source, *copy, *copyBytes, plan))
       state.SkipWithError("the file does not prove as itself");
   }
 }

@@ -3,14 +3,21 @@
 // its proof, QPDF must read every object of the copy as it reads the
 // source's, but for the metadata stream, the catalog's /Metadata, the
 // cross-reference streams and /ID[1], and without a warning the source did
-// not give. A proof that lets a damaged copy through aborts.
+// not give. A proof that lets a damaged copy through aborts. Besides
+// libFuzzer's own mutations, one of ours writes object-like text of the file
+// (an object, "xref", "trailer", "startxref") over the data of a stream or
+// the inside of a string, so that objects lie in other objects' bytes, and
+// another lowers /Size by one, as careless producers do.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <qpdf/QPDF.hh>
 
@@ -18,6 +25,7 @@
 #include "copy_save.h"
 #include "document.h"
 #include "file_input.h"
+#include "save.h"
 
 namespace {
 
@@ -39,14 +47,6 @@ std::shared_ptr<InputSource> OpenInput(const std::string& path) {
   if (!file)
     std::abort();
   return std::make_shared<pdfl::FileInput>(path, file);
-}
-
-std::unique_ptr<QPDF> ReadPdf(const std::shared_ptr<InputSource>& in) {
-  auto pdf = std::make_unique<QPDF>();
-  pdf->setSuppressWarnings(true);
-  pdf->setAttemptRecovery(false);
-  pdf->processInputSource(in);
-  return pdf;
 }
 
 // An object as QPDF reads it: its text, and a stream's raw data; empty when
@@ -77,8 +77,8 @@ bool IsSkipped(QPDF& pdf, QPDFObjGen object) {
 }
 
 void RequireSameReading(const std::string& sourcePath, const std::string& copyPath) {
-  std::unique_ptr<QPDF> source = ReadPdf(OpenInput(sourcePath));
-  std::unique_ptr<QPDF> copy = ReadPdf(OpenInput(copyPath));
+  std::unique_ptr<QPDF> source = pdfl::ReadBack(OpenInput(sourcePath));
+  std::unique_ptr<QPDF> copy = pdfl::ReadBack(OpenInput(copyPath));
   QPDFObjGen catalog = source->getRoot().getObjGen();
   for (const auto& [object, entry] : source->getXRefTable()) {
     if (IsSkipped(*source, object))
@@ -91,7 +91,85 @@ void RequireSameReading(const std::string& sourcePath, const std::string& copyPa
     std::abort();
 }
 
+// Where `word` occurs in the bytes.
+std::vector<size_t> Occurrences(const std::string& bytes, const std::string& word) {
+  std::vector<size_t> found;
+  for (size_t at = bytes.find(word); at != std::string::npos; at = bytes.find(word, at + 1))
+    found.push_back(at);
+  return found;
+}
+
+// Text of the file that looks like an object or a part of the
+// cross-reference: from an "obj" line's number through its endobj, or a
+// keyword of the file's end with what follows it.
+std::string ObjectLikeText(const std::string& bytes, std::mt19937& random) {
+  std::vector<size_t> headers = Occurrences(bytes, " 0 obj");
+  for (const char* keyword : {"xref", "trailer", "startxref"}) {
+    for (size_t at : Occurrences(bytes, keyword))
+      headers.push_back(at);
+  }
+  if (headers.empty())
+    return std::string();
+  size_t at = headers[random() % headers.size()];
+  while (at > 0 && bytes[at - 1] >= '0' && bytes[at - 1] <= '9')
+    --at;
+  size_t end = bytes.find("endobj", at);
+  end = end == std::string::npos ? std::min(bytes.size(), at + 200) : end + 6;
+  return "\n" + bytes.substr(at, end - at) + "\n";
+}
+
+// Writes object-like text over the data of a stream or the inside of a
+// literal string, keeping every length.
+bool Nest(std::string& bytes, std::mt19937& random) {
+  std::string text = ObjectLikeText(bytes, random);
+  std::vector<size_t> places = Occurrences(bytes, "stream\n");
+  for (size_t at : Occurrences(bytes, "("))
+    places.push_back(at);
+  if (text.empty() || places.empty())
+    return false;
+  size_t at = places[random() % places.size()];
+  at += bytes[at] == '(' ? 1 : 7;
+  size_t room = bytes.find(bytes[at - 1] == '(' ? ")" : "endstream", at);
+  if (room == std::string::npos || room - at < text.size())
+    return false;
+  bytes.replace(at, text.size(), text);
+  return true;
+}
+
+// /Size one lower, its digits kept in number.
+bool LowerSize(std::string& bytes, std::mt19937& random) {
+  std::vector<size_t> sizes = Occurrences(bytes, "/Size ");
+  if (sizes.empty())
+    return false;
+  size_t at = sizes[random() % sizes.size()] + 6, end = at;
+  while (end < bytes.size() && bytes[end] >= '0' && bytes[end] <= '9')
+    ++end;
+  if (end == at)
+    return false;
+  long long size = std::stoll(bytes.substr(at, std::min<size_t>(end - at, 12)));
+  std::string lower = std::to_string(std::max(0LL, size - 1));
+  lower.insert(0, end - at - std::min(end - at, lower.size()), ' ');
+  bytes.replace(at, end - at, lower);
+  return true;
+}
+
 }  // namespace
+
+extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
+
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize,
+                                          unsigned int seed) {
+  std::mt19937 random(seed);
+  std::string bytes(reinterpret_cast<const char*>(data), size);
+  unsigned choice = random() % 8;
+  if ((choice == 0 && Nest(bytes, random)) || (choice == 1 && LowerSize(bytes, random))) {
+    if (bytes.size() <= maxSize) {
+      std::copy(bytes.begin(), bytes.end(), data);
+      return bytes.size();
+    }
+  }
+  return LLVMFuzzerMutate(data, size, maxSize);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static TemporaryFile input("input"), output("output");
@@ -122,8 +200,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::fclose(out) != 0)
       std::abort();
     std::shared_ptr<InputSource> written = OpenInput(output.path);
-    std::unique_ptr<QPDF> copy = ReadPdf(written);
-    if (!pdfl::ProveCopy(*document.pdf, *copy, *written, plan.packet))
+    std::unique_ptr<QPDF> copy = pdfl::ReadBack(written);
+    if (!pdfl::ProveCopy(*document.pdf, *copy, *written, plan))
       return 0;
   } catch (const std::runtime_error&) {
     // A file QPDF cannot read, or a copy it cannot read: nothing to compare.

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <vector>
 
+#include "copy_save.h"
 #include "document.h"
 
 namespace pdfl {
@@ -60,32 +62,40 @@ bool HeaderAt(InputSource& in, qpdf_offset_t at, QPDFObjGen object) {
 // Every object of the source resolves in the copy to the same place: the
 // same object stream and index, or a header of its own. Objects new to the
 // copy are allowed only as `added`, and a catalog may leave its object
-// stream for a header of its own.
-bool SameObjects(QPDF& source, QPDF& copy, InputSource& copyBytes, QPDFObjGen catalog,
+// stream for a header of its own. Both tables are in object order, so one
+// walk compares them. An object at the offset it had is at the header the
+// source has there (the plan's reading of the source found each one, and
+// no change reaches into an object it may not change); every other one's
+// header is read in the copy.
+bool SameObjects(const XRefTable& before, QPDF& copy, InputSource& copyBytes, QPDFObjGen catalog,
                  const std::set<QPDFObjGen>& added) {
-  auto before = source.getXRefTable();
-  auto after = copy.getXRefTable();
+  const XRefTable after = copy.getXRefTable();
+  if (after.size() != before.size() + added.size())
+    return false;
   std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> headers;
+  auto old = before.begin();
   for (const auto& [object, entry] : after) {
-    auto old = before.find(object);
-    if (old == before.end()) {
-      if (!added.count(object) || entry.getType() != 1)
+    int type = entry.getType();
+    if (old == before.end() || object < old->first) {
+      if (!added.count(object) || type != 1)
         return false;
-    } else if (old->second.getType() == 2) {
-      bool same = entry.getType() == 2 &&
-                  entry.getObjStreamNumber() == old->second.getObjStreamNumber() &&
-                  entry.getObjStreamIndex() == old->second.getObjStreamIndex();
-      if (!same && !(object == catalog && entry.getType() == 1))
+      headers.emplace_back(entry.getOffset(), object);
+      continue;
+    }
+    if (old->first < object)
+      return false;  // an object of the source that the copy lacks
+    const QPDFXRefEntry& was = old++->second;
+    int wasType = was.getType();
+    if (wasType == 2 && type == 2) {
+      if (entry.getObjStreamNumber() != was.getObjStreamNumber() ||
+          entry.getObjStreamIndex() != was.getObjStreamIndex())
         return false;
-    } else if (old->second.getType() != entry.getType()) {
+    } else if (type == 1 && (wasType == 1 || (wasType == 2 && object == catalog))) {
+      if (wasType == 2 || was.getOffset() != entry.getOffset())
+        headers.emplace_back(entry.getOffset(), object);
+    } else if (wasType != type) {
       return false;
     }
-    if (entry.getType() == 1)
-      headers.emplace_back(entry.getOffset(), object);
-  }
-  for (const auto& [object, entry] : before) {
-    if (!after.count(object))
-      return false;
   }
   // In file order, so that the block cache reads the copy once.
   std::sort(headers.begin(), headers.end());
@@ -94,30 +104,32 @@ bool SameObjects(QPDF& source, QPDF& copy, InputSource& copyBytes, QPDFObjGen ca
   });
 }
 
-// The keys of a trailer but those of a cross-reference stream's own
-// encoding, which a moved stream writes anew.
-std::set<std::string> TrailerKeys(QPDFObjectHandle trailer) {
-  std::set<std::string> keys = trailer.getKeys();
-  for (const char* key : {"/Length", "/Filter", "/DecodeParms", "/Index", "/W"})
-    keys.erase(key);
-  return keys;
+// A dictionary's entries as written, but those named: taken as they are,
+// so that no value is read to see whether it is null (QPDF's own list of
+// keys reads every object the dictionary names).
+std::map<std::string, std::string> Entries(QPDFObjectHandle dictionary,
+                                           std::initializer_list<const char*> except) {
+  std::map<std::string, std::string> entries;
+  for (auto& [key, value] : dictionary.getDictAsMap())
+    entries.emplace(key, value.unparse());
+  for (const char* key : except)
+    entries.erase(key);
+  return entries;
 }
 
-// The same keys with the same values, but for /ID[1], which is new at the
-// same length, and /Size, which a new object raises.
+// The same entries, but for /ID[1], which is new at the same length,
+// /Size, which a new object raises, and a cross-reference stream's own
+// encoding, which a moved stream writes anew.
 bool SameTrailer(QPDF& source, QPDF& copy) {
   QPDFObjectHandle before = source.getTrailer(), after = copy.getTrailer();
-  std::set<std::string> keys = TrailerKeys(before);
-  if (keys != TrailerKeys(after))
+  std::initializer_list<const char*> renewed = {"/ID",          "/Size",  "/Length", "/Filter",
+                                                "/DecodeParms", "/Index", "/W"};
+  if (Entries(before, renewed) != Entries(after, renewed))
     return false;
-  for (const std::string& key : keys) {
-    if (key != "/ID" && key != "/Size" &&
-        before.getKey(key).unparse() != after.getKey(key).unparse())
-      return false;
-  }
-  if (before.getKey("/Size").isInteger() &&
-      !(after.getKey("/Size").isInteger() &&
-        after.getKey("/Size").getIntValue() >= before.getKey("/Size").getIntValue()))
+  if (before.hasKey("/Size") != after.hasKey("/Size") ||
+      (before.getKey("/Size").isInteger() &&
+       !(after.getKey("/Size").isInteger() &&
+         after.getKey("/Size").getIntValue() >= before.getKey("/Size").getIntValue())))
     return false;
   QPDFObjectHandle id = before.getKey("/ID"), newId = after.getKey("/ID");
   if (!id.isArray())
@@ -133,17 +145,9 @@ bool SameTrailer(QPDF& source, QPDF& copy) {
 // the packet.
 bool SameCatalog(QPDF& source, QPDF& copy, const std::string& packet) {
   QPDFObjectHandle before = source.getRoot(), after = copy.getRoot();
-  if (!after.isDictionary() || before.getObjGen() != after.getObjGen())
+  if (!after.isDictionary() || before.getObjGen() != after.getObjGen() ||
+      Entries(before, {"/Metadata"}) != Entries(after, {"/Metadata"}))
     return false;
-  std::set<std::string> keys = before.getKeys(), afterKeys = after.getKeys();
-  keys.erase("/Metadata");
-  afterKeys.erase("/Metadata");
-  if (keys != afterKeys)
-    return false;
-  for (const std::string& key : keys) {
-    if (before.getKey(key).unparse() != after.getKey(key).unparse())
-      return false;
-  }
   if (packet.empty())
     return before.getKey("/Metadata").unparse() == after.getKey("/Metadata").unparse();
   QPDFObjectHandle metadata = after.getKey("/Metadata");
@@ -153,16 +157,62 @@ bool SameCatalog(QPDF& source, QPDF& copy, const std::string& packet) {
   return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()) == packet;
 }
 
+// No object of the source lies in another one's bytes: each extent, the
+// sections' among them, ends before the next one starts.
+bool SeparateExtents(const std::vector<Extent>& extents) {
+  for (size_t i = 1; i < extents.size(); ++i) {
+    if (extents[i - 1].end > extents[i].at)
+      return false;
+  }
+  return true;
+}
+
+// Whether the copy may change bytes of this object: the packet's stream,
+// the catalog, and a cross-reference section with its trailer.
+bool MayChange(QPDF& source, const ObjectLayout& layout, const Extent& extent) {
+  QPDFObjectHandle metadata = source.getRoot().getKey("/Metadata");
+  return std::binary_search(layout.sections.begin(), layout.sections.end(), extent.at) ||
+         extent.object == source.getRoot().getObjGen() ||
+         (metadata.isIndirect() && extent.object == metadata.getObjGen());
+}
+
+// Every byte the copy replaces, and every place it inserts bytes, lies
+// outside every object or inside one that it may change, wholly.
+bool ChangesStayInTheirObjects(QPDF& source, const CopyPlan& plan) {
+  const std::vector<Extent>& extents = plan.layout.extents;
+  for (const Splice& splice : plan.splices) {
+    qpdf_offset_t from = splice.at, to = splice.at + splice.length;
+    // The first object that ends after the splice starts: the only one it
+    // can reach into, since the objects are separate.
+    auto extent = std::upper_bound(extents.begin(), extents.end(), from,
+                                   [](qpdf_offset_t at, const Extent& e) { return at < e.end; });
+    if (extent == extents.end())
+      continue;
+    bool reaches = splice.length > 0 ? extent->at < to : extent->at < from;
+    if (reaches &&
+        !(MayChange(source, plan.layout, *extent) && extent->at <= from && to <= extent->end))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const std::string& packet) {
-  if (!SameCatalog(source, copy, packet) || !SameTrailer(source, copy))
+bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const CopyPlan& plan) {
+  if (!SeparateExtents(plan.layout.extents) || !ChangesStayInTheirObjects(source, plan))
+    return false;
+  if (!SameCatalog(source, copy, plan.packet) || !SameTrailer(source, copy))
     return false;
   std::set<QPDFObjGen> added;
   QPDFObjectHandle metadata = copy.getRoot().getKey("/Metadata");
-  if (!source.getRoot().getKey("/Metadata").isStream() && metadata.isIndirect())
+  if (!source.getRoot().getKey("/Metadata").isStream() && metadata.isIndirect()) {
+    // A reference to an undefined object means null: none may name the new
+    // one.
+    if (!plan.layout.referencesRead || plan.layout.Names(metadata.getObjectID()))
+      return false;
     added.insert(metadata.getObjGen());
-  return SameObjects(source, copy, copyBytes, source.getRoot().getObjGen(), added);
+  }
+  return SameObjects(plan.entries, copy, copyBytes, source.getRoot().getObjGen(), added);
 }
 
 }  // namespace pdfl

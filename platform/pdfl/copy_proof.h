@@ -6,10 +6,15 @@
 // trailer must be the source's but for /ID[1] and what a new cross-reference
 // changes; and the catalog must be the source's with the new packet as its
 // /Metadata. Only object headers are read, through the copy's block cache.
+// Of the source it takes what the plan read of its bytes: the changed byte
+// ranges must lie in the objects the copy may change, no object may lie in
+// another's bytes, and no reference may name a new object.
 #ifndef PDFL_COPY_PROOF_H
 #define PDFL_COPY_PROOF_H
 
 #include <string>
+
+#include "copy_save.h"
 
 #include <qpdf/InputSource.hh>
 #include <qpdf/QPDF.hh>
@@ -17,9 +22,9 @@
 namespace pdfl {
 
 // True when `copy`, read from `copyBytes`, is what the source reads as with
-// `packet` as its metadata stream's data. Throws QPDF's errors when the copy
-// cannot be read at all.
-bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const std::string& packet);
+// the plan's packet as its metadata stream's data. Throws QPDF's errors when
+// the copy cannot be read at all.
+bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const CopyPlan& plan);
 
 }  // namespace pdfl
 

@@ -7,12 +7,14 @@
 #define PDFL_COPY_SAVE_H
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include <qpdf/InputSource.hh>
 
 #include "document.h"
+#include "xref_layout.h"
 
 namespace pdfl {
 
@@ -26,6 +28,8 @@ struct Splice {
 struct CopyPlan {
   std::vector<Splice> splices;  // in file order, none overlapping
   std::string packet;           // the metadata stream's new data
+  ObjectLayout layout;          // the source's, as the plan read it
+  XRefTable entries;            // the source's, as QPDF resolves them
 
   // Whether every splice keeps its length, so that nothing moves.
   bool KeepsLengths() const;

@@ -106,6 +106,59 @@ std::string XRefStreamPdf(const std::vector<std::string>& objects, const std::se
   return pdf + "startxref\n" + std::to_string(rows[xrefStream].second) + "\n%%EOF\n";
 }
 
+// A file whose objects lie where `body` puts them, nested in other objects'
+// bytes or not: the table lists each object 1 to count - 1 at its "n 0 obj"
+// line, wherever that is, and an object the body lacks as free; /Size is
+// `size`, or count.
+std::string LaidOutPdf(const std::string& body, size_t count, size_t size = 0) {
+  std::string pdf = "%PDF-1.4\n" + body;
+  std::string table = "xref\n0 " + std::to_string(count) + "\n0000000000 65535 f \n";
+  for (size_t n = 1; n < count; ++n) {
+    size_t at = pdf.find("\n" + std::to_string(n) + " 0 obj");
+    std::string digits = at == std::string::npos ? "0" : std::to_string(at + 1);
+    table += std::string(10 - digits.size(), '0') + digits +
+             (at == std::string::npos ? " 00000 f \n" : " 00000 n \n");
+  }
+  size_t xref = pdf.size();
+  return pdf + table + "trailer\n<< /Size " + std::to_string(size ? size : count) +
+         " /Root 1 0 R " + kId + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
+// The file with its table and trailer moved into the data of an object 7 of
+// their own, the last one the table lists as free.
+std::string TableInStream(const std::string& pdf) {
+  size_t xref = pdf.rfind("\nxref\n") + 1, end = pdf.rfind("startxref\n");
+  std::string section = pdf.substr(xref, end - xref);
+  std::string digits = std::to_string(xref);
+  section.replace(section.rfind("0000000000 00000 f"), 18,
+                  std::string(10 - digits.size(), '0') + digits + " 00000 n");
+  std::string header = "7 0 obj\n<< /Length " + std::to_string(section.size()) + " >>\nstream\n";
+  return pdf.substr(0, xref) + header + section + "\nendstream\nendobj\nstartxref\n" +
+         std::to_string(xref + header.size()) + "\n%%EOF\n";
+}
+
+std::string StreamObject(size_t number, const std::string& dict, const std::string& data) {
+  return Object(number, "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" +
+                            data + "\nendstream");
+}
+
+// A page that draws image 4 and has its contents in 6.
+const char kPageDrawingImage[] =
+    "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 6 0 R "
+    "/Resources << /XObject << /Im1 4 0 R >> >> >>";
+const char kDrawImage[] = "q 100 0 0 100 0 0 cm /Im1 Do Q";
+
+std::string Image(const std::string& pixels) {
+  return StreamObject(4,
+                      "/Type /XObject /Subtype /Image /Width " + std::to_string(pixels.size()) +
+                          " /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                      pixels);
+}
+
+std::string MetadataStream(size_t number, const std::string& packet) {
+  return StreamObject(number, "/Type /Metadata /Subtype /XML", packet);
+}
+
 const std::vector<std::string> kPages = {
     "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>", "(a string object)"};
@@ -294,6 +347,60 @@ TEST_F(CopySaveTest, LayoutsThatMoveObjectsAreSavedSoundly) {
     if (copied) {
       EXPECT_EQ(pdf_maker::ObjectsBesideMetadata(Path("a.pdf")),
                 pdf_maker::ObjectsBesideMetadata(Path("before.pdf")));
+    }
+  }
+}
+
+// Layouts that readers accept in which an object lies in another one's
+// bytes, or a reference names the number a new packet would take: each
+// write keeps the document as it reads, by a copy or by the rewrite.
+TEST_F(CopySaveTest, WritesKeepObjectsNestedInOthersAndReferencesToNothing) {
+  // The first write keeps the packet's length, the second moves what
+  // follows it. Object 7 is a string that starts in the one packet and ends
+  // after its change; the other packet names no object of its file.
+  const std::string old = PacketWith("\n7 0 obj (old) endobj\n");
+  const std::string plain = PacketWith("\n9 0 obj (old) endobj\n");
+  const std::string pages = "\n" + Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>") +
+                            Object(3, kPageDrawingImage) + StreamObject(6, "", kDrawImage);
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"packet in the pixels of an image a page draws",
+       LaidOutPdf(Object(1, "<< /Type /Catalog /Pages 2 0 R /Metadata 5 0 R >>") + pages +
+                      Image("ab\n" + MetadataStream(5, plain) + "cd"),
+                  7)},
+      {"catalog in the pixels of an image, no packet",
+       LaidOutPdf(pages + Image("ab\n" + Object(1, "<< /Type /Catalog /Pages 2 0 R >>") + "cd"),
+                  7)},
+      {"table and trailer in a stream's data",
+       TableInStream(LaidOutPdf(Object(1,
+                                       "<< /Type /Catalog /Pages 2 0 R /Metadata 5 0 R "
+                                       "/X 7 0 R >>") +
+                                    pages + Image("ab") + MetadataStream(5, plain),
+                                8))},
+      {"string object from inside the packet to past its change",
+       LaidOutPdf(Object(1, "<< /Type /Catalog /Pages 2 0 R /Metadata 5 0 R /X 7 0 R >>") + pages +
+                      Image("ab") + MetadataStream(5, old),
+                  8)},
+      {"a reference to the number /Size, which no object has",
+       LaidOutPdf(Object(1, "<< /Type /Catalog /Pages 2 0 R /X [7 0 R] >>") + pages + Image("ab"),
+                  7)},
+      {"/Size one too small, the last object without an entry",
+       LaidOutPdf(Object(1, "<< /Type /Catalog /Pages 2 0 R >>") + pages + Image("ab"), 6)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(Path("before.pdf"), c.bytes);
+    WriteBytes(Path("a.pdf"), c.bytes);
+    ASSERT_TRUE(pdf_maker::CheckOk(Path("before.pdf")));
+    for (const std::string& packet :
+         {PacketWith("\n7 0 obj (new) endobj\n"), PacketWith("newer and longer")}) {
+      StorePacketAndSave(Path("a.pdf"), packet);
+      EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+      EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
+      EXPECT_EQ(pdf_maker::DocumentReading(Path("a.pdf")),
+                pdf_maker::DocumentReading(Path("before.pdf")));
     }
   }
 }

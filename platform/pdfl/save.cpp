@@ -17,9 +17,6 @@
 
 namespace pdfl {
 
-namespace {
-
-// Opens what was written, before it replaces the target.
 std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& saved) {
   auto pdf = std::make_unique<QPDF>();
   pdf->setSuppressWarnings(true);
@@ -27,6 +24,8 @@ std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& saved) {
   pdf->processInputSource(saved);
   return pdf;
 }
+
+namespace {
 
 bool HasObjectStreams(QPDF& pdf) {
   for (const auto& [object, entry] : pdf.getXRefTable()) {
@@ -50,6 +49,14 @@ bool CopyKeepsWhatTheRecordAsks(QPDF& pdf, const PDDocSaveParams& params) {
 void Write(PDFLDoc& document, const PDDocSaveParams& params, FILE* file) {
   AddStoredPacket(document);
   QPDF& pdf = *document.pdf;
+  // The packet goes into the file as it was stored, uncompressed. QPDF would
+  // compress it in an encrypted file, and the compressed length moves with
+  // the digits of the size in the tag, so that the file's size would move
+  // with them; uncompressed, the size follows the packet's length alone,
+  // which its padding keeps.
+  QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+  if (metadata.isStream() && !metadata.getDict().hasKey("/Filter"))
+    metadata.setFilterOnWrite(false);
   QPDFWriter writer(pdf);
   writer.setOutputFile("new file", file, false);
   writer.setNewlineBeforeEndstream(true);
@@ -96,9 +103,10 @@ void Adopt(PDFLDoc& document, std::unique_ptr<QPDF> pdf, std::shared_ptr<InputSo
 
 // Writes the copy and, once it is proven to read as the document, puts it in
 // the target's place. False, with the target untouched, when the proof
-// rejects it. A document read from a file of the process's own that has no
-// name (docmark's scratch file) is patched in place and takes the target's
-// place, since copying it would double the cost of a re-tag; a patch that
+// rejects it. A document read from docmark's scratch file (one of the
+// process's own with no name on POSIX, one named after the target on
+// Windows) is patched in place and takes the target's place, since copying
+// it would double the cost of a re-tag; a patch that
 // fails its proof is undone, so that the document can still be rewritten.
 bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
   if (CurrentHooks().DamageCopy() && !plan.splices.empty())
@@ -124,7 +132,7 @@ bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
   bool proven = false;
   try {
     pdf = ReadBack(saved);
-    proven = ProveCopy(*document.pdf, *pdf, *saved, plan.packet);
+    proven = ProveCopy(*document.pdf, *pdf, *saved, plan);
   } catch (const std::runtime_error&) {
     // A copy that QPDF cannot even read is one that failed its proof.
   }

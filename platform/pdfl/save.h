@@ -2,9 +2,17 @@
 #ifndef PDFL_SAVE_H
 #define PDFL_SAVE_H
 
+#include <memory>
+
+#include <qpdf/QPDF.hh>
+
 #include "pdfl/pdfl.h"
 
 namespace pdfl {
+
+// Reads a file a save wrote, as the save does before the file replaces its
+// target: without repair, its warnings kept. Throws QPDF's errors.
+std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& saved);
 
 // Writes the whole document to a temporary file beside the target, flushes it
 // to disk and renames it over the target, so that the target is either the

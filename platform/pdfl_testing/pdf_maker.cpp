@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -86,12 +87,27 @@ void WritePdf(const std::string& path, const PdfOptions& options) {
   }
 
   QPDFWriter writer(pdf, path.c_str());
-  writer.forcePDFVersion(options.version);
+  // Forced below what it needs, AES-256 would be written unencrypted.
+  if (options.encryption.empty())
+    writer.forcePDFVersion(options.version);
+  else
+    writer.setMinimumPDFVersion(options.version);
   writer.setLinearization(options.linearize);
   writer.setObjectStreamMode(options.objectStreams ? qpdf_o_generate : qpdf_o_disable);
   if (options.encryptNoModify)
     writer.setR4EncryptionParametersInsecure("", "owner", true, true, false, false, false, false,
                                              qpdf_r3p_full, true, true);
+  if (options.encryption == "rc4-128")
+    writer.setR3EncryptionParametersInsecure("", "owner", true, true, true, true, true, true,
+                                             qpdf_r3p_full);
+  else if (options.encryption == "aes-128")
+    writer.setR4EncryptionParametersInsecure("", "owner", true, true, true, true, true, true,
+                                             qpdf_r3p_full, true, true);
+  else if (options.encryption == "aes-256")
+    writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full,
+                                     true);
+  else if (!options.encryption.empty())
+    throw std::invalid_argument("no such encryption: " + options.encryption);
   writer.write();
 
   if (options.damageXref)
@@ -188,6 +204,82 @@ std::map<std::string, std::string> ObjectsBesideMetadata(const std::string& path
     objects[object.getObjGen().unparse(' ')] = text;
   }
   return objects;
+}
+
+namespace {
+
+// Writes a reading of the objects reached from those added, each indirect
+// object once, in the order it is first reached.
+class Reading {
+ public:
+  explicit Reading(QPDFObjGen catalog) : catalog_(catalog) {}
+
+  void Add(QPDFObjectHandle object) {
+    Value(object);
+    while (!queue_.empty()) {
+      QPDFObjectHandle next = queue_.front();
+      queue_.pop_front();
+      text_ += "\n#" + std::to_string(numbers_[next.getObjGen()]) + " = ";
+      Direct(next);
+    }
+  }
+  const std::string& text() const { return text_; }
+
+ private:
+  void Value(QPDFObjectHandle object) {
+    if (object.isIndirect() && !object.isNull()) {
+      auto [entry, fresh] = numbers_.emplace(object.getObjGen(), numbers_.size());
+      if (fresh)
+        queue_.push_back(object);
+      text_ += "#" + std::to_string(entry->second) + " ";
+      return;
+    }
+    Direct(object);
+  }
+
+  void Direct(QPDFObjectHandle object) {
+    if (object.isStream()) {
+      QPDFObjectHandle dict = object.getDict().shallowCopy();
+      for (const char* key : {"/Length", "/Filter", "/DecodeParms"})
+        dict.removeKey(key);
+      Direct(dict);
+      auto data = object.getStreamData(qpdf_dl_generalized);
+      text_ += "stream " +
+               std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()) +
+               " endstream ";
+    } else if (object.isDictionary()) {
+      text_ += "<< ";
+      for (const std::string& key : object.getKeys()) {
+        if (object.getObjGen() == catalog_ && key == "/Metadata")
+          continue;
+        text_ += key + " ";
+        Value(object.getKey(key));
+      }
+      text_ += ">> ";
+    } else if (object.isArray()) {
+      text_ += "[ ";
+      for (QPDFObjectHandle& item : object.getArrayAsVector())
+        Value(item);
+      text_ += "] ";
+    } else {
+      text_ += object.unparseResolved() + " ";
+    }
+  }
+
+  QPDFObjGen catalog_;
+  std::map<QPDFObjGen, size_t> numbers_;
+  std::deque<QPDFObjectHandle> queue_;
+  std::string text_;
+};
+
+}  // namespace
+
+std::string DocumentReading(const std::string& path) {
+  auto pdf = Open(path);
+  Reading reading(pdf->getRoot().getObjGen());
+  reading.Add(pdf->getTrailer().getKey("/Root"));
+  reading.Add(pdf->getTrailer().getKey("/Info"));
+  return reading.text();
 }
 
 std::pair<std::string, std::string> TrailerId(const std::string& path) {

@@ -17,6 +17,10 @@ struct PdfOptions {
   bool objectStreams = false;
   // AES-128 (R4), user password "", owner password "owner", no modification.
   bool encryptNoModify = false;
+  // User password "", owner password "owner", every change allowed, the
+  // metadata encrypted too: "rc4-128" (R3), "aes-128" (R4) or "aes-256"
+  // (R6); empty: none.
+  std::string encryption;
   // Written, then every cross-reference offset broken so that QPDF must
   // reconstruct the table. Only for files without object streams.
   bool damageXref = false;
@@ -43,6 +47,12 @@ bool HasObjectStreams(const std::string& path);
 // as its text and its stream's raw data, by "number generation"; the
 // catalog without its /Metadata.
 std::map<std::string, std::string> ObjectsBesideMetadata(const std::string& path);
+// The document as a reader finds it from the trailer's /Root and /Info,
+// whatever its objects' numbers: each object it reaches, numbered in the
+// order it is first reached, a stream as its dictionary without its encoding
+// and its decoded data, a reference to no object as null, and the catalog
+// without its /Metadata. A copy and a rewrite of a document read the same.
+std::string DocumentReading(const std::string& path);
 // The trailer's /ID strings; empty when it has none.
 std::pair<std::string, std::string> TrailerId(const std::string& path);
 

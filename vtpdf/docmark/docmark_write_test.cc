@@ -102,6 +102,29 @@ TEST_F(DocmarkWriteTest, StoredSizeIsTheFileSizeAcrossDigitBoundaries) {
   }
 }
 
+// An encrypted file is rewritten in both passes. Its packet, compressed and
+// encrypted, would change length with the digits of the size the tag holds,
+// and the file's size with it: the size stored is the file's after every
+// write, whatever the settings and the digits.
+TEST_F(DocmarkWriteTest, EncryptedFilesStoreTheirOwnSize) {
+  for (const char* encryption : {"rc4-128", "aes-128", "aes-256"}) {
+    SCOPED_TRACE(encryption);
+    pdf_maker::PdfOptions options;
+    options.pages = 3;
+    options.xmp = pdf_maker::SimpleXmp();
+    options.encryption = encryption;
+    std::string path = Make("secret.pdf", options);
+    for (int i = 0; i < 100; ++i) {
+      PDFSettingsInfo settings = {i % 16, (i * 7919) % 65536, (i & 1) != 0, (i & 2) != 0,
+                                  (i & 4) != 0};
+      ASSERT_TRUE(VTPDFTagWrite(pdf_maker::ToUtf16(path).c_str(), settings, i % 3 == 0));
+      ASSERT_EQ(StoredSize(path), static_cast<int64_t>(fs::file_size(path))) << "write " << i;
+    }
+    EXPECT_TRUE(pdf_maker::IsEncrypted(path));
+    EXPECT_TRUE(pdf_maker::CheckOk(path));
+  }
+}
+
 // Bytes of the file with the cross-reference table and trailer cut off.
 std::string CutTail(const std::string& bytes, size_t cut) {
   return bytes.substr(0, bytes.size() - cut);
