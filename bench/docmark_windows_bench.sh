@@ -32,7 +32,7 @@ echo "docmark on Windows and Linux, one $(megabytes "$size") PDF in object strea
 # Runs a command; prints its seconds, the megabytes it wrote and their ratio
 # to the file's size.
 measure() {
-  /usr/bin/time -f "%e %O" -o "$work/time" "$@" >/dev/null
+  /usr/bin/time -f "%e %O" -o "$work/time" "$@" >/dev/null 2>&1
   read -r elapsed blocks <"$work/time"
   written=$((blocks * 512))
   printf "%6.2f s, wrote %s (%s the file)" "$elapsed" "$(megabytes "$written")" \
