@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "utf8.h"
+#include "win_console.h"
 #include "win_path.h"
 
 // Beside the program, with DL100PDFL.dll.
@@ -187,21 +188,11 @@ bool ErrorIsTerminal() {
 void WriteText(Stream stream, const std::string& text) {
   FILE* file = stream == Stream::kOut ? stdout : stderr;
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  DWORD mode = 0;
-  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
-    if (fwrite(text.data(), 1, text.size(), file) == text.size())
-      fflush(file);
-    return;
-  }
   fflush(file);
-  std::wstring wide = utf8::DecodeLossless<std::wstring>(text);
-  for (size_t at = 0; at < wide.size();) {
-    DWORD written = 0;
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(wide.size() - at, 16 * 1024));
-    if (!WriteConsoleW(handle, wide.data() + at, chunk, &written, nullptr) || written == 0)
-      return;
-    at += written;
-  }
+  if (winconsole::Write(handle, utf8::DecodeLossless<std::wstring>(text)))
+    return;
+  if (fwrite(text.data(), 1, text.size(), file) == text.size())
+    fflush(file);
 }
 
 struct StopRequests::Watch {

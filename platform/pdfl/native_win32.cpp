@@ -114,9 +114,10 @@ FILE* OpenExisting(const std::wstring& path, DWORD disposition, int flags, const
 }  // namespace
 
 // Full paths, so that a replace by name means the same file whatever the
-// current directory, in the long form where they need it.
+// current directory, in the long form, so that the new file's name beside
+// the target is as good as the target's at any length.
 bool ToNativePath(const std::u16string& units, NativePath& path) {
-  path = winpath::ForFileCall(winpath::Full(std::wstring(units.begin(), units.end())));
+  path = winpath::LongForm(winpath::Full(std::wstring(units.begin(), units.end())));
   return !path.empty();
 }
 

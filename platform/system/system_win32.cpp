@@ -16,6 +16,7 @@
 
 #include "error_win32.h"
 #include "held_output.h"
+#include "win_console.h"
 #include "win_path.h"
 
 // The C runtime's own splitting of the command line into wide arguments,
@@ -138,22 +139,12 @@ std::string utf8Bytes(const std::wstring& text) {
 // first character the C locale cannot convert.
 void writeError(const std::wstring& text) {
   std::fflush(stderr);
-  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-  DWORD mode = 0;
-  if (handle == INVALID_HANDLE_VALUE || !handle || !GetConsoleMode(handle, &mode)) {
-    std::string bytes;
-    for (char c : utf8Bytes(text))
-      bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    writeStandard(2, bytes.data(), bytes.size());
+  if (winconsole::Write(GetStdHandle(STD_ERROR_HANDLE), text))
     return;
-  }
-  for (size_t at = 0; at < text.size();) {
-    DWORD written = 0;
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - at, 16 * 1024));
-    if (!WriteConsoleW(handle, text.data() + at, chunk, &written, nullptr) || written == 0)
-      return;
-    at += written;
-  }
+  std::string bytes;
+  for (char c : utf8Bytes(text))
+    bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  writeStandard(2, bytes.data(), bytes.size());
 }
 
 bool appendWhole(const std::wstring& path, const std::string& bytes, std::wstring& reason) {

@@ -29,21 +29,25 @@ inline std::wstring Full(const std::wstring& path) {
   }
 }
 
-// `path` as a file function takes it at any length: the ordinary form while
-// it is short enough (so that device names such as NUL keep their meaning),
-// else the full path in the `\\?\` form (`\\?\UNC\` for a share). Empty when
-// the path cannot be resolved.
-inline std::wstring ForFileCall(const std::wstring& path) {
-  // Directories are created with 12 units less than MAX_PATH to spare.
-  const size_t kOrdinaryLimit = MAX_PATH - 12;
-  if (path.size() < kOrdinaryLimit || path.compare(0, 4, L"\\\\?\\") == 0)
-    return path;
-  std::wstring full = Full(path);
-  if (full.empty() || full.size() < kOrdinaryLimit || full.compare(0, 4, L"\\\\?\\") == 0)
+// A full path in the `\\?\` form (`\\?\UNC\` for a share), which every name
+// made from it by appending keeps, however long it grows.
+inline std::wstring LongForm(const std::wstring& full) {
+  // Already long, or a device's.
+  if (full.empty() || full.compare(0, 4, L"\\\\?\\") == 0 || full.compare(0, 4, L"\\\\.\\") == 0)
     return full;
   if (full.compare(0, 2, L"\\\\") == 0)
     return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
+}
+
+// `path` as a file function takes it at any length: the ordinary form while
+// it is short enough (so that device names such as NUL keep their meaning),
+// else its full path in the long form. Empty when the path cannot be
+// resolved.
+inline std::wstring ForFileCall(const std::wstring& path) {
+  // Directories are created with 12 units less than MAX_PATH to spare.
+  const size_t kOrdinaryLimit = MAX_PATH - 12;
+  return path.size() < kOrdinaryLimit ? path : LongForm(Full(path));
 }
 
 }  // namespace winpath

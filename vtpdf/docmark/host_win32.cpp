@@ -89,11 +89,13 @@ bool FindEntry(const PathChar* path, int64_t* size) {
 }
 
 StagingFile::StagingFile(const PathChar* target) {
-  std::wstring full = winpath::Full(target);
+  // In the long form, which the staging file's longer name needs even
+  // where the target's fits the ordinary one.
+  std::wstring full = winpath::LongForm(winpath::Full(target));
   size_t separator = full.find_last_of(L'\\');
   if (full.empty() || separator == std::wstring::npos)
     return;
-  std::wstring directory = winpath::ForFileCall(full.substr(0, separator + 1));
+  std::wstring directory = full.substr(0, separator + 1);
   std::wstring prefix = L"." + full.substr(separator + 1) + L".";
   RemoveLeftStagingFiles(directory, prefix);
   // The process and a serial tell this write's file from those of other
