@@ -38,7 +38,9 @@ bool endLastLine(const std::wstring& path, std::string& log, std::wstring& reaso
       return false;
     log.pop_back();
   }
-  if (log.empty() || log.compare(log.size() - kLineEnd.size(), kLineEnd.size(), kLineEnd) == 0)
+  bool ended = log.size() >= kLineEnd.size() &&
+               log.compare(log.size() - kLineEnd.size(), kLineEnd.size(), kLineEnd) == 0;
+  if (log.empty() || ended)
     return true;
   if (!platform::appendWhole(path, kLineEnd, reason))
     return false;

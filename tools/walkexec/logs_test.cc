@@ -89,6 +89,15 @@ TEST_F(LogFailure, TheJobLogReadsBackEveryPathAndMendsItsCutEnd) {
     EXPECT_EQ(succeeded, (std::unordered_set<std::string>{platform::utf16leBytes(L"a"),
                                                           platform::utf16leBytes(L"c")}));
   }
+
+  // A first line cut shorter than a line end.
+  std::ofstream(path, std::ios::binary) << std::string("0\0,", 3);
+  succeeded.clear();
+  ASSERT_TRUE(resumeFrom(wide, succeeded, reason));
+  ExitLog(wide, L"job log", ExitLog::kEscaped).append(0, L"c");
+  succeeded.clear();
+  ASSERT_TRUE(resumeFrom(wide, succeeded, reason));
+  EXPECT_EQ(succeeded, (std::unordered_set<std::string>{platform::utf16leBytes(L"c")}));
 }
 
 }  // namespace
