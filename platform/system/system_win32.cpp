@@ -59,7 +59,7 @@ bool namesFile(const std::wstring& searchPath) {
   size_t cut = searchPath.find_last_of(L"\\/");
   if (cut == std::wstring::npos)
     return false;
-  DWORD attributes = GetFileAttributesW(searchPath.substr(0, cut).c_str());
+  DWORD attributes = GetFileAttributesW(winpath::ForFileCall(searchPath.substr(0, cut)).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -142,8 +142,11 @@ void writeError(const std::wstring& text) {
   if (winconsole::Write(GetStdHandle(STD_ERROR_HANDLE), text))
     return;
   std::string bytes;
-  for (char c : utf8Bytes(text))
-    bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (char c : utf8Bytes(text)) {
+    if (c == '\n')
+      bytes += '\r';
+    bytes += c;
+  }
   writeStandard(2, bytes.data(), bytes.size());
 }
 
@@ -201,7 +204,7 @@ bool readWhole(const std::wstring& path, std::string& bytes, std::wstring& reaso
 }
 
 bool truncateFile(const std::wstring& path, unsigned long long size, std::wstring& reason) {
-  int fd = _wopen(path.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+  int fd = _wopen(winpath::ForFileCall(path).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
   int error = fd < 0 ? errno : _chsize_s(fd, static_cast<long long>(size));
   if (fd >= 0 && _close(fd) != 0 && error == 0)
     error = errno;
