@@ -21,6 +21,12 @@ std::string Object(size_t number, const std::string& body) {
   return std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
 }
 
+// An offset as a table entry writes it: ten digits.
+std::string TenDigits(size_t offset) {
+  std::string digits = std::to_string(offset);
+  return std::string(10 - digits.size(), '0') + digits;
+}
+
 // A classic file written by hand: objects 1 to n, one cross-reference table,
 // and, when `last` is set, that object placed after the trailer, before
 // startxref, where a reader finds it as well.
@@ -40,10 +46,8 @@ std::string HandMadePdf(const std::vector<std::string>& objects, size_t last = 0
   if (last)
     offsets[last - 1] = xref + table.size() + 20 * (objects.size() + 1) + trailer.size();
   pdf += table + "0000000000 65535 f \n";
-  for (size_t offset : offsets) {
-    std::string digits = std::to_string(offset);
-    pdf += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
-  }
+  for (size_t offset : offsets)
+    pdf += TenDigits(offset) + " 00000 n \n";
   pdf += trailer;
   if (last)
     pdf += Object(last, objects[last - 1]);
@@ -115,9 +119,8 @@ std::string LaidOutPdf(const std::string& body, size_t count, size_t size = 0) {
   std::string table = "xref\n0 " + std::to_string(count) + "\n0000000000 65535 f \n";
   for (size_t n = 1; n < count; ++n) {
     size_t at = pdf.find("\n" + std::to_string(n) + " 0 obj");
-    std::string digits = at == std::string::npos ? "0" : std::to_string(at + 1);
-    table += std::string(10 - digits.size(), '0') + digits +
-             (at == std::string::npos ? " 00000 f \n" : " 00000 n \n");
+    table +=
+        at == std::string::npos ? TenDigits(0) + " 00000 f \n" : TenDigits(at + 1) + " 00000 n \n";
   }
   size_t xref = pdf.size();
   return pdf + table + "trailer\n<< /Size " + std::to_string(size ? size : count) +
@@ -129,9 +132,7 @@ std::string LaidOutPdf(const std::string& body, size_t count, size_t size = 0) {
 std::string TableInStream(const std::string& pdf) {
   size_t xref = pdf.rfind("\nxref\n") + 1, end = pdf.rfind("startxref\n");
   std::string section = pdf.substr(xref, end - xref);
-  std::string digits = std::to_string(xref);
-  section.replace(section.rfind("0000000000 00000 f"), 18,
-                  std::string(10 - digits.size(), '0') + digits + " 00000 n");
+  section.replace(section.rfind("0000000000 00000 f"), 18, TenDigits(xref) + " 00000 n");
   std::string header = "7 0 obj\n<< /Length " + std::to_string(section.size()) + " >>\nstream\n";
   return pdf.substr(0, xref) + header + section + "\nendstream\nendobj\nstartxref\n" +
          std::to_string(xref + header.size()) + "\n%%EOF\n";
@@ -287,14 +288,13 @@ TEST_F(CopySaveTest, HandMadeFilesCopyOrRewriteAsTheyMust) {
   std::string object = "4 0 obj\n<< /Type /Metadata /Subtype /XML /Length " +
                        std::to_string(old.size()) + " >>\nstream\n" + old + "\nendstream\nendobj\n";
   size_t objectAt = updated.size();
-  std::string digits = std::to_string(objectAt);
   size_t previous = updated.rfind("startxref\n") + 10;
   std::string prev = updated.substr(previous, updated.find('\n', previous) - previous);
   updated += object;
   size_t xref = updated.size();
-  updated += "xref\n0 1\n0000000000 65535 f \n4 1\n" + std::string(10 - digits.size(), '0') +
-             digits + " 00000 n \ntrailer\n<< /Size 6 /Root 1 0 R /Prev " + prev +
-             " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  updated += "xref\n0 1\n0000000000 65535 f \n4 1\n" + TenDigits(objectAt) +
+             " 00000 n \ntrailer\n<< /Size 6 /Root 1 0 R /Prev " + prev + " >>\nstartxref\n" +
+             std::to_string(xref) + "\n%%EOF\n";
   for (const std::string& bytes :
        {updated, HandMadePdf(PagesWithPacket(old, false)) + "trailing bytes\n"}) {
     WriteBytes(Path("a.pdf"), bytes);

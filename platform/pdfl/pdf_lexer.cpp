@@ -3,6 +3,8 @@
 #include <cctype>
 #include <charconv>
 #include <climits>
+#include <tuple>
+#include <utility>
 
 #include "document.h"
 
@@ -274,6 +276,22 @@ int64_t StreamLength(const Dictionary& dictionary, QPDF& pdf) {
   return value.getIntValue();
 }
 
+// Reads, after the keyword "stream", the data that the dictionary's /Length
+// gives and the keywords that end the object, leaving the reader just past
+// "endobj"; gives where the data starts and its length.
+std::pair<qpdf_offset_t, int64_t> ReadStreamEnd(Reader& reader, const Dictionary& dictionary,
+                                                QPDF& pdf) {
+  qpdf_offset_t dataAt = reader.StreamData();
+  int64_t length = StreamLength(dictionary, pdf);
+  Require(length >= 0 && length <= INT64_MAX - dataAt);
+  reader.Seek(dataAt + length);
+  reader.Word("endstream");
+  reader.Word("endobj");
+  return {dataAt, length};
+}
+
+}  // namespace
+
 void AddReferences(const std::vector<Token>& tokens, std::vector<int>* references) {
   if (!references)
     return;
@@ -283,8 +301,6 @@ void AddReferences(const std::vector<Token>& tokens, std::vector<int>* reference
       references->push_back(ObjectNumber(number));
   }
 }
-
-}  // namespace
 
 Dictionary ReadDictionary(Reader& reader) {
   return DictionaryOf(DictionaryTokens(reader, reader.Next()));
@@ -311,12 +327,7 @@ StreamObject ReadStreamObject(const std::shared_ptr<InputSource>& in, qpdf_offse
   object.object = ReadObjectHeader(reader);
   object.dictionary = ReadDictionary(reader);
   reader.Word("stream");
-  object.dataAt = reader.StreamData();
-  object.length = StreamLength(object.dictionary, pdf);
-  Require(object.length >= 0 && object.length <= INT64_MAX - object.dataAt);
-  reader.Seek(object.dataAt + object.length);
-  reader.Word("endstream");
-  reader.Word("endobj");
+  std::tie(object.dataAt, object.length) = ReadStreamEnd(reader, object.dictionary, pdf);
   object.end = reader.Tell();
   return object;
 }
@@ -500,16 +511,10 @@ Extent ReadExtent(const std::shared_ptr<InputSource>& in, qpdf_offset_t at, QPDF
     std::vector<Token> tokens = DictionaryTokens(reader, std::move(first));
     AddReferences(tokens, references);
     Token next = reader.Next();
-    if (next.IsWord("stream")) {
-      qpdf_offset_t dataAt = reader.StreamData();
-      int64_t length = StreamLength(DictionaryOf(tokens), pdf);
-      Require(length >= 0 && length <= INT64_MAX - dataAt);
-      reader.Seek(dataAt + length);
-      reader.Word("endstream");
-      reader.Word("endobj");
-    } else {
+    if (next.IsWord("stream"))
+      ReadStreamEnd(reader, DictionaryOf(tokens), pdf);
+    else
       Require(next.IsWord("endobj"));
-    }
     extent.end = reader.Tell();
     return extent;
   }

@@ -93,6 +93,9 @@ StreamObject ReadStreamObject(const std::shared_ptr<InputSource>& in, qpdf_offse
 // The reference "n g R" that ends with `tokens[i]`, if it does: its object
 // number, or -1.
 int64_t ReferenceEndingAt(const std::vector<Token>& tokens, size_t i);
+// Adds the object number of each reference "n g R" among `tokens`; nothing
+// when `references` is null.
+void AddReferences(const std::vector<Token>& tokens, std::vector<int>* references);
 
 // Tokens of bytes in memory, for the scans that read every object of a file:
 // the same tokens as QPDF's tokenizer, without a string made for each.

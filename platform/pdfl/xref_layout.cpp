@@ -41,6 +41,12 @@ bool IsTableEntry(const char* entry) {
          (entry[17] == 'n' || entry[17] == 'f') && (eol == " \r" || eol == " \n" || eol == "\r\n");
 }
 
+// The `count` object numbers from `first` are all numbers an object can have.
+void RequireNumbers(int64_t first, int64_t count) {
+  Require(first >= 0 && first <= INT32_MAX && count >= 0 &&
+          count <= int64_t(INT32_MAX) + 1 - first);
+}
+
 Section ReadTable(const std::shared_ptr<InputSource>& in, qpdf_offset_t at) {
   Section section;
   section.at = at;
@@ -56,8 +62,8 @@ Section ReadTable(const std::shared_ptr<InputSource>& in, qpdf_offset_t at) {
     Require(token.type == QPDFTokenizer::tt_integer);
     int64_t first = ParseInteger(token.value);
     int64_t count = reader.Integer();
-    Require(first >= 0 && first <= INT32_MAX && count >= 0 && count < (int64_t(1) << 26) &&
-            first + count <= int64_t(INT32_MAX) + 1);
+    RequireNumbers(first, count);
+    Require(count < (int64_t(1) << 26));
     // The entries start on the next line, twenty bytes each.
     qpdf_offset_t entriesAt = reader.Tell();
     std::string bytes = ReadAt(*in, entriesAt, Bytes(4 + count * 20));
@@ -70,7 +76,6 @@ Section ReadTable(const std::shared_ptr<InputSource>& in, qpdf_offset_t at) {
       Require(IsTableEntry(entry));
       if (entry[17] == 'n') {
         XRefEntry row;
-        row.number = static_cast<int>(first + i);
         row.offset = ParseInteger(std::string(entry, 10));
         row.digitsAt = entriesAt + static_cast<qpdf_offset_t>(skip + i * 20);
         section.entries.push_back(row);
@@ -94,7 +99,7 @@ std::vector<std::pair<int64_t, int64_t>> IndexRanges(QPDFObjectHandle dict) {
     QPDFObjectHandle first = index.getArrayItem(i), count = index.getArrayItem(i + 1);
     Require(first.isInteger() && count.isInteger());
     long long from = first.getIntValue(), n = count.getIntValue();
-    Require(from >= 0 && from <= INT32_MAX && n >= 0 && from + n <= int64_t(INT32_MAX) + 1);
+    RequireNumbers(from, n);
     ranges.emplace_back(from, n);
   }
   return ranges;
@@ -127,32 +132,21 @@ XRefRows ReadRows(QPDFObjectHandle stream) {
   return rows;
 }
 
-// The stream's in-use entries, and the object streams it lists objects in.
+// The stream's in-use entries; an entry in an object stream must name one
+// that can be.
 void ReadStreamEntries(Section& section) {
   section.entries.clear();
-  section.objectStreams.clear();
-  size_t row = 0;
-  for (const auto& [first, count] : section.rows.ranges) {
-    for (int64_t n = 0; n < count; ++n, ++row) {
-      uint64_t type = section.rows.Field(row, 0);
-      uint64_t second = section.rows.Field(row, 1);
-      if (type == 1) {
-        Require(second <= static_cast<uint64_t>(INT64_MAX));
-        XRefEntry entry;
-        entry.number = static_cast<int>(first + n);
-        entry.offset = static_cast<qpdf_offset_t>(second);
-        entry.row = row;
-        section.entries.push_back(entry);
-      } else if (type == 2) {
-        Require(second <= INT32_MAX);
-        section.objectStreams.push_back(static_cast<int>(second));
-      }
+  for (size_t row = 0; row < section.rows.Count(); ++row) {
+    uint64_t type = section.rows.Field(row, 0);
+    uint64_t second = section.rows.Field(row, 1);
+    Require(type != 1 || second <= static_cast<uint64_t>(INT64_MAX));
+    Require(type != 2 || second <= INT32_MAX);
+    if (type == 1) {
+      XRefEntry entry;
+      entry.offset = static_cast<qpdf_offset_t>(second);
+      section.entries.push_back(entry);
     }
   }
-  std::sort(section.objectStreams.begin(), section.objectStreams.end());
-  section.objectStreams.erase(
-      std::unique(section.objectStreams.begin(), section.objectStreams.end()),
-      section.objectStreams.end());
 }
 
 }  // namespace
@@ -236,13 +230,8 @@ bool ObjectLayout::Names(int number) const {
 namespace {
 
 void AddTrailerReferences(const Dictionary& dictionary, std::vector<int>& references) {
-  for (const auto& [key, value] : dictionary.values) {
-    for (size_t i = 2; i < value.size(); ++i) {
-      int64_t number = ReferenceEndingAt(value, i);
-      if (number >= 0)
-        references.push_back(static_cast<int>(number));
-    }
-  }
+  for (const auto& [key, value] : dictionary.values)
+    AddReferences(value, &references);
 }
 
 void AddObjectStreamReferences(QPDF& pdf, int number, int from, std::vector<int>& references) {

@@ -32,13 +32,11 @@ struct XRefRows {
   void SetField(size_t row, int field, uint64_t value);
 };
 
-// An in-use entry of a section: an object number and its offset, and in a
-// table where the offset's ten digits start (in a stream, its row).
+// An in-use entry of a section: its object's offset, and in a table where
+// the offset's ten digits start.
 struct XRefEntry {
-  int number = 0;
   qpdf_offset_t offset = 0;
   qpdf_offset_t digitsAt = 0;
-  size_t row = 0;
 };
 
 // One cross-reference section: a table with its trailer, or a stream.
@@ -51,11 +49,9 @@ struct Section {
   qpdf_offset_t trailerAt = 0;  // a table's: where "trailer" starts
   // The objects it lists at an offset; a stream's once its rows are read.
   std::vector<XRefEntry> entries;
-  // A stream's, once read: its rows, and the object streams they list
-  // objects in.
+  // A stream's rows, once read.
   bool rowsRead = false;
   XRefRows rows;
-  std::vector<int> objectStreams;
 };
 
 // The section whose first token is at or after `at` (a reader takes
