@@ -7,7 +7,7 @@
 include(CMakePackageConfigHelpers)
 
 target_include_directories(docmark INTERFACE
-  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/vtpdf/docmark/include>
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/docmark/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 install(TARGETS walkexec getopt
@@ -18,7 +18,7 @@ install(TARGETS docmark EXPORT docmarkTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/vtpdf/docmark/include/docmark/docmark.h
+install(FILES ${PROJECT_SOURCE_DIR}/docmark/include/docmark/docmark.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/docmark)
 if(NOT WIN32)
   # In the export set only so that a host's link finds libdocmark's dependency.

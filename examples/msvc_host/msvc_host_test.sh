@@ -26,7 +26,7 @@ llvm-dlltool -m "$machine" -k -d "$work/kernel32.def" -l "$work/kernel32.lib"
 
 # In cl mode a word that starts with / is an option: the source comes after --.
 clang --driver-mode=cl --target="$target" /nologo /c /O1 /GS- $convention /clang:-ffreestanding \
-  -I"$root/vtpdf/docmark/include" /Fo"$work/msvc_host.obj" -- "$root/examples/msvc_host/msvc_host.c"
+  -I"$root/docmark/include" /Fo"$work/msvc_host.obj" -- "$root/examples/msvc_host/msvc_host.c"
 lld-link /nologo /subsystem:console /entry:HostStart /nodefaultlib "$work/msvc_host.obj" \
   "$bin/../lib/docmark.lib" "$work/kernel32.lib" /out:"$work/msvc_host.exe"
 echo "msvc_host.exe built and linked against $bin/../lib/docmark.lib"

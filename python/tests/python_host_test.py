@@ -15,7 +15,7 @@ import tempfile
 def main(library, sample):
     os.environ["DOCMARK_LIBRARY"] = library
     sys.dont_write_bytecode = True  # nothing left in the source tree
-    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "python"))
+    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
     import docmark
 
     with tempfile.TemporaryDirectory() as directory:
