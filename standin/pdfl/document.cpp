@@ -1,14 +1,14 @@
 #include "document.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <string_view>
 
-#include <qpdf/Buffer.hh>
-#include <qpdf/BufferInputSource.hh>
 #include <qpdf/QPDFExc.hh>
 
 #include "atoms.h"
+#include "catalog_search.h"
 #include "errors.h"
 #include "file_input.h"
 #include "handles.h"
@@ -38,54 +38,6 @@ QPDFObjectHandle InfoEntry(QPDF& pdf, const std::string& name) {
   return info.isDictionary() ? info.getKey(name) : QPDFObjectHandle::newNull();
 }
 
-bool IsDelimiter(char c) {
-  return IsWhite(c) || std::strchr("()<>[]{}/%", c) != nullptr;
-}
-
-// Moves `at` back over white space (when white is set) or digits; the
-// number of characters passed.
-size_t Back(const std::string& bytes, size_t& at, bool white) {
-  size_t from = at;
-  while (at > 0 && (white ? IsWhite(bytes[at - 1])
-                          : std::isdigit(static_cast<unsigned char>(bytes[at - 1])) != 0))
-    --at;
-  return from - at;
-}
-
-// The reference "N G R" of the last top-level object whose dictionary says
-// /Type /Catalog; empty when the file has none. Readers rebuild a lost
-// trailer this way.
-std::string FindCatalog(const std::string& bytes) {
-  for (size_t at = bytes.rfind("/Catalog"); at != std::string::npos && at > 0;
-       at = bytes.rfind("/Catalog", at - 1)) {
-    size_t after = at + 8;
-    if (after < bytes.size() && !IsDelimiter(bytes[after]))
-      continue;
-    size_t key = at;
-    Back(bytes, key, true);
-    if (key < 5 || bytes.compare(key - 5, 5, "/Type") != 0)
-      continue;
-    size_t keyword = bytes.rfind("obj", key);
-    // After an "endobj" the name stands outside any object.
-    if (keyword == std::string::npos || (keyword >= 3 && bytes.compare(keyword - 3, 3, "end") == 0))
-      continue;
-    size_t i = keyword;
-    if (Back(bytes, i, true) == 0)
-      continue;
-    size_t generationEnd = i;
-    if (Back(bytes, i, false) == 0)
-      continue;
-    std::string generation = bytes.substr(i, generationEnd - i);
-    if (Back(bytes, i, true) == 0)
-      continue;
-    size_t numberEnd = i;
-    if (Back(bytes, i, false) == 0 || (i > 0 && !IsDelimiter(bytes[i - 1])))
-      continue;
-    return bytes.substr(i, numberEnd - i) + " " + generation + " R";
-  }
-  return std::string();
-}
-
 std::unique_ptr<QPDF> NewPdf(bool repair) {
   auto pdf = std::make_unique<QPDF>();
   pdf->setSuppressWarnings(true);
@@ -93,33 +45,29 @@ std::unique_ptr<QPDF> NewPdf(bool repair) {
   return pdf;
 }
 
-std::string ReadAll(const NativePath& path) {
-  std::string bytes;
-  FILE* file = OpenForReading(path);
-  if (!file)
-    return bytes;
-  char block[1 << 16];
-  for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
-    bytes.append(block, got);
-  std::fclose(file);
-  return bytes;
+// Whether "%PDF-" is in the first 1024 bytes, where readers look for it.
+bool HasHeader(InputSource& input) {
+  char head[1024];
+  input.seek(0, SEEK_SET);
+  size_t got = input.read(head, sizeof head);
+  return std::string_view(head, got).find("%PDF-") != std::string_view::npos;
 }
 
-// The file with a trailer that names its catalog appended, for QPDF's own
-// recovery to find; null when the file has no catalog.
-std::unique_ptr<QPDF> ReadWithFoundCatalog(PDFLDoc& document, const NativePath& path) {
-  std::string bytes = ReadAll(path);
-  std::string catalog = FindCatalog(bytes);
+// The file read again with a trailer that names its catalog after its end,
+// for QPDF's own recovery to find; null when the file has no catalog.
+std::unique_ptr<QPDF> ReadWithFoundCatalog(PDFLDoc& document, FileInput& input) {
+  std::string catalog = FindCatalog(input);
   if (catalog.empty())
     return nullptr;
-  bytes += "\ntrailer\n<< /Root " + catalog + " >>\n";
-  auto buffer = new Buffer(bytes.size());
-  std::memcpy(buffer->getBuffer(), bytes.data(), bytes.size());
+  input.Extend("\ntrailer\n<< /Root " + catalog + " >>\n");
   auto pdf = NewPdf(true);
-  document.source = std::make_shared<BufferInputSource>("document", buffer, true);
   pdf->processInputSource(document.source);
-  // A saved file's trailer gets its /Size only where the old one had one.
-  pdf->getTrailer().replaceKey("/Size", QPDFObjectHandle::newInteger(pdf->getObjectCount() + 1));
+  // A saved file's trailer gets its /Size only where the old one had one. The
+  // highest number comes from the cross-reference table: QPDF's object count
+  // would read every object first.
+  std::map<QPDFObjGen, QPDFXRefEntry> table = pdf->getXRefTable();
+  int highest = table.empty() ? 0 : table.rbegin()->first.getObj();
+  pdf->getTrailer().replaceKey("/Size", QPDFObjectHandle::newInteger(highest + 1));
   return pdf;
 }
 
@@ -140,18 +88,22 @@ void CloseThreadDocuments() {
 void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
   auto pdf = NewPdf(repair);
   document.path = path;
+  // Opened here, not by QPDF: on Windows as the UTF-16 it is, and shared so
+  // that a save can replace the file while the document reads it.
+  FILE* file = OpenForReading(path);
+  if (!file)
+    Fail(kPDFLErrFileOpen);
+  auto input = std::make_shared<FileInput>("document", file);
+  document.source = input;
+  // Without its header a file is no PDF, and no repair reads on.
+  if (!HasHeader(*input))
+    Fail(kPDFLErrBadPDF);
   try {
-    // Opened here, not by QPDF: on Windows as the UTF-16 it is, and shared
-    // so that a save can replace the file while the document reads it.
-    FILE* file = OpenForReading(path);
-    if (!file)
-      Fail(kPDFLErrFileOpen);
-    document.source = std::make_shared<FileInput>("document", file);
     pdf->processInputSource(document.source);
   } catch (const QPDFExc& e) {
     if (!repair || e.getErrorCode() != qpdf_e_damaged_pdf)
       throw;
-    auto recovered = ReadWithFoundCatalog(document, path);
+    auto recovered = ReadWithFoundCatalog(document, *input);
     if (!recovered)
       throw;
     pdf = std::move(recovered);

@@ -1,3 +1,6 @@
+#include <sys/resource.h>
+
+#include <cstdlib>
 #include <fstream>
 
 #include "library_fixture.h"
@@ -23,9 +26,12 @@ TEST_F(DocumentTest, OpensEveryKindOfPdf) {
   locked.encryptNoModify = true;
   two.version = "2.0";
   const Case cases[] = {
-      {"plain", plain, 0, 1, 7},          {"linearized", linearized, kPDDocIsLinearized, 1, 7},
-      {"objstm", objectStreams, 0, 1, 5}, {"old", old, 0, 1, 4},
-      {"damaged", damaged, 0, 1, 7},      {"locked", locked, 0, 1, 7},
+      {"plain", plain, 0, 1, 7},
+      {"linearized", linearized, kPDDocIsLinearized, 1, 7},
+      {"objstm", objectStreams, 0, 1, 5},
+      {"old", old, 0, 1, 4},
+      {"damaged", damaged, 0, 1, 7},
+      {"locked", locked, 0, 1, 7},
       {"two", two, 0, 2, 0},
   };
   for (const Case& c : cases) {
@@ -66,6 +72,50 @@ TEST_F(DocumentTest, MissingFilesAndNonPdfsRaise) {
   EXPECT_EQ(pdfl_testing::GetCounts().opens, 0);
 }
 
+// Readers look for "%PDF-" in the first 1024 bytes alone; a file without
+// it there is no PDF, whatever follows, and no repair reads on.
+TEST_F(DocumentTest, TheHeaderIsInTheFirst1024Bytes) {
+  pdf_maker::WritePdf(Path("plain.pdf"), pdf_maker::PdfOptions());
+  std::string pdf = pdf_maker::ReadFile(Path("plain.pdf"));
+  std::ofstream(Path("inside.pdf")) << std::string(1024 - 5, 'x') << pdf;
+  std::ofstream(Path("beyond.pdf")) << std::string(1024 - 4, 'x') << pdf;
+  PDDoc inside = Open(Path("inside.pdf"));
+  EXPECT_NE(inside, nullptr);
+  Close(inside);
+  ASErrorCode code = 0;
+  EXPECT_EQ(Open(Path("beyond.pdf"), &code), nullptr);
+  EXPECT_EQ(code, kPDFLErrBadPDF);
+}
+
+// A file that lost its cross-reference table and trailer is repaired in the
+// memory its objects take, not in memory for each of its bytes: here 32 MB of
+// stream data, opened with 24 MB to spare.
+TEST_F(DocumentTest, ARepairTakesNoMemoryForTheFilesBytes) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer's shadow memory counts against the data limit";
+#endif
+  const std::string data(32 << 20, 'x');
+  std::ofstream(Path("cut.pdf"))
+      << "%PDF-1.7\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+      << "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n"
+      << "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>\n"
+      << "endobj\n4 0 obj\n<< /Length " << data.size() << " >>\nstream\n"
+      << data << "\nendstream\nendobj\n";
+  auto openWithLittleMemory = [&] {
+    std::ifstream status("/proc/self/status");
+    long dataKb = 0;
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("VmData:", 0) == 0)
+        dataKb = std::stol(line.substr(7));
+    }
+    rlimit limit = {static_cast<rlim_t>((dataKb << 10) + (24 << 20)), RLIM_INFINITY};
+    if (dataKb == 0 || setrlimit(RLIMIT_DATA, &limit) != 0)
+      std::_Exit(2);
+    std::_Exit(Open(Path("cut.pdf")) ? 0 : 1);
+  };
+  EXPECT_EXIT(openWithLittleMemory(), testing::ExitedWithCode(0), "");
+}
+
 TEST_F(DocumentTest, InfoIsReadSetAndEmptied) {
   pdf_maker::PdfOptions options;
   options.info = {{"Title", "Caf\xE9"}};
@@ -83,7 +133,8 @@ TEST_F(DocumentTest, InfoIsReadSetAndEmptied) {
   EXPECT_STREQ(small, "Ca");
 
   auto set = [&](PDDoc d, const char* key, const char* value, int32_t length) {
-    return Guarded([&] { Call<PDDocSetInfoProc>(pdModel_, kPDDocSetInfoSel, d, key, value, length); });
+    return Guarded(
+        [&] { Call<PDDocSetInfoProc>(pdModel_, kPDDocSetInfoSel, d, key, value, length); });
   };
   EXPECT_EQ(set(bare, "vtrlTag", "S1-2-3", 6), 0);
   EXPECT_EQ(Info(bare, "vtrlTag"), "S1-2-3");
@@ -137,10 +188,9 @@ TEST_F(DocumentTest, NoModifyEncryptionDeniesRequestsAndChanges) {
   EXPECT_EQ(request(open, kPDPermModify), 0);
   EXPECT_EQ(request(open, kPDPermModifyMetadata), 0);
   EXPECT_EQ(Info(locked, "Title"), "secret");
-  EXPECT_EQ(Guarded([&] {
-              Call<PDDocSetInfoProc>(pdModel_, kPDDocSetInfoSel, locked, "Title", "x", 1);
-            }),
-            kPDFLErrPermission);
+  EXPECT_EQ(
+      Guarded([&] { Call<PDDocSetInfoProc>(pdModel_, kPDDocSetInfoSel, locked, "Title", "x", 1); }),
+      kPDFLErrPermission);
 
   pdfl_testing::DenyPermission(kPDPermModifyMetadata);
   EXPECT_EQ(request(open, kPDPermModify), 0);

@@ -12,6 +12,10 @@ namespace {
 
 const size_t kBlockSize = 1 << 16;
 
+bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
+
 }  // namespace
 
 FileInput::FileInput(const std::string& name, FILE* file) : name_(name), file_(file) {
@@ -19,7 +23,8 @@ FileInput::FileInput(const std::string& name, FILE* file) : name_(name), file_(f
     std::fclose(file_);
     QUtil::throw_system_error(name_ + ": seek");
   }
-  size_ = QUtil::tell(file_);
+  fileSize_ = QUtil::tell(file_);
+  size_ = fileSize_;
 }
 
 FileInput::~FileInput() {
@@ -36,6 +41,11 @@ void FileInput::Reopen(FILE* file) {
   file_ = file;
 }
 
+void FileInput::Extend(const std::string& bytes) {
+  extension_ += bytes;
+  size_ = fileSize_ + static_cast<qpdf_offset_t>(extension_.size());
+}
+
 void FileInput::Load(qpdf_offset_t offset) {
   block_.resize(kBlockSize);
   blockAt_ = offset - offset % kBlockSize;
@@ -48,19 +58,38 @@ void FileInput::Load(qpdf_offset_t offset) {
     QUtil::throw_system_error(name_ + ": read");
 }
 
+size_t FileInput::Available(const char** bytes) {
+  if (position_ >= fileSize_) {
+    size_t from = static_cast<size_t>(position_ - fileSize_);
+    *bytes = extension_.data() + from;
+    return extension_.size() - std::min(from, extension_.size());
+  }
+  if (blockLength_ == 0 || position_ < blockAt_ ||
+      position_ >= blockAt_ + static_cast<qpdf_offset_t>(blockLength_))
+    Load(position_);
+  // A file cut shorter since it was opened ends where its bytes end.
+  size_t from = std::min(static_cast<size_t>(position_ - blockAt_), blockLength_);
+  *bytes = block_.data() + from;
+  return blockLength_ - from;
+}
+
+void FileInput::SkipLineEnds(bool ends) {
+  while (position_ < size_) {
+    const char* bytes = nullptr;
+    size_t count = Available(&bytes);
+    size_t skipped = 0;
+    while (skipped < count && IsLineEnd(bytes[skipped]) == ends)
+      ++skipped;
+    position_ += static_cast<qpdf_offset_t>(skipped);
+    if (skipped < count || count == 0)
+      return;
+  }
+}
+
 qpdf_offset_t FileInput::findAndSkipNextEOL() {
-  char c = 0;
-  while (position_ < size_ && read(&c, 1) == 1 && c != '\r' && c != '\n') {
-  }
-  if (c != '\r' && c != '\n')
-    return position_;
-  qpdf_offset_t eol = position_ - 1;
-  while (position_ < size_ && read(&c, 1) == 1) {
-    if (c != '\r' && c != '\n') {
-      unreadCh(c);
-      break;
-    }
-  }
+  SkipLineEnds(false);
+  qpdf_offset_t eol = position_;
+  SkipLineEnds(true);
   return eol;
 }
 
@@ -88,25 +117,26 @@ size_t FileInput::read(char* buffer, size_t length) {
   size_t done = 0;
   while (done < length && position_ < size_) {
     size_t wanted = static_cast<size_t>(std::min<qpdf_offset_t>(length - done, size_ - position_));
-    if (position_ % kBlockSize == 0 && wanted >= kBlockSize) {
-      // Whole blocks go straight to the caller.
+    if (position_ % kBlockSize == 0 && wanted >= kBlockSize && position_ < fileSize_) {
+      // Whole blocks of the file go straight to the caller.
+      size_t whole = static_cast<size_t>(
+          std::min<qpdf_offset_t>(wanted - wanted % kBlockSize, fileSize_ - position_));
       if (QUtil::seek(file_, position_, SEEK_SET) != 0)
         QUtil::throw_system_error(name_ + ": seek");
-      size_t got = std::fread(buffer + done, 1, wanted - wanted % kBlockSize, file_);
+      size_t got = std::fread(buffer + done, 1, whole, file_);
       if (got == 0)
         break;
       done += got;
-      position_ += got;
+      position_ += static_cast<qpdf_offset_t>(got);
       continue;
     }
-    if (blockLength_ == 0 || position_ < blockAt_ ||
-        position_ >= blockAt_ + static_cast<qpdf_offset_t>(blockLength_))
-      Load(position_);
-    size_t from = static_cast<size_t>(position_ - blockAt_);
-    size_t count = std::min(wanted, blockLength_ - from);
-    std::memcpy(buffer + done, block_.data() + from, count);
+    const char* bytes = nullptr;
+    size_t count = std::min(wanted, Available(&bytes));
+    if (count == 0)
+      break;
+    std::memcpy(buffer + done, bytes, count);
     done += count;
-    position_ += count;
+    position_ += static_cast<qpdf_offset_t>(count);
   }
   return done;
 }

@@ -29,7 +29,8 @@ class FileInput : public InputSource {
   size_t read(char* buffer, size_t length) override;
   void unreadCh(char ch) override;
 
-  // The file, for a copy of its bytes that need not pass through the cache.
+  // The file, for a copy of its bytes that need not pass through the cache
+  // (an extension is not in it).
   FILE* file() const { return file_; }
 
   // Closes the file until Reopen gives it again, the same bytes under another
@@ -37,13 +38,24 @@ class FileInput : public InputSource {
   void Close();
   void Reopen(FILE* file);
 
+  // Reads `bytes` after the file's last byte, as if they were written there:
+  // a trailer that a repair adds, without changing the file.
+  void Extend(const std::string& bytes);
+
  private:
-  // Loads the block that holds `offset`, which is before the end.
+  // Loads the block that holds `offset`, which is before the file's end.
   void Load(qpdf_offset_t offset);
+  // The bytes from the position on that are at hand without a read: in the
+  // block, loaded first if need be, or in the extension. Some unless at the end.
+  size_t Available(const char** bytes);
+  // Moves the position past the bytes that are line ends (or are not).
+  void SkipLineEnds(bool ends);
 
   std::string name_;
   FILE* file_;
-  qpdf_offset_t size_ = 0;
+  qpdf_offset_t fileSize_ = 0;
+  std::string extension_;
+  qpdf_offset_t size_ = 0;  // of the file and its extension
   qpdf_offset_t position_ = 0;
   std::vector<char> block_;
   qpdf_offset_t blockAt_ = 0;

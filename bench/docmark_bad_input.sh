@@ -1,0 +1,94 @@
+#!/bin/sh
+# docmark's check, read and write of files that are no PDF or a damaged one,
+# beside ExifTool's read and write and `qpdf --check` of the same files, in
+# one run: wall time and peak memory of one run each, the program's start
+# included. The files are made here, in a temporary folder: 3 GB of zeros
+# named .pdf (a sparse file), 200 MB of random bytes, a 200 MB PDF cut to
+# 150 MB (an interrupted download), and, to set beside it, a sound PDF of
+# that size and the same with a second revision, whose write rewrites the
+# file where the first one's copies it.
+# Usage: docmark_bad_input.sh path/to/build
+set -e
+host="${1:?usage: $0 path/to/build}/bin/docmark_host"
+make_pdf="$(dirname "$0")/make_pdf.py"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# One run of the command (the file's path last) on a fresh copy of the file,
+# since a write changes it; "seconds KB" into $work/FILE-NAME.RESULT.
+run() {
+  file=$1
+  result=$2
+  shift 2
+  cp --sparse=always "$work/$file.pdf" "$work/copy.pdf"
+  /usr/bin/time -f "%e %M" -o "$work/measured" "$@" "$work/copy.pdf" >/dev/null 2>&1 || true
+  tail -1 "$work/measured" > "$work/$file.$result"
+}
+
+# A second revision that adds document information, as an update appends it.
+add_revision() {
+  python3 - "$1" <<'EOF'
+import re, sys
+path = sys.argv[1]
+data = open(path, "rb").read()
+size = int(re.findall(rb"/Size (\d+)", data)[-1])
+prev = int(re.findall(rb"startxref\s+(\d+)", data)[-1])
+update = b"%d 0 obj\n<< /Producer (bench) >>\nendobj\n" % size
+xref = len(data) + len(update)
+update += b"xref\n%d 1\n%010d 00000 n \n" % (size, len(data))
+update += b"trailer\n<< /Size %d /Root 1 0 R /Info %d 0 R /Prev %d >>\n" % (size + 1, size, prev)
+update += b"startxref\n%d\n%%%%EOF\n" % xref
+open(path, "ab").write(update)
+EOF
+}
+
+python3 "$make_pdf" "$work/whole.pdf" 2000 100
+head -c 150M "$work/whole.pdf" > "$work/cut.pdf"
+rm "$work/whole.pdf"
+python3 "$make_pdf" "$work/sound.pdf" 1465 100
+cp "$work/sound.pdf" "$work/revised.pdf"
+add_revision "$work/revised.pdf"
+head -c 200M /dev/urandom > "$work/random.pdf"
+truncate -s 3G "$work/zeros.pdf"
+
+printf '%-28s %17s %17s %17s %17s %17s %17s\n' "" "docmark check" "docmark read" \
+  "docmark write" "exiftool read" "exiftool write" "qpdf --check"
+for file in zeros random cut sound revised; do
+  run $file check "$host" check
+  run $file read "$host" read
+  run $file write "$host" write
+  run $file exifread exiftool
+  run $file exifwrite exiftool -overwrite_original -XMP-dc:Source=bench
+  run $file qpdf qpdf --check
+  case $file in
+    zeros) label="3 GB of zeros" ;;
+    random) label="200 MB of random bytes" ;;
+    cut) label="200 MB PDF cut to 150 MB" ;;
+    sound) label="sound $(du -m "$work/sound.pdf" | cut -f1) MB PDF" ;;
+    revised) label="  the same, two revisions" ;;
+  esac
+  printf '%-28s' "$label"
+  for result in check read write exifread exifwrite qpdf; do
+    awk '{ printf " %7.2f s %5.0f MB", $1, $2 / 1024 }' "$work/$file.$result"
+  done
+  echo
+done
+
+# Each target met or missed: the zeros in under 1 s and 50 MB; the cut file
+# within 64 MB of the sound file's peak, and a write, which rewrites a
+# repaired file, within 64 MB of the two revisions' rewrite too.
+echo
+for result in check read write; do
+  awk -v what="zeros, $result" '{ met = $1 < 1 && $2 < 50 * 1024 }
+    END { printf "%-28s %5.2f s %4.0f MB (target under 1 s and 50 MB): %s\n", what, $1,
+          $2 / 1024, met ? "met" : "missed" }' "$work/zeros.$result"
+done
+for result in check read write; do
+  for reference in sound revised; do
+    cut=$(cat "$work/cut.$result")
+    awk -v what="cut, $result" -v cut="$cut" -v reference=$reference '{
+      split(cut, c, " "); met = c[2] <= $2 + 64 * 1024
+      printf "%-28s %4.0f MB (target at most the %s file'"'"'s %.0f MB + 64 MB): %s\n", what,
+        c[2] / 1024, reference, $2 / 1024, met ? "met" : "missed" }' "$work/$reference.$result"
+  done
+done
