@@ -273,17 +273,18 @@ TEST_F(CopySaveTest, HandMadeFilesCopyOrRewriteAsTheyMust) {
   const std::string sameLength = PacketWith("newest");
   const std::string longer = PacketWith("newer and longer");
 
-  // An indirect /Length: copied at the same length, rewritten otherwise.
+  // An indirect /Length: copied in place at the same length, and otherwise
+  // compacted, the stream written anew with a direct one.
   WriteBytes(Path("before.pdf"), HandMadePdf(PagesWithPacket(old, true)));
   WriteBytes(Path("a.pdf"), HandMadePdf(PagesWithPacket(old, true)));
   EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), sameLength));
   ExpectCopyOf(Path("before.pdf"), Path("a.pdf"), sameLength);
   WriteBytes(Path("a.pdf"), HandMadePdf(PagesWithPacket(old, true)));
-  EXPECT_FALSE(StorePacketAndSave(Path("a.pdf"), longer));
+  EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), longer));
   EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), longer);
 
-  // A second revision that replaced the packet, and bytes after %%EOF: the
-  // rewrite, which leaves one revision and no trace of the older packet.
+  // A second revision that replaced the packet (compacted), and bytes after
+  // %%EOF (the rewrite): one revision, and no trace of the older packet.
   std::string updated = HandMadePdf(PagesWithPacket(PacketWith("stale"), false));
   std::string object = "4 0 obj\n<< /Type /Metadata /Subtype /XML /Length " +
                        std::to_string(old.size()) + " >>\nstream\n" + old + "\nendstream\nendobj\n";
@@ -298,7 +299,7 @@ TEST_F(CopySaveTest, HandMadeFilesCopyOrRewriteAsTheyMust) {
   for (const std::string& bytes :
        {updated, HandMadePdf(PagesWithPacket(old, false)) + "trailing bytes\n"}) {
     WriteBytes(Path("a.pdf"), bytes);
-    EXPECT_FALSE(StorePacketAndSave(Path("a.pdf"), sameLength));
+    EXPECT_EQ(StorePacketAndSave(Path("a.pdf"), sameLength), bytes == updated);
     EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
     std::string saved = pdf_maker::ReadFile(Path("a.pdf"));
     EXPECT_EQ(saved.find("stale"), std::string::npos);
@@ -428,7 +429,7 @@ TEST_F(CopySaveTest, ACopyThatFailsItsProofTakesTheRewrite) {
   }
 }
 
-TEST_F(CopySaveTest, EncryptedFilesAreRewritten) {
+TEST_F(CopySaveTest, EncryptedFilesAreCopiedUnderTheirEncryption) {
   pdf_maker::PdfOptions options;
   options.encryptNoModify = true;
   options.xmp = PacketWith("secret");
@@ -437,8 +438,9 @@ TEST_F(CopySaveTest, EncryptedFilesAreRewritten) {
   ASSERT_NE(doc, nullptr);
   EXPECT_EQ(Save(doc, Path("a.pdf"), 0xA1, 0x52), 0);
   Close(doc);
-  EXPECT_EQ(pdfl_testing::GetCounts().copies, 0);
+  EXPECT_EQ(pdfl_testing::GetCounts().copies, 1);
   EXPECT_TRUE(pdf_maker::IsEncrypted(Path("a.pdf")));
+  EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), PacketWith("secret"));
 }
 
 }  // namespace

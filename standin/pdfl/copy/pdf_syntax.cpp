@@ -74,4 +74,20 @@ std::string NameValue(std::string_view raw) {
   return value;
 }
 
+std::string NameText(std::string_view value) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string raw = "/";
+  for (char c : value.substr(1)) {
+    auto byte = static_cast<unsigned char>(c);
+    if (IsRegular(c) && c != '#' && byte > ' ' && byte < 0x7f) {
+      raw += c;
+    } else {
+      raw += '#';
+      raw += kHex[byte >> 4];
+      raw += kHex[byte & 15];
+    }
+  }
+  return raw;
+}
+
 }  // namespace pdfl

@@ -26,6 +26,9 @@ bool ToInteger(std::string_view text, int64_t& value);
 // A name token's value: its slash, then its bytes, each #xx as the byte it
 // codes.
 std::string NameValue(std::string_view raw);
+// A name's value written as a token: each byte that is not regular, and
+// each #, as #xx.
+std::string NameText(std::string_view value);
 
 }  // namespace pdfl
 
