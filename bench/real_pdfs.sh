@@ -26,7 +26,7 @@ for deb in "$cache"/debs/*.deb; do
   name=$(basename "$deb" | cut -d_ -f1)
   rm -rf "$cache/tree/$name"
   dpkg-deb -x "$deb" "$cache/tree/$name"
-  find "$cache/tree/$name" -name '*.pdf.gz' -exec gunzip -f {} \;
+  find "$cache/tree/$name" -type f -name '*.pdf.gz' -exec gunzip -f {} \;
   find "$cache/tree/$name" -name '*.pdf' -size -12M -size +1k | sort | head -n $per_package |
     while read -r f; do cp "$f" "$cache/real/$name-$(basename "$f")"; done
 done

@@ -3,6 +3,8 @@
 #include <set>
 #include <vector>
 
+#include <qpdf/QPDF.hh>
+
 #include "library_fixture.h"
 
 namespace {
@@ -136,6 +138,34 @@ std::string TableInStream(const std::string& pdf) {
   std::string header = "7 0 obj\n<< /Length " + std::to_string(section.size()) + " >>\nstream\n";
   return pdf.substr(0, xref) + header + section + "\nendstream\nendobj\nstartxref\n" +
          std::to_string(xref + header.size()) + "\n%%EOF\n";
+}
+
+// The file with an incremental update appended: object `number` written
+// again as `body`, listed by a table whose trailer names the last section.
+std::string Updated(const std::string& pdf, size_t number, const std::string& body) {
+  size_t digits = pdf.rfind("startxref\n") + 10;
+  std::string previous = pdf.substr(digits, pdf.find('\n', digits) - digits);
+  std::string updated = pdf + Object(number, body);
+  size_t xref = updated.size();
+  return updated + "xref\n0 1\n0000000000 65535 f \n" + std::to_string(number) + " 1\n" +
+         TenDigits(pdf.size()) + " 00000 n \ntrailer\n<< /Size " + std::to_string(number + 4) +
+         " /Root 1 0 R " + kId + " /Prev " + previous + " >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+}
+
+// A file with a cross-reference stream made hybrid: a table of the objects
+// at an offset whose trailer names the stream for those in object streams.
+std::string Hybrid(const std::string& pdf) {
+  size_t digits = pdf.rfind("startxref\n") + 10;
+  std::string stream = pdf.substr(digits, pdf.find('\n', digits) - digits);
+  std::string body = pdf.substr(0, digits - 10), table = "xref\n0 1\n0000000000 65535 f \n";
+  for (size_t n = 1; n < 16; ++n) {
+    size_t at = body.find("\n" + std::to_string(n) + " 0 obj");
+    if (at != std::string::npos)
+      table += std::to_string(n) + " 1\n" + TenDigits(at + 1) + " 00000 n \n";
+  }
+  return body + table + "trailer\n<< /Size 16 /Root 1 0 R " + kId + " /XRefStm " + stream +
+         " >>\nstartxref\n" + std::to_string(body.size()) + "\n%%EOF\n";
 }
 
 std::string StreamObject(size_t number, const std::string& dict, const std::string& data) {
@@ -426,6 +456,82 @@ TEST_F(CopySaveTest, ACopyThatFailsItsProofTakesTheRewrite) {
     EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
     EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
     EXPECT_EQ(pdf_maker::PageCount(Path("a.pdf")), 3);
+  }
+}
+
+// The layouts real files take after an edit, each saved by a compacting
+// copy: one new revision that reads as the document did, with no trace of
+// what only earlier revisions held.
+TEST_F(CopySaveTest, UpdatedHybridAndFilteredFilesAreCompacted) {
+  const std::string old = PacketWith("old");
+  std::vector<std::string> withPacket = PagesWithPacket(old, false);
+  withPacket.pop_back();
+  std::vector<std::string> filtered = withPacket;
+  std::string hex;
+  for (unsigned char c : old)
+    hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+  filtered[3] = "<< /Type /Metadata /Subtype /XML /Filter /ASCIIHexDecode /Length " +
+                std::to_string(hex.size() + 1) + " >>\nstream\n" + hex + ">\nendstream";
+  const char kStalePage[] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 9 9] /Stale true >>";
+  const char kPage[] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] >>";
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"three revisions",
+       Updated(Updated(HandMadePdf(withPacket), 3, kStalePage), 3, kPage)},
+      {"an update of an object in an object stream",
+       Updated(XRefStreamPdf(withPacket, {2, 3}), 3, kPage)},
+      {"hybrid", Hybrid(XRefStreamPdf(withPacket, {2, 3}))},
+      {"a filtered packet", HandMadePdf(filtered)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(Path("before.pdf"), c.bytes);
+    WriteBytes(Path("a.pdf"), c.bytes);
+    ASSERT_TRUE(pdf_maker::CheckOk(Path("before.pdf")));
+    std::string packet = PacketWith(std::string(3000, 'n'));
+    EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), packet));
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+    EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
+    EXPECT_EQ(pdf_maker::DocumentReading(Path("a.pdf")),
+              pdf_maker::DocumentReading(Path("before.pdf")));
+    std::string saved = pdf_maker::ReadFile(Path("a.pdf"));
+    for (const char* gone : {"/Prev", "/XRefStm", "/Stale", "/ASCIIHexDecode"})
+      EXPECT_EQ(saved.find(gone), std::string::npos) << gone;
+  }
+}
+
+// The encryption's method, as QPDF reads it.
+std::string Method(const std::string& path) {
+  QPDF pdf;
+  pdf.processFile(path.c_str());
+  int R = 0, P = 0, V = 0;
+  QPDF::encryption_method_e stream, string, file;
+  pdf.isEncrypted(R, P, V, stream, string, file);
+  return std::to_string(V) + "/" + std::to_string(R) + "/" + std::to_string(stream);
+}
+
+// An encrypted file is copied under its own key, its packet encrypted as the
+// file's streams are (or left clear where the file says so), and its
+// method never changes.
+TEST_F(CopySaveTest, EncryptedFilesAreCompactedUnderTheirOwnMethod) {
+  for (const char* encryption : {"rc4-128", "aes-128", "aes-256"}) {
+    SCOPED_TRACE(encryption);
+    pdf_maker::PdfOptions options;
+    options.pages = 2;
+    options.objectStreams = true;
+    options.encryption = encryption;
+    options.xmp = PacketWith("old");
+    pdf_maker::WritePdf(Path("a.pdf"), options);
+    WriteBytes(Path("before.pdf"), pdf_maker::ReadFile(Path("a.pdf")));
+    std::string packet = PacketWith(std::string(3000, 'n'));
+    EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), packet));
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+    EXPECT_EQ(Method(Path("a.pdf")), Method(Path("before.pdf")));
+    EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
+    EXPECT_EQ(pdf_maker::DocumentReading(Path("a.pdf")),
+              pdf_maker::DocumentReading(Path("before.pdf")));
   }
 }
 
