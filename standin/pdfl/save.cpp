@@ -10,6 +10,7 @@
 #include "copy_save.h"
 #include "document.h"
 #include "errors.h"
+#include "operations.h"
 #include "hooks.h"
 #include "metadata.h"
 #include "native.h"
@@ -173,7 +174,7 @@ void SaveRewrite(PDFLDoc& document, const PDDocSaveParams& params, const NativeP
 
 }  // namespace
 
-void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
+void PDDocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
   Entry(nullptr, [&] {
     PDFLDoc& document = DocumentOf(doc);
     if (!params || params->size < sizeof(PDDocSaveParams) || !params->newPath)
