@@ -1,6 +1,5 @@
 #include "document.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +8,7 @@
 #include <qpdf/QPDFExc.hh>
 
 #include "atoms.h"
+#include "copy/pdf_syntax.h"
 #include "errors.h"
 #include "file_input.h"
 #include "handles.h"
@@ -38,16 +38,11 @@ QPDFObjectHandle InfoEntry(QPDF& pdf, const std::string& name) {
   return info.isDictionary() ? info.getKey(name) : QPDFObjectHandle::newNull();
 }
 
-bool IsDelimiter(char c) {
-  return IsWhite(c) || std::strchr("()<>[]{}/%", c) != nullptr;
-}
-
 // Moves `at` back over white space (when white is set) or digits; the
 // number of characters passed.
 size_t Back(const std::string& bytes, size_t& at, bool white) {
   size_t from = at;
-  while (at > 0 && (white ? IsWhite(bytes[at - 1])
-                          : std::isdigit(static_cast<unsigned char>(bytes[at - 1])) != 0))
+  while (at > 0 && (white ? IsWhite(bytes[at - 1]) : IsDigit(bytes[at - 1])))
     --at;
   return from - at;
 }
@@ -59,7 +54,7 @@ std::string FindCatalog(const std::string& bytes) {
   for (size_t at = bytes.rfind("/Catalog"); at != std::string::npos && at > 0;
        at = bytes.rfind("/Catalog", at - 1)) {
     size_t after = at + 8;
-    if (after < bytes.size() && !IsDelimiter(bytes[after]))
+    if (after < bytes.size() && IsRegular(bytes[after]))
       continue;
     size_t key = at;
     Back(bytes, key, true);
@@ -79,7 +74,7 @@ std::string FindCatalog(const std::string& bytes) {
     if (Back(bytes, i, true) == 0)
       continue;
     size_t numberEnd = i;
-    if (Back(bytes, i, false) == 0 || (i > 0 && !IsDelimiter(bytes[i - 1])))
+    if (Back(bytes, i, false) == 0 || (i > 0 && IsRegular(bytes[i - 1])))
       continue;
     return bytes.substr(i, numberEnd - i) + " " + generation + " R";
   }
@@ -124,10 +119,6 @@ std::unique_ptr<QPDF> ReadWithFoundCatalog(PDFLDoc& document, const NativePath& 
 }
 
 }  // namespace
-
-bool IsWhite(char c) {
-  return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
-}
 
 PDFLDoc& DocumentOf(PDDoc doc) {
   return Documents().Get(doc);

@@ -40,9 +40,6 @@ struct PDFLDoc {
 
 namespace pdfl {
 
-// Whether the byte is white space to PDF.
-bool IsWhite(char c);
-
 // The document of a caller's handle; raises on an unknown handle.
 PDFLDoc& DocumentOf(PDDoc doc);
 // Closes the documents the calling thread opened.
