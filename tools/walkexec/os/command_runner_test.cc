@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "command_testing.h"
-#include "system.h"
+#include "command_runner.h"
+#include "spawn_testing.h"
 
 namespace {
 
@@ -18,9 +18,9 @@ TEST(CommandRunner, AStopDuringAStartBeatsIt) {
   char dir[] = "/tmp/command_runner_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string ran = std::string(dir) + "/ran";
-  platform::testing::delayStarts(300);
+  os::testing::delayStarts(300);
   {
-    platform::CommandRunner runner(4);
+    os::CommandRunner runner(4);
     for (const char* line : {"touch ", "echo >"}) {
       for (int i = 0; i < 2; ++i) {
         std::string command = line + ran + std::to_string(i);
@@ -36,12 +36,12 @@ TEST(CommandRunner, AStopDuringAStartBeatsIt) {
       ASSERT_GE(number, 0);
       EXPECT_FALSE(started);
       EXPECT_EQ(runner.startError(), L"");
-      platform::OutputLoss loss;
+      os::OutputLoss loss;
       EXPECT_TRUE(runner.writeOutput(number, loss));
     }
-    EXPECT_TRUE(runner.interrupted());
+    EXPECT_TRUE(runner.interrupts().interrupted());
   }
-  platform::testing::delayStarts(0);
+  os::testing::delayStarts(0);
   EXPECT_EQ(system(("ls " + std::string(dir) + " | grep -q ran").c_str()) == 0, false);
   EXPECT_EQ(system(("rm -rf '" + std::string(dir) + "'").c_str()), 0);
 }

@@ -1,6 +1,6 @@
 // The start of one child on POSIX, and the wait for it.
-#ifndef PLATFORM_SYSTEM_SPAWN_POSIX_H
-#define PLATFORM_SYSTEM_SPAWN_POSIX_H
+#ifndef WALKEXEC_OS_SPAWN_H
+#define WALKEXEC_OS_SPAWN_H
 
 #include <signal.h>
 #include <sys/types.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace os {
 
 // What every start of the runner holds to: the signals a child gets back
 // at their default, and what stops a start: `stop` set, or one of
@@ -37,6 +37,6 @@ pid_t spawnChild(const SpawnRules& rules, const std::vector<std::string>& progra
 // waitpid, again when a signal cuts it short.
 pid_t waitInterruptible(pid_t child, int* status, int options);
 
-}  // namespace platform
+}  // namespace os
 
 #endif

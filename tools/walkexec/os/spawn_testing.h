@@ -1,8 +1,8 @@
-// What tests alone use of the command runner on POSIX.
-#ifndef PLATFORM_SYSTEM_COMMAND_TESTING_H
-#define PLATFORM_SYSTEM_COMMAND_TESTING_H
+// What tests alone use of the starts of commands on POSIX.
+#ifndef WALKEXEC_OS_SPAWN_TESTING_H
+#define WALKEXEC_OS_SPAWN_TESTING_H
 
-namespace platform {
+namespace os {
 namespace testing {
 
 // Makes every start of a command wait that long before its process is
@@ -10,6 +10,6 @@ namespace testing {
 void delayStarts(unsigned milliseconds);
 
 }  // namespace testing
-}  // namespace platform
+}  // namespace os
 
 #endif

@@ -3,7 +3,7 @@
 #include <clocale>
 #include <cwctype>
 
-namespace platform {
+namespace os {
 
 namespace {
 
@@ -17,7 +17,8 @@ wchar_t upper(wchar_t c) {
 }  // namespace
 
 bool wildcardMatch(const std::wstring& name, const std::wstring& pattern) {
-  if (pattern == L"*.*") return true;
+  if (pattern == L"*.*")
+    return true;
   size_t n = 0, p = 0;
   // Where to resume after the last '*': the pattern after it and the name
   // position it has swallowed up to.
@@ -36,19 +37,23 @@ bool wildcardMatch(const std::wstring& name, const std::wstring& pattern) {
       return false;
     }
   }
-  while (p < pattern.size() && pattern[p] == L'*') ++p;
+  while (p < pattern.size() && pattern[p] == L'*')
+    ++p;
   return p == pattern.size();
 }
 
 bool wildcardMatchList(const std::wstring& name, const std::wstring& patterns) {
   size_t begin = 0;
   for (;;) {
-    while (begin < patterns.size() && patterns[begin] == L' ') ++begin;
+    while (begin < patterns.size() && patterns[begin] == L' ')
+      ++begin;
     size_t end = patterns.find(L';', begin);
-    if (wildcardMatch(name, patterns.substr(begin, end - begin))) return true;
-    if (end == std::wstring::npos) return false;
+    if (wildcardMatch(name, patterns.substr(begin, end - begin)))
+      return true;
+    if (end == std::wstring::npos)
+      return false;
     begin = end + 1;
   }
 }
 
-}  // namespace platform
+}  // namespace os

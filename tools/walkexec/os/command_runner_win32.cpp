@@ -1,6 +1,6 @@
 // The runner of walkexec's commands on Windows: _wsystem one at a time,
 // CreateProcessW with held output several at a time.
-#include "system.h"
+#include "command_runner.h"
 
 #include <windows.h>
 
@@ -9,11 +9,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
-#include "error_win32.h"
+#include "console.h"
+#include "descriptor_budget.h"
+#include "error_text.h"
 #include "held_output.h"
+#include "interrupts.h"
 
-namespace platform {
+namespace os {
 
 namespace {
 
@@ -23,27 +27,6 @@ namespace {
 // before it counts as failed.
 const int kStartTries = 3;
 const DWORD kStartPause = 50;  // milliseconds, times the tries so far
-
-// Console control handlers are process-wide, so these are too. They run on
-// a thread of their own. `pendingResults` counts the commands started
-// several at a time whose results are not all written yet.
-volatile LONG pendingResults = 0;
-volatile LONG interruptedBy = 0;
-
-// The exit status of a process that Ctrl-C ended.
-const UINT kControlCExit = 0xC000013A;
-
-// Ctrl-C and Ctrl-Break reach every process of the console, the commands
-// too. While commands started several at a time have results pending, we
-// stay to write them; otherwise the default handler ends us, as always.
-BOOL WINAPI onConsoleInterrupt(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
-    return FALSE;
-  if (InterlockedCompareExchange(&pendingResults, 0, 0) == 0)
-    return FALSE;
-  InterlockedExchange(&interruptedBy, static_cast<LONG>(event) + 1);
-  return TRUE;
-}
 
 // What _wsystem runs: the interpreter that COMSPEC names, else cmd.exe.
 std::wstring interpreter() {
@@ -100,10 +83,9 @@ DWORD WINAPI readToEnd(void* argument) {
 // One at a time, Windows keeps _wsystem, and Ctrl-C ends us together with
 // the command.
 struct CommandRunner::State {
-  // A command of several at a time, with the threads that read its pipes.
-  State(unsigned jobs, size_t spillFiles) : jobCount(jobs), budget(spillFiles) {}
+  explicit State(unsigned jobs) : budget(descriptorBudget(jobs)), files(budget.spillFiles) {}
 
-  const unsigned jobCount;
+  // A command of several at a time, with the threads that read its pipes.
   struct Job {
     explicit Job(FileBudget& budget) : held{HeldOutput(budget), HeldOutput(budget)} {}
     HANDLE process = nullptr;  // Null when it did not start.
@@ -113,8 +95,10 @@ struct CommandRunner::State {
     HeldOutput held[2];
     bool ended = false;
   };
+  const DescriptorBudget budget;
+  FileBudget files;
+  Interrupts interrupts;
   std::vector<std::unique_ptr<Job>> jobs;  // By number; null when free.
-  FileBudget budget;
   std::wstring startError;
 
   bool startReaders(Job& job, HANDLE (&writes)[2]);
@@ -123,19 +107,12 @@ struct CommandRunner::State {
   static void close(Job& job);
 };
 
-// Handles are not scarce on Windows: held output spills into as many
-// temporary files as it needs. Without our handler, Ctrl-C ends us as it
-// always does.
-CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs, SIZE_MAX)) {
-  if (!SetConsoleCtrlHandler(onConsoleInterrupt, TRUE))
-    writeError(L"walkexec: cannot handle Ctrl-C: " + systemErrorText(GetLastError()) + L"\n");
-}
+CommandRunner::CommandRunner(unsigned jobs) : state_(new State(jobs)) {}
 
 CommandRunner::~CommandRunner() {
   for (auto& job : state_->jobs)
     if (job)
       State::close(*job);
-  SetConsoleCtrlHandler(onConsoleInterrupt, FALSE);  // Ours or none: either way, gone.
 }
 
 bool CommandRunner::run(const std::wstring& commandLine, int& exitCode) {
@@ -161,7 +138,7 @@ const std::wstring& CommandRunner::startError() const {
 }
 
 unsigned CommandRunner::capacity() const {
-  return state_->jobCount;
+  return state_->budget.jobs;
 }
 
 // Waits for the command and its readers, and lets go of their handles. A
@@ -228,14 +205,14 @@ bool CommandRunner::State::create(const std::wstring& program, const std::wstrin
 // pipes before the next starts, so no command inherits another's.
 int CommandRunner::start(const std::wstring& commandLine) {
   State& s = *state_;
-  if (InterlockedCompareExchange(&interruptedBy, 0, 0) != 0)
+  if (s.interrupts.interrupted())
     return kInterrupted;
-  auto job = std::make_unique<State::Job>(s.budget);
+  auto job = std::make_unique<State::Job>(s.files);
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
   HANDLE writes[2] = {nullptr, nullptr};
   HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
                              OPEN_EXISTING, 0, nullptr);
-  InterlockedIncrement(&pendingResults);
+  s.interrupts.resultsPending();
   bool started = input != INVALID_HANDLE_VALUE && s.startReaders(*job, writes);
   std::wstring program = interpreter();
   for (int tried = 1; started; ++tried) {
@@ -328,15 +305,11 @@ bool CommandRunner::writeOutput(int command, OutputLoss& loss) {
     whole = false;
   }
   job.reset();
-  InterlockedDecrement(&pendingResults);
+  state_->interrupts.resultsWritten();
   return whole;
 }
 
-bool CommandRunner::interrupted() const {
-  return InterlockedCompareExchange(&interruptedBy, 0, 0) != 0;
+Interrupts& CommandRunner::interrupts() {
+  return state_->interrupts;
 }
-
-void CommandRunner::endByInterrupt() {
-  ExitProcess(kControlCExit);
-}
-}  // namespace platform
+}  // namespace os

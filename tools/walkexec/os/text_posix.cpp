@@ -2,15 +2,17 @@
 
 #include "utf8.h"
 
-namespace platform {
+namespace os {
 
 std::wstring decodeUtf8(const std::string& bytes) {
   return utf8::DecodeLossless<std::wstring>(bytes);
 }
 
-std::string encodeUtf8(const std::wstring& text) { return utf8::EncodeLossless(text); }
+std::string encodeUtf8(const std::wstring& text) {
+  return utf8::EncodeLossless(text);
+}
 
-std::string encodeUtf16le(const std::wstring& text) {
+std::string utf16leBytes(const std::wstring& text) {
   std::u16string units;
   for (wchar_t c : text)
     utf8::AppendUnit(units, char32_t(c));
@@ -23,4 +25,4 @@ std::string encodeUtf16le(const std::wstring& text) {
   return bytes;
 }
 
-}  // namespace platform
+}  // namespace os
