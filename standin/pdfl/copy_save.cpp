@@ -13,7 +13,7 @@
 #include <qpdf/QUtil.hh>
 
 #include "file_input.h"
-#include "native.h"
+#include "os/byte_copy.h"
 
 namespace pdfl {
 

@@ -6,7 +6,7 @@
 #include "errors.h"
 #include "hooks.h"
 #include "metadata.h"
-#include "native.h"
+#include "os/thread_block.h"
 #include "paths.h"
 #include "save.h"
 #include "text.h"

@@ -12,7 +12,7 @@
 #include "errors.h"
 #include "hooks.h"
 #include "metadata.h"
-#include "native.h"
+#include "os/new_file.h"
 #include "paths.h"
 
 namespace pdfl {
