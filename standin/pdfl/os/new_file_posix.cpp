@@ -1,7 +1,6 @@
-#include "native.h"
+#include "new_file.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -10,34 +9,18 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
-#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
-#include "file_input.h"
-
 #include "errors.h"
+#include "file_input.h"
 #include "hooks.h"
 #include "scratch_posix.h"
-#include "utf8.h"
 
 namespace pdfl {
 
 namespace {
-
-static_assert(sizeof(pthread_key_t) <= sizeof(uint32_t), "the thread key fits the index");
-
-// One key for the process, made at the first start and never deleted: a
-// thread may be using it while another starts or ends the library. Each
-// thread's block is freed when the library ends on that thread, or when the
-// thread exits.
-pthread_once_t threadKeyOnce = PTHREAD_ONCE_INIT;
-bool haveThreadKey = false;
-pthread_key_t threadKey;
-
-void MakeThreadKey() {
-  haveThreadKey = pthread_key_create(&threadKey, std::free) == 0;
-}
 
 // The file a save replaces: a symbolic link is written through to the file
 // it names, and stays a link.
@@ -131,65 +114,6 @@ bool CanTakeTargetsPlace(const NativePath& unnamed, const NativePath& target) {
   return IsUnnamed(unnamed, file) &&
          stat(DirectoryOf(RealTarget(target)).c_str(), &directory) == 0 &&
          file.st_dev == directory.st_dev;
-}
-
-bool ToNativePath(const std::u16string& units, NativePath& path) {
-  // A host passes each byte of a name that is not UTF-8 as U+DC00 + byte
-  // (PEP 383); any other unpaired surrogate names no file.
-  if (!utf8::HasByteForm(units))
-    return false;
-  path = utf8::EncodeLossless(units);
-  return true;
-}
-
-FILE* OpenForReading(const NativePath& path) {
-  return std::fopen(path.c_str(), "rbe");
-}
-
-void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to) {
-  if (std::fflush(to) != 0)
-    throw std::runtime_error("write failed");
-  int in = fileno(from), out = fileno(to);
-  off_t at = offset;
-  std::vector<char> block;
-  while (length > 0) {
-    ssize_t copied = copy_file_range(in, &at, out, nullptr, static_cast<size_t>(length), 0);
-    if (copied < 0 &&
-        (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-      // Where the kernel cannot copy between these files, through a buffer.
-      block.resize(1 << 20);
-      ssize_t got = pread(in, block.data(), std::min<int64_t>(length, block.size()), at);
-      copied = got > 0 && write(out, block.data(), got) == got ? got : -1;
-      at += copied > 0 ? copied : 0;
-    }
-    if (copied <= 0)
-      throw std::runtime_error("copy failed");
-    length -= copied;
-  }
-  // The stream writes on from where the copy ended.
-  if (fseeko(to, 0, SEEK_END) != 0)
-    throw std::runtime_error("seek failed");
-}
-
-bool NewThreadBlock(uint32_t size, uint32_t* index) {
-  pthread_once(&threadKeyOnce, MakeThreadKey);
-  if (!haveThreadKey)
-    return false;
-  FreeThreadBlock();
-  void* block = std::calloc(1, size);
-  if (!block || pthread_setspecific(threadKey, block) != 0) {
-    std::free(block);
-    return false;
-  }
-  *index = static_cast<uint32_t>(threadKey);
-  return true;
-}
-
-void FreeThreadBlock() {
-  if (!haveThreadKey)
-    return;
-  std::free(pthread_getspecific(threadKey));
-  pthread_setspecific(threadKey, nullptr);
 }
 
 // The new file has no name until the end (O_TMPFILE), so a save killed midway

@@ -1,19 +1,14 @@
-#include "host.h"
+#include "staging_file.h"
 
-#include <shlwapi.h>
 #include <windows.h>
 
 #include <atomic>
-#include <cstdarg>
 #include <cwchar>
 
+#include "file_probe.h"
 #include "win_path.h"
 
-const PathChar kPathSeparator = L'\\';
-
 namespace {
-
-SRWLOCK libraryLock = SRWLOCK_INIT;
 
 const wchar_t kStagingSuffix[] = L".docmark-tmp";
 
@@ -49,44 +44,6 @@ void RemoveLeftStagingFiles(const std::wstring& directory, const std::wstring& p
 }
 
 }  // namespace
-
-LibraryLock::LibraryLock() {
-  AcquireSRWLockExclusive(&libraryLock);
-}
-
-LibraryLock::~LibraryLock() {
-  ReleaseSRWLockExclusive(&libraryLock);
-}
-
-uint32_t GetExecutablePath(PathString& path) {
-  path.clear();
-  // A path cut short fills the buffer: try again with twice the room, up to
-  // the longest path there is.
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameW(NULL, &buffer[0], static_cast<DWORD>(buffer.size()));
-    if (length == 0)
-      return GetLastError();
-    if (length < buffer.size()) {
-      path.assign(buffer, 0, length);
-      return 0;
-    }
-    if (buffer.size() >= 32768)
-      return ERROR_INSUFFICIENT_BUFFER;
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
-bool FindEntry(const PathChar* path, int64_t* size) {
-  WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW(winpath::ForFileCall(path).c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE)
-    return false;
-  FindClose(search);
-  if (size)
-    *size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  return true;
-}
 
 StagingFile::StagingFile(const PathChar* target) {
   // In the long form, which the staging file's longer name needs even
@@ -132,17 +89,4 @@ StagingFile::~StagingFile() {
 int64_t StagingFile::Size() const {
   int64_t size = 0;
   return FindEntry(path_.c_str(), &size) ? size : -1;
-}
-
-TableBlock* CurrentTableBlock() {
-  return static_cast<TableBlock*>(TlsGetValue(TableBlockIndex));
-}
-
-void SendDebugLine(const char* format, ...) {
-  char buffer[256];
-  va_list arguments;
-  va_start(arguments, format);
-  wvnsprintfA(buffer, sizeof buffer, format, arguments);  // cut short rather than overrun
-  va_end(arguments);
-  OutputDebugStringA(buffer);
 }

@@ -1,58 +1,17 @@
-#include "native.h"
+#include "new_file.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstdlib>
-#include <mutex>
-#include <stdexcept>
-#include <vector>
+#include <string>
 
 #include "errors.h"
 #include "file_input.h"
-#include "win_path.h"
+#include "file_stream_win32.h"
 
 namespace pdfl {
 
 namespace {
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "paths are UTF-16 as they come");
-
-// Every share mode, so that a save can replace a file that a document still
-// reads, and a document can read a file a save is writing.
-const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// One index for the process, made at the first start and never freed: a
-// thread may be using it while another starts or ends the library.
-std::once_flag tableIndexOnce;
-DWORD tableIndex = TLS_OUT_OF_INDEXES;
-
-DWORD TableIndex() {
-  std::call_once(tableIndexOnce, [] { tableIndex = TlsAlloc(); });
-  return tableIndex;
-}
-
-// A C stream over a handle; the handle is closed on failure.
-FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
-  if (handle == INVALID_HANDLE_VALUE)
-    return nullptr;
-  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(handle);
-    return nullptr;
-  }
-  FILE* stream = _fdopen(fd, mode);
-  if (!stream)
-    _close(fd);
-  return stream;
-}
-
-HANDLE HandleOf(FILE* stream) {
-  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-}
 
 // What tells one file from another: its volume and its index there.
 struct FileId {
@@ -113,42 +72,6 @@ FILE* OpenExisting(const std::wstring& path, DWORD disposition, int flags, const
 
 }  // namespace
 
-// Full paths, so that a replace by name means the same file whatever the
-// current directory, in the long form, so that the new file's name beside
-// the target is as good as the target's at any length.
-bool ToNativePath(const std::u16string& units, NativePath& path) {
-  path = winpath::LongForm(winpath::Full(std::wstring(units.begin(), units.end())));
-  return !path.empty();
-}
-
-FILE* OpenForReading(const NativePath& path) {
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  return StreamOf(handle, _O_RDONLY, "rb");
-}
-
-bool NewThreadBlock(uint32_t size, uint32_t* index) {
-  DWORD tls = TableIndex();
-  if (tls == TLS_OUT_OF_INDEXES)
-    return false;
-  FreeThreadBlock();
-  void* block = std::calloc(1, size);
-  if (!block || !TlsSetValue(tls, block)) {
-    std::free(block);
-    return false;
-  }
-  *index = tls;
-  return true;
-}
-
-void FreeThreadBlock() {
-  DWORD tls = TableIndex();
-  if (tls == TLS_OUT_OF_INDEXES)
-    return;
-  std::free(TlsGetValue(tls));
-  TlsSetValue(tls, nullptr);
-}
-
 // The new file has a short name in the target's directory from the start;
 // ReplaceFileW then keeps the target's attributes, ACLs and streams, as the
 // POSIX build keeps owner, mode and extended attributes. A save killed
@@ -176,19 +99,6 @@ struct NewFile::State {
     }
   }
 };
-
-void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to) {
-  std::vector<char> block(1 << 20);
-  if (_fseeki64(from, offset, SEEK_SET) != 0)
-    throw std::runtime_error("seek failed");
-  while (length > 0) {
-    size_t want = static_cast<size_t>(std::min<int64_t>(length, block.size()));
-    size_t got = std::fread(block.data(), 1, want, from);
-    if (got == 0 || std::fwrite(block.data(), 1, got, to) != got)
-      throw std::runtime_error("copy failed");
-    length -= got;
-  }
-}
 
 bool CanTakeTargetsPlace(const NativePath& scratch, const NativePath& target) {
   DWORD scratchVolume = 0, targetVolume = 0;
@@ -309,10 +219,3 @@ void NewFile::ReplaceTarget() {
 }
 
 }  // namespace pdfl
-
-// A thread that ends frees its table block.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_THREAD_DETACH)
-    pdfl::FreeThreadBlock();
-  return TRUE;
-}

@@ -1,42 +1,16 @@
-// The stand-in's platform layer: native paths, reading and replacing files,
-// and the calling thread's table block. One implementation per target:
-// native_posix.cpp and native_win32.cpp.
-#ifndef PDFL_NATIVE_H
-#define PDFL_NATIVE_H
+// The new file of a save, which takes its target's place at the end, so that
+// the target is either the old file or the new one, never a mix.
+#ifndef PDFL_OS_NEW_FILE_H
+#define PDFL_OS_NEW_FILE_H
 
-#include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <string>
 
 #include <qpdf/InputSource.hh>
 
+#include "native_path.h"
+
 namespace pdfl {
-
-// A path as the file system takes it: on Windows the caller's UTF-16 as it
-// is; on POSIX bytes, UTF-8 with each escaped byte (U+DC80 to U+DCFF) restored.
-#ifdef _WIN32
-using NativePath = std::wstring;
-#else
-using NativePath = std::string;
-#endif
-
-// False when the units name no file.
-bool ToNativePath(const std::u16string& units, NativePath& path);
-
-// Opens a file for reading in binary, shared so that a save can replace it
-// while it is open; null when it cannot be opened.
-FILE* OpenForReading(const NativePath& path);
-
-// Appends `length` bytes of `from`, starting at `offset`, to `to`: on Linux
-// inside the kernel, as cp copies. Throws when they cannot all be copied.
-void CopyBytes(FILE* from, int64_t offset, int64_t length, FILE* to);
-
-// Makes a zero-filled block of `size` bytes the calling thread's table block,
-// freeing the one it had, and stores the thread-local index into *index.
-bool NewThreadBlock(uint32_t size, uint32_t* index);
-// Frees the calling thread's table block, if it has one.
-void FreeThreadBlock();
 
 // Whether the file at `unnamed` has no name (a caller's scratch file reached
 // through /proc/self/fd) and sits on the file system of the target's
@@ -44,8 +18,7 @@ void FreeThreadBlock();
 bool CanTakeTargetsPlace(const NativePath& unnamed, const NativePath& target);
 
 // A new file in the target's directory that takes the target's place at the
-// end, so that the target is either the old file or the new one, never a mix.
-// The new file keeps what the system lets it keep of the old one: owner,
+// end. The new file keeps what the system lets it keep of the old one: owner,
 // mode and extended attributes on POSIX, where a symbolic link is written
 // through and stays a link; attributes and ACLs on Windows. Every failure
 // raises kPDFLErrFileWrite, and the new file goes away unless it replaced
