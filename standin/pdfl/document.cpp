@@ -13,6 +13,7 @@
 #include "file_input.h"
 #include "handles.h"
 #include "hooks.h"
+#include "operations.h"
 #include "paths.h"
 
 namespace pdfl {
@@ -190,7 +191,7 @@ QPDFObjectHandle InfoDictionary(QPDF& pdf, bool create) {
   return info;
 }
 
-PDDoc DocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
+PDDoc PDDocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
   return Entry("PDDocOpen", [&] {
     CheckFileSys(fileSys);
     auto doc = std::make_unique<PDFLDoc>();
@@ -201,20 +202,20 @@ PDDoc DocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
   });
 }
 
-void DocClose(PDDoc doc) {
+void PDDocClose(PDDoc doc) {
   Entry("PDDocClose", [&] {
     Documents().Remove(doc);
     CurrentHooks().Count(Event::kClosed);
   });
 }
 
-int32_t DocGetFlags(PDDoc doc) {
+int32_t PDDocGetFlags(PDDoc doc) {
   return Entry("PDDocGetFlags", [&] {
     return DocumentOf(doc).pdf->isLinearized() ? int32_t(kPDDocIsLinearized) : 0;
   });
 }
 
-void DocGetVersion(PDDoc doc, int16_t* major, int16_t* minor) {
+void PDDocGetVersion(PDDoc doc, int16_t* major, int16_t* minor) {
   Entry("PDDocGetVersion", [&] {
     if (!major || !minor)
       Fail(kPDFLErrBadParameter);
@@ -227,7 +228,7 @@ void DocGetVersion(PDDoc doc, int16_t* major, int16_t* minor) {
   });
 }
 
-int32_t DocGetInfo(PDDoc doc, const char* key, char* buffer, int32_t size) {
+int32_t PDDocGetInfo(PDDoc doc, const char* key, char* buffer, int32_t size) {
   return Entry("PDDocGetInfo", [&] {
     if (size < 0)
       Fail(kPDFLErrBadParameter);
@@ -242,7 +243,7 @@ int32_t DocGetInfo(PDDoc doc, const char* key, char* buffer, int32_t size) {
   });
 }
 
-void DocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length) {
+void PDDocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length) {
   Entry("PDDocSetInfo", [&] {
     QPDF& pdf = *DocumentOf(doc).pdf;
     std::string name = InfoKey(key);
@@ -260,7 +261,7 @@ void DocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length) {
   });
 }
 
-int16_t DocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const void*) {
+int16_t PDDocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const void*) {
   return Entry("PDDocPermRequest", [&] {
     QPDF& pdf = *DocumentOf(doc).pdf;
     if (objectKind != kPDPermDocument)
@@ -272,14 +273,14 @@ int16_t DocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const v
   });
 }
 
-ASAtom DocGetTrapped(PDDoc doc) {
+ASAtom PDDocGetTrapped(PDDoc doc) {
   return Entry("PDDocGetTrapped", [&] {
     QPDFObjectHandle trapped = InfoEntry(*DocumentOf(doc).pdf, "/Trapped");
     return trapped.isName() ? Intern(trapped.getName().substr(1)) : ASAtom(0);
   });
 }
 
-void DocSetTrapped(PDDoc doc, ASAtom value) {
+void PDDocSetTrapped(PDDoc doc, ASAtom value) {
   Entry("PDDocSetTrapped", [&] {
     QPDF& pdf = *DocumentOf(doc).pdf;
     std::string name = value == 0 ? std::string() : AtomName(value);

@@ -11,9 +11,10 @@
 #include "copy/copy_writer.h"
 #include "document.h"
 #include "errors.h"
+#include "operations.h"
 #include "hooks.h"
 #include "metadata.h"
-#include "native.h"
+#include "os/new_file.h"
 #include "paths.h"
 
 namespace pdfl {
@@ -186,7 +187,7 @@ void SaveRewrite(PDFLDoc& document, const PDDocSaveParams& params, const NativeP
 
 }  // namespace
 
-void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
+void PDDocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
   Entry(nullptr, [&] {
     PDFLDoc& document = DocumentOf(doc);
     if (!params || params->size < sizeof(PDDocSaveParams) || !params->newPath)

@@ -1,0 +1,19 @@
+// The forms a result is written in: plain lines for people, NUL-ended
+// records, and JSON lines for programs.
+#ifndef DOCMARK_HOST_OUTPUT_FORMAT_H
+#define DOCMARK_HOST_OUTPUT_FORMAT_H
+
+#include <string>
+
+#include "command_line.h"
+#include "file_command.h"
+
+// The file's result on standard output in the command's form; empty for a
+// failure in plain form, which goes to standard error alone.
+std::string ResultText(const Outcome& outcome, const Command& command);
+
+// A name as a plain line shows it: as it is, unless a line break in it would
+// break the line, then as a JSON string.
+std::string PlainName(const std::string& path);
+
+#endif

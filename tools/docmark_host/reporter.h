@@ -1,0 +1,48 @@
+// Writes each result as its file ends, and on a terminal keeps a progress
+// line on standard error below them; a summary at the end.
+#ifndef DOCMARK_HOST_REPORTER_H
+#define DOCMARK_HOST_REPORTER_H
+
+#include <chrono>
+#include <mutex>
+#include <string>
+
+#include "command_line.h"
+#include "file_command.h"
+
+class Reporter {
+ public:
+  Reporter(const Command& command, bool progress);
+
+  bool showsProgress() const { return progress_; }
+
+  // One result; `isFile` is false for a directory that could not be read.
+  void Report(const Outcome& outcome, bool isFile);
+
+  // The number of files the walk will give, once it has counted them.
+  void SetTotal(size_t total);
+
+  // Replaces the progress line with the summary; `stop` names the request
+  // that stopped the run, if one did.
+  void Finish(const std::string& stop);
+
+  // For check, an untagged file counts too.
+  bool anyFailed();
+
+ private:
+  size_t Count(Result result) const { return counts_[static_cast<int>(result)]; }
+  std::string Counts() const;
+  void EraseProgress();
+  void ShowProgress();
+
+  const Command& command_;
+  const bool progress_;
+  const std::chrono::steady_clock::time_point start_;
+  std::mutex lock_;
+  size_t files_ = 0;
+  size_t total_ = 0;  // 0 until the walk has counted the files
+  size_t counts_[static_cast<int>(Result::kFailed) + 1] = {};
+  size_t shown_ = 0;  // the length of the progress line on the terminal
+};
+
+#endif
