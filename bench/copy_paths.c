@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     int copies = counts().count[5];
     PDFSettingsInfo settings = {3, 1200, false, true, false};
     bool written = path && write(path, &settings, true);
-    printf("%d %lld %lld %s\n", written ? counts().count[5] - copies : -1, before,
-           SizeOf(argv[i]), argv[i]);
+    printf("%d %lld %lld %s\n", written ? counts().count[5] - copies : -1, before, SizeOf(argv[i]),
+           argv[i]);
     free(path);
   }
   return 0;

@@ -11,9 +11,9 @@
 #include "copy/copy_writer.h"
 #include "document.h"
 #include "errors.h"
-#include "operations.h"
 #include "hooks.h"
 #include "metadata.h"
+#include "operations.h"
 #include "os/new_file.h"
 #include "paths.h"
 

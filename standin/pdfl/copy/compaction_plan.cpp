@@ -135,6 +135,15 @@ struct Changes {
   int64_t size = 0;             // the /Size they need
 };
 
+// The splice that writes the object at `at`, which ends at `end`, anew
+// after its header, as `body` and its endobj.
+Splice NewBody(InputSource& in, qpdf_offset_t at, qpdf_offset_t end, const std::string& body) {
+  TokenReader reader(in, at);
+  ReadObjectHeader(reader);
+  qpdf_offset_t from = reader.Tell();
+  return {from, end - from, "\n" + body + "\nendobj"};
+}
+
 // A packet of the same object: its stream written anew after its header.
 void ChangePacket(PDFLDoc& document, const XRefTable& entries, Changes& changes,
                   std::string& packet) {
@@ -149,16 +158,11 @@ void ChangePacket(PDFLDoc& document, const XRefTable& entries, Changes& changes,
   // unfiltered too.
   auto data = metadata.getStreamData(qpdf_dl_generalized);
   packet.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-  TokenReader reader(*document.source, entry->second.getOffset());
-  ReadObjectHeader(reader);
-  qpdf_offset_t body = reader.Tell();
-  changes.splices.push_back(
-      {body, old.end - body,
-       "\n" +
-           PacketStream(pdf, old.object,
-                        EntriesText(old.dictionary, {"/Length", "/Filter", "/DecodeParms", "/DL"}),
-                        packet) +
-           "\nendobj"});
+  changes.splices.push_back(NewBody(
+      *document.source, entry->second.getOffset(), old.end,
+      PacketStream(pdf, old.object,
+                   EntriesText(old.dictionary, {"/Length", "/Filter", "/DecodeParms", "/DL"}),
+                   packet)));
 }
 
 // A first packet: a new stream object numbered as no reference names it,
@@ -204,17 +208,14 @@ void RewriteStream(PDFLDoc& document, const XRefTable& entries, int number, cons
     body += members[i].second + "\n";
   }
   std::string stored = StoredStreamData(pdf, old.object, Deflate(header + body), false);
-  TokenReader reader(*document.source, entry->second.getOffset());
-  ReadObjectHeader(reader);
-  qpdf_offset_t at = reader.Tell();
   changes.splices.push_back(
-      {at, old.end - at,
-       "\n<<" +
-           EntriesText(old.dictionary,
-                       {"/N", "/First", "/Length", "/Filter", "/DecodeParms", "/DL"}) +
-           " /N " + std::to_string(members.size()) + " /First " + std::to_string(header.size()) +
-           " /Filter /FlateDecode /Length " + std::to_string(stored.size()) + " >>\nstream\n" +
-           stored + "\nendstream\nendobj"});
+      NewBody(*document.source, entry->second.getOffset(), old.end,
+              "<<" +
+                  EntriesText(old.dictionary,
+                              {"/N", "/First", "/Length", "/Filter", "/DecodeParms", "/DL"}) +
+                  " /N " + std::to_string(members.size()) + " /First " +
+                  std::to_string(header.size()) + " /Filter /FlateDecode /Length " +
+                  std::to_string(stored.size()) + " >>\nstream\n" + stored + "\nendstream"));
 }
 
 // Every byte between the objects kept that is not white space goes, a line
@@ -285,10 +286,12 @@ std::string Tail(const XRefTable& entries, const Source& source, const ObjectLay
   std::sort(rows.begin(), rows.end(),
             [](const XRefRow& a, const XRefRow& b) { return a.number < b.number; });
   const Dictionary& trailer = source.sections.front().dictionary;
-  int64_t size = std::max(IntegerValue(trailer, "/Size"), changes.size);
   qpdf_offset_t sectionAt = at + LengthOf(tail);
+  // /Size is one more than the largest number listed, as readers check.
+  int64_t size = rows.empty() ? 1 : rows.back().number + int64_t(1);
   if (source.streams) {
-    QPDFObjGen stream(FreeNumber(entries, layout, size), 0);
+    QPDFObjGen stream(
+        FreeNumber(entries, layout, std::max(IntegerValue(trailer, "/Size"), changes.size)), 0);
     added.push_back(stream);
     tail += NewXRefStream(stream, sectionAt, rows,
                           TrailerKeys(trailer, std::max(size, stream.getObj() + int64_t(1))));

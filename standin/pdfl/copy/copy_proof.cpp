@@ -75,10 +75,10 @@ bool SamePlace(const QPDFXRefEntry& was, const QPDFXRefEntry& entry, bool catalo
 // the offset it had is at the header the source has there (the plan's
 // reading of the source found each one, and no change reaches into an
 // object it may not change); every other one's header is read in the copy.
-bool SameObjects(const CopyPlan& plan, QPDF& source, QPDF& copy, InputSource& copyBytes) {
+bool SameObjects(const CopyPlan& plan, QPDF& source, QPDF& copy, const XRefTable& after,
+                 InputSource& copyBytes) {
   QPDFObjGen catalog = source.getRoot().getObjGen();
   std::vector<QPDFObjGen> rewritten;
-  const XRefTable after = copy.getXRefTable();
   const XRefTable& before = plan.entries;
   OffsetMap moved(plan.splices);
   std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> headers;
@@ -135,20 +135,21 @@ std::map<std::string, std::string> Entries(QPDFObjectHandle dictionary,
   return entries;
 }
 
-// The same entries, but for /ID[1], which is new at the same length,
-// /Size, which a new object raises, and a cross-reference stream's own
-// encoding, which a moved stream writes anew.
-bool SameTrailer(QPDF& source, QPDF& copy) {
+// The same entries, but for /ID[1], which is new at the same length, /Size,
+// which counts the copy's objects, and the keys of a cross-reference
+// section, which a compacting copy writes anew.
+bool SameTrailer(QPDF& source, QPDF& copy, const XRefTable& entries) {
   QPDFObjectHandle before = source.getTrailer(), after = copy.getTrailer();
   std::initializer_list<const char*> renewed = {"/ID",          "/Size",  "/Length", "/Filter",
                                                 "/DecodeParms", "/Index", "/W",      "/Prev",
                                                 "/XRefStm",     "/Type",  "/DL"};
   if (Entries(before, renewed) != Entries(after, renewed))
     return false;
+  // /Size is the copy's own: one more than the largest number it lists.
   if (before.hasKey("/Size") != after.hasKey("/Size") ||
-      (before.getKey("/Size").isInteger() &&
-       !(after.getKey("/Size").isInteger() &&
-         after.getKey("/Size").getIntValue() >= before.getKey("/Size").getIntValue())))
+      (after.hasKey("/Size") &&
+       !(after.getKey("/Size").isInteger() && !entries.empty() &&
+         after.getKey("/Size").getIntValue() >= entries.rbegin()->first.getObj() + 1)))
     return false;
   QPDFObjectHandle id = before.getKey("/ID"), newId = after.getKey("/ID");
   if (!id.isArray())
@@ -227,9 +228,11 @@ bool ChangesStayInTheirObjects(QPDF& source, const CopyPlan& plan) {
 bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const CopyPlan& plan) {
   if (!SeparateExtents(plan.layout.extents) || !ChangesStayInTheirObjects(source, plan))
     return false;
-  if (!SameCatalog(source, copy, plan.packet) || !SameTrailer(source, copy))
+  // QPDF hands out a copy of its table.
+  const XRefTable after = copy.getXRefTable();
+  if (!SameCatalog(source, copy, plan.packet) || !SameTrailer(source, copy, after))
     return false;
-  return SameObjects(plan, source, copy, copyBytes);
+  return SameObjects(plan, source, copy, after, copyBytes);
 }
 
 }  // namespace pdfl

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -145,12 +146,13 @@ std::string TableInStream(const std::string& pdf) {
 std::string Updated(const std::string& pdf, size_t number, const std::string& body) {
   size_t digits = pdf.rfind("startxref\n") + 10;
   std::string previous = pdf.substr(digits, pdf.find('\n', digits) - digits);
+  size_t size = std::max<size_t>(number + 1, std::stoul(pdf.substr(pdf.rfind("/Size ") + 6)));
   std::string updated = pdf + Object(number, body);
   size_t xref = updated.size();
   return updated + "xref\n0 1\n0000000000 65535 f \n" + std::to_string(number) + " 1\n" +
-         TenDigits(pdf.size()) + " 00000 n \ntrailer\n<< /Size " + std::to_string(number + 4) +
-         " /Root 1 0 R " + kId + " /Prev " + previous + " >>\nstartxref\n" +
-         std::to_string(xref) + "\n%%EOF\n";
+         TenDigits(pdf.size()) + " 00000 n \ntrailer\n<< /Size " + std::to_string(size) +
+         " /Root 1 0 R " + kId + " /Prev " + previous + " >>\nstartxref\n" + std::to_string(xref) +
+         "\n%%EOF\n";
 }
 
 // A file with a cross-reference stream made hybrid: a table of the objects
@@ -159,13 +161,16 @@ std::string Hybrid(const std::string& pdf) {
   size_t digits = pdf.rfind("startxref\n") + 10;
   std::string stream = pdf.substr(digits, pdf.find('\n', digits) - digits);
   std::string body = pdf.substr(0, digits - 10), table = "xref\n0 1\n0000000000 65535 f \n";
+  size_t size = 1;
   for (size_t n = 1; n < 16; ++n) {
     size_t at = body.find("\n" + std::to_string(n) + " 0 obj");
-    if (at != std::string::npos)
+    if (at != std::string::npos) {
       table += std::to_string(n) + " 1\n" + TenDigits(at + 1) + " 00000 n \n";
+      size = n + 1;
+    }
   }
-  return body + table + "trailer\n<< /Size 16 /Root 1 0 R " + kId + " /XRefStm " + stream +
-         " >>\nstartxref\n" + std::to_string(body.size()) + "\n%%EOF\n";
+  return body + table + "trailer\n<< /Size " + std::to_string(size) + " /Root 1 0 R " + kId +
+         " /XRefStm " + stream + " >>\nstartxref\n" + std::to_string(body.size()) + "\n%%EOF\n";
 }
 
 std::string StreamObject(size_t number, const std::string& dict, const std::string& data) {
@@ -230,6 +235,15 @@ class CopySaveTest : public LibraryTest {
               0);
     Close(doc);
     return pdfl_testing::GetCounts().copies > copies;
+  }
+
+  // Writes the bytes as before.pdf and a.pdf, which QPDF must read as they
+  // are, and saves a.pdf with the packet; says whether the save copied.
+  bool SaveAsGiven(const std::string& bytes, const std::string& packet) {
+    WriteBytes(Path("before.pdf"), bytes);
+    WriteBytes(Path("a.pdf"), bytes);
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("before.pdf")));
+    return StorePacketAndSave(Path("a.pdf"), packet);
   }
 
   // What a copy keeps and changes: everything but the packet and /ID[1].
@@ -366,11 +380,8 @@ TEST_F(CopySaveTest, LayoutsThatMoveObjectsAreSavedSoundly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteBytes(Path("before.pdf"), c.bytes);
-    WriteBytes(Path("a.pdf"), c.bytes);
-    ASSERT_TRUE(pdf_maker::CheckOk(Path("before.pdf")));
     std::string packet = PacketWith(std::string(3000, 'n'));
-    bool copied = StorePacketAndSave(Path("a.pdf"), packet);
+    bool copied = SaveAsGiven(c.bytes, packet);
     EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
     EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
     EXPECT_EQ(pdf_maker::PageCount(Path("a.pdf")), 1);
@@ -478,8 +489,7 @@ TEST_F(CopySaveTest, UpdatedHybridAndFilteredFilesAreCompacted) {
     const char* name;
     std::string bytes;
   } cases[] = {
-      {"three revisions",
-       Updated(Updated(HandMadePdf(withPacket), 3, kStalePage), 3, kPage)},
+      {"three revisions", Updated(Updated(HandMadePdf(withPacket), 3, kStalePage), 3, kPage)},
       {"an update of an object in an object stream",
        Updated(XRefStreamPdf(withPacket, {2, 3}), 3, kPage)},
       {"hybrid", Hybrid(XRefStreamPdf(withPacket, {2, 3}))},
@@ -487,11 +497,8 @@ TEST_F(CopySaveTest, UpdatedHybridAndFilteredFilesAreCompacted) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteBytes(Path("before.pdf"), c.bytes);
-    WriteBytes(Path("a.pdf"), c.bytes);
-    ASSERT_TRUE(pdf_maker::CheckOk(Path("before.pdf")));
     std::string packet = PacketWith(std::string(3000, 'n'));
-    EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), packet));
+    EXPECT_TRUE(SaveAsGiven(c.bytes, packet));
     EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
     EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
     EXPECT_EQ(pdf_maker::DocumentReading(Path("a.pdf")),

@@ -11,8 +11,8 @@ namespace {
 // the file and the stored size move.
 TEST(IdentifierTest, KeepsTheStringsBytesAndLength) {
   const char* const cases[] = {
-      "<41>", "<4 1>", "<414>", "(A)", "(\\()", "(\\\\)", "(a\\\nb)", "(\\101\\7\\12)",
-      "((nested))", "(x\r\ny)", "(\\nab\\r)",
+      "<41>",     "<4 1>",          "<414>",      "(A)",      "(\\()",      "(\\\\)",
+      "(a\\\nb)", "(\\101\\7\\12)", "((nested))", "(x\r\ny)", "(\\nab\\r)",
   };
   std::mt19937 random(7);
   for (const char* raw : cases) {

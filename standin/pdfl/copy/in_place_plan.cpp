@@ -69,11 +69,18 @@ Splice NewPacketData(PDFLDoc& document, const XRefTable& entries, std::string& p
   return {old.dataAt, old.length, stored};
 }
 
-// A cross-reference stream that a reference names is an object too, whose
-// dictionary a new /ID would change.
-void RequireUnnamedStreams(const std::vector<Section>& sections, const ObjectLayout& layout) {
-  for (const Section& section : sections)
-    Require(!section.stream || !layout.Names(section.object.getObj()));
+// A cross-reference stream whose number the final cross-reference gives to
+// another object reads as that stream wherever a reference names it (readers
+// keep the stream they read): a new /ID in its dictionary would change it.
+void RequireStreamsListedAsThemselves(const std::vector<Section>& sections,
+                                      const XRefTable& entries) {
+  for (const Section& section : sections) {
+    if (!section.stream)
+      continue;
+    auto entry = entries.find(section.object);
+    Require(entry == entries.end() ||
+            (entry->second.getType() == 1 && entry->second.getOffset() == section.at));
+  }
 }
 
 }  // namespace
@@ -85,11 +92,9 @@ void PlanInPlace(PDFLDoc& document, CopyPlan& plan) {
   plan.splices.push_back(NewPacketData(document, plan.entries, plan.packet));
   FileEnd end = ReadFileEnd(in);
   std::vector<Section> sections = ReadRevision(in, pdf, end.xrefAt);
-  bool streams = std::any_of(sections.begin(), sections.end(),
-                             [](const Section& section) { return section.stream; });
+  RequireStreamsListedAsThemselves(sections, plan.entries);
   LayoutRequest request;
   request.starts = ListedOffsets(pdf, sections, plan.entries);
-  request.references = streams;
   plan.layout = ReadObjectLayout(in, pdf, request, plan.entries);
   std::mt19937 random(std::random_device{}());
   std::map<std::string, std::string> identifiers;
@@ -102,8 +107,6 @@ void PlanInPlace(PDFLDoc& document, CopyPlan& plan) {
       plan.splices.push_back({id->at, LengthOf(id->raw), identifiers[id->raw]});
     }
   }
-  if (streams)
-    RequireUnnamedStreams(sections, plan.layout);
   SortSplices(plan.splices);
 }
 

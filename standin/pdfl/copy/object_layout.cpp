@@ -41,7 +41,7 @@ ObjectLayout ReadObjectLayout(InputSource& in, QPDF& pdf, LayoutRequest request,
   for (const auto& [object, entry] : entries) {
     if (entry.getType() == 1)
       listed.emplace_back(entry.getOffset(), object);
-    else if (entry.getType() == 2)
+    else if (entry.getType() == 2 && request.references)
       objectStreams.push_back(entry.getObjStreamNumber());
   }
   std::sort(listed.begin(), listed.end());

@@ -73,11 +73,12 @@ std::vector<Member> ReadHeader(std::string_view bytes, QPDFObjectHandle dictiona
   return members;
 }
 
-bool IsCurrent(const XRefTable& entries, int stream, int index, int number) {
+// Whether the final cross-reference takes the member from this stream:
+// readers find it there by its number, whatever index the entry gives.
+bool IsCurrent(const XRefTable& entries, int stream, int number) {
   auto entry = entries.lower_bound(QPDFObjGen(number, 0));
   return entry != entries.end() && entry->first.getObj() == number &&
-         entry->second.getType() == 2 && entry->second.getObjStreamNumber() == stream &&
-         entry->second.getObjStreamIndex() == index;
+         entry->second.getType() == 2 && entry->second.getObjStreamNumber() == stream;
 }
 
 }  // namespace
@@ -91,9 +92,9 @@ bool ReadObjectStream(QPDF& pdf, int number, const XRefTable& entries, std::vect
   bytes += '\n';
   std::vector<Member> members = ReadHeader(bytes, stream.getDict());
   bool all = true;
-  for (size_t i = 0; i < members.size(); ++i) {
-    members[i].current = IsCurrent(entries, number, static_cast<int>(i), members[i].number);
-    all = all && members[i].current;
+  for (Member& member : members) {
+    member.current = IsCurrent(entries, number, member.number);
+    all = all && member.current;
   }
   std::vector<Member*> byPlace;
   for (Member& member : members)
@@ -106,6 +107,14 @@ bool ReadObjectStream(QPDF& pdf, int number, const XRefTable& entries, std::vect
     end = member->end = ReadMember(bytes, member->at, references);
   }
   current.clear();
+  if (!all) {
+    // Written anew, each member once: readers differ on which of two they take.
+    std::vector<int> numbers;
+    for (const Member& member : members)
+      numbers.push_back(member.number);
+    std::sort(numbers.begin(), numbers.end());
+    Require(std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end());
+  }
   for (const Member& member : members) {
     if (!all && member.current)
       current.emplace_back(member.number, bytes.substr(member.at, member.end - member.at));
