@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "error_guard.h"
 #include "host.h"
-#include "pdfl_calls.h"
 
 namespace {
 

@@ -9,15 +9,13 @@
 // Of the source it takes what the plan read of its bytes: the changed byte
 // ranges must lie in the objects the copy may change, no object may lie in
 // another's bytes, and no reference may name a new object.
-#ifndef PDFL_COPY_PROOF_H
-#define PDFL_COPY_PROOF_H
-
-#include <string>
-
-#include "copy_save.h"
+#ifndef PDFL_COPY_COPY_PROOF_H
+#define PDFL_COPY_COPY_PROOF_H
 
 #include <qpdf/InputSource.hh>
 #include <qpdf/QPDF.hh>
+
+#include "copy/copy_plan.h"
 
 namespace pdfl {
 

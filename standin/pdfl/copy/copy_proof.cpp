@@ -1,62 +1,37 @@
-#include "copy_proof.h"
+#include "copy/copy_proof.h"
 
 #include <algorithm>
-#include <cstring>
 #include <initializer_list>
 #include <map>
 #include <set>
 #include <vector>
 
-#include "copy_save.h"
-#include "document.h"
+#include "copy/lexer.h"
+#include "copy/pdf_syntax.h"
 
 namespace pdfl {
 
 namespace {
 
-bool IsDelimiter(char c) {
-  return std::strchr("()<>[]{}/%", c) != nullptr && c != '\0';
-}
-
-// Reads a run of decimal digits at `at`; false when there is none.
-bool ReadNumber(const std::string& text, size_t& at, long long& value) {
-  size_t start = at;
-  value = 0;
-  while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 12)
-    value = value * 10 + (text[at++] - '0');
-  return at > start;
-}
-
-bool SkipWhite(const std::string& text, size_t& at) {
-  size_t start = at;
-  while (at < text.size() && IsWhite(text[at]))
-    ++at;
-  return at > start;
-}
-
-// Whether "n g obj" of this object starts exactly at `at`, as a token of its
-// own: not glued to what comes before it or after it.
+// Whether "n g obj" of this object starts exactly at `at`, as tokens of
+// their own: not glued to what comes before the number.
 bool HeaderAt(InputSource& in, qpdf_offset_t at, QPDFObjGen object) {
   if (at < 0)
     return false;
-  qpdf_offset_t from = at > 0 ? at - 1 : 0;
-  in.seek(from, SEEK_SET);
-  char bytes[48];
-  std::string text(bytes, in.read(bytes, sizeof bytes));
-  size_t i = 0;
   if (at > 0) {
-    if (text.empty() || !(IsWhite(text[0]) || IsDelimiter(text[0])))
+    std::string before = ReadAt(in, at - 1, 1);
+    if (before.empty() || IsRegular(before[0]))
       return false;
-    i = 1;
   }
-  long long number, generation;
-  if (!ReadNumber(text, i, number) || !SkipWhite(text, i) || !ReadNumber(text, i, generation) ||
-      !SkipWhite(text, i) || text.compare(i, 3, "obj") != 0)
+  TokenReader reader(in, at);
+  int64_t number = -1, generation = -1;
+  TokenView token = reader.Scan();
+  if (reader.start() != at || token.kind != Kind::kInteger || !ToInteger(token.text, number))
     return false;
-  i += 3;
-  if (i < text.size() && !IsWhite(text[i]) && !IsDelimiter(text[i]))
+  token = reader.Scan();
+  if (token.kind != Kind::kInteger || !ToInteger(token.text, generation))
     return false;
-  return number == object.getObj() && generation == object.getGen();
+  return reader.Scan().IsWord("obj") && number == object.getObj() && generation == object.getGen();
 }
 
 // Every object of the source resolves in the copy to the same place: the

@@ -1,4 +1,4 @@
-#include "xref_layout.h"
+#include "copy/object_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "copy/file_end.h"
 #include "file_input.h"
 #include "save.h"
 
@@ -45,16 +46,17 @@ TEST(XRefLayoutTest, ReadsTheCopyFuzzersSeeds) {
     auto in = std::make_shared<pdfl::FileInput>(path, file);
     std::unique_ptr<QPDF> pdf = pdfl::ReadBack(in);
     pdfl::FileEnd end = pdfl::ReadFileEnd(*in);
-    std::vector<pdfl::Section> sections = pdfl::ReadRevision(in, *pdf, end.xrefAt);
+    std::vector<pdfl::Section> sections = pdfl::ReadRevision(*in, *pdf, end.xrefAt);
     ASSERT_EQ(sections.size(), c.sections);
     EXPECT_EQ(sections[0].stream, c.stream);
     pdfl::XRefTable entries = pdf->getXRefTable();
-    pdfl::ObjectLayout layout = pdfl::ReadObjectLayout(in, *pdf, sections, entries, true);
+    pdfl::ObjectLayout layout = pdfl::ReadObjectLayout(*in, *pdf, sections, entries, true);
     EXPECT_EQ(layout.extents.size(), c.extents);
     for (size_t i = 0; i < layout.extents.size(); ++i) {
       const pdfl::Extent& extent = layout.extents[i];
-      if (i > 0)
+      if (i > 0) {
         EXPECT_LE(layout.extents[i - 1].end, extent.at);
+      }
       if (extent.object.getObj() == 0)
         continue;  // a table with its trailer
       EXPECT_EQ(pdfl::ReadAt(*in, extent.end - 6, 6), "endobj") << extent.at;

@@ -1,4 +1,4 @@
-#include "pdf_lexer.h"
+#include "copy/lexer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,29 +12,31 @@
 namespace {
 
 // What QPDF's tokenizer makes of each token, as the byte lexer names it.
-pdfl::ByteLexer::Kind KindOf(QPDFTokenizer::token_type_e type) {
+pdfl::Kind KindOf(QPDFTokenizer::token_type_e type) {
   switch (type) {
     case QPDFTokenizer::tt_integer:
-      return pdfl::ByteLexer::kInteger;
+      return pdfl::Kind::kInteger;
     case QPDFTokenizer::tt_name:
-      return pdfl::ByteLexer::kName;
+      return pdfl::Kind::kName;
     case QPDFTokenizer::tt_word:
     case QPDFTokenizer::tt_real:
     case QPDFTokenizer::tt_bool:
     case QPDFTokenizer::tt_null:
-      return pdfl::ByteLexer::kWord;
+      return pdfl::Kind::kWord;
     case QPDFTokenizer::tt_dict_open:
     case QPDFTokenizer::tt_array_open:
-      return pdfl::ByteLexer::kOpen;
+      return pdfl::Kind::kOpen;
     case QPDFTokenizer::tt_dict_close:
     case QPDFTokenizer::tt_array_close:
-      return pdfl::ByteLexer::kClose;
+      return pdfl::Kind::kClose;
     case QPDFTokenizer::tt_bad:
-      return pdfl::ByteLexer::kBad;
+      return pdfl::Kind::kBad;
     case QPDFTokenizer::tt_eof:
-      return pdfl::ByteLexer::kEnd;
+      return pdfl::Kind::kEnd;
+    case QPDFTokenizer::tt_string:
+      return pdfl::Kind::kString;
     default:
-      return pdfl::ByteLexer::kOther;  // strings, braces
+      return pdfl::Kind::kOther;  // braces
   }
 }
 
@@ -62,10 +64,10 @@ TEST(ByteLexerTest, GivesTheTokensQpdfGives) {
     tokenizer.allowEOF();
     for (;;) {
       QPDFTokenizer::Token token = tokenizer.readToken(in, "case", true, 0);
-      pdfl::ByteLexer::Kind kind = lexer.Next();
+      pdfl::Kind kind = lexer.Next();
       ASSERT_EQ(kind, KindOf(token.getType())) << token.getRawValue();
       // A bad token ends a scan, wherever either says it ends.
-      if (kind == pdfl::ByteLexer::kEnd || kind == pdfl::ByteLexer::kBad)
+      if (kind == pdfl::Kind::kEnd || kind == pdfl::Kind::kBad)
         break;
       EXPECT_EQ(lexer.text(), token.getRawValue());
       EXPECT_EQ(static_cast<qpdf_offset_t>(lexer.start()), in->getLastOffset());
@@ -78,7 +80,7 @@ TEST(ByteLexerTest, EndsWhereATokenMayGoOn) {
   for (const char* text : {"123", "/Name", "(open", "<0a", "<", ">", "endob", "% comment"}) {
     SCOPED_TRACE(text);
     pdfl::ByteLexer lexer(text, 0);
-    EXPECT_EQ(lexer.Next(), pdfl::ByteLexer::kEnd);
+    EXPECT_EQ(lexer.Next(), pdfl::Kind::kEnd);
   }
 }
 
