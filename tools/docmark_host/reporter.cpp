@@ -18,10 +18,10 @@ std::string Duration(double seconds) {
   return text;
 }
 
-}  // namespace
-
 // The progress line's redraws are at least this far apart.
 const std::chrono::milliseconds kRedrawEvery(100);
+
+}  // namespace
 
 Reporter::Reporter(const Command& command)
     : command_(command),
