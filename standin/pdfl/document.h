@@ -9,7 +9,7 @@
 #include <exempi/xmp.h>
 #include <qpdf/QPDF.hh>
 
-#include "native.h"
+#include "os/native_path.h"
 #include "pdfl/pdfl.h"
 
 namespace pdfl {

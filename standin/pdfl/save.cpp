@@ -14,7 +14,7 @@
 #include "operations.h"
 #include "hooks.h"
 #include "metadata.h"
-#include "native.h"
+#include "os/new_file.h"
 #include "paths.h"
 
 namespace pdfl {

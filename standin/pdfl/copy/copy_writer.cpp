@@ -9,7 +9,7 @@
 #include "copy/lexer.h"
 #include "copy/not_copyable.h"
 #include "file_input.h"
-#include "native.h"
+#include "os/byte_copy.h"
 
 namespace pdfl {
 
