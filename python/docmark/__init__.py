@@ -9,10 +9,12 @@ The tag holds the writing library's version (7.9.9) with the writer flag,
 the settings, and the file's size when it was written. The settings are a
 mode from 0 to 15 (4 bits), an amount from 0 to 65535 (16 bits) and the
 flags option_a, option_b and option_c; a value the tag cannot hold raises
-ValueError rather than being cut.
+ValueError rather than being cut, and one of another type TypeError (a flag
+is a bool, or the int 0 or 1).
 
 A failure raises docmark.Error, an OSError with errno, filename, strerror and
-reason (a docmark.Reason). Where the system gave the reason it is also the
+reason (a docmark.Reason), which reads as an OSError does:
+"[Errno 2] No such file or directory: 'x.pdf'". Where the system gave the reason it is also the
 standard subclass: FileNotFoundError, PermissionError, IsADirectoryError.
 A file that the library refuses is told apart from outside it, by a look at
 its first and last bytes: password-protected, changes forbidden, not a PDF
@@ -20,8 +22,9 @@ or damaged, or no valid tag. Errors pickle, so they cross process pools.
 
 Each call stands alone and runs without the interpreter lock, so calls from
 several threads run at once. The library is the file that DOCMARK_LIBRARY
-names, else the installed one (libdocmark.so.7 through the loader;
-docmark.dll on Windows), else, in a source checkout, the one in build/lib.
+names; else the one the loader finds by name (libdocmark.so.7; docmark.dll
+on Windows); else the one this package carries, copied from the kit's build
+when the package was installed; else, in a source checkout, build/lib's.
 """
 
 import ctypes
@@ -71,9 +74,17 @@ class Error(OSError):
         return self.filename
 
     def __str__(self) -> str:
+        """As an OSError reads, the path as str or bytes, as it was given:
+        "[Errno 2] No such file or directory: 'x.pdf'"; without the number
+        for a reason of the file's content."""
         if self.filename is None:
             return super().__str__()
-        return f"{os.fsdecode(self.filename)!r}: {self.strerror}"
+        number = "" if self.errno is None else f"[Errno {self.errno}] "
+        return f"{number}{self.strerror}: {os.fspath(self.filename)!r}"
+
+    def __repr__(self) -> str:
+        return (f"docmark.Error({self.errno!r}, {self.strerror!r}, {self.filename!r}, "
+                f"reason=docmark.Reason.{self.reason.name})")
 
 
 class _NotFound(Error, FileNotFoundError):
@@ -126,15 +137,19 @@ class _Version(ctypes.Structure):
 
 
 def _library_candidates() -> List[str]:
+    """As docmark_host looks: the file DOCMARK_LIBRARY names, and that alone;
+    else the loader's search by name; else the library this package carries
+    (the one the kit's build had made when the package was installed); else,
+    in a source checkout, the one in build/lib."""
     named = os.environ.get("DOCMARK_LIBRARY")
     if named:
         return [named]
     candidates = [_LIBRARY_NAME]
+    here = pathlib.Path(__file__).resolve().parent
     # python/docmark/__init__.py in a source tree whose build is build/.
-    tree = pathlib.Path(__file__).resolve().parent.parent.parent
-    checkout = tree / "build" / "lib" / _LIBRARY_NAME
-    if checkout.exists():
-        candidates.append(str(checkout))
+    for place in (here / _LIBRARY_NAME, here.parent.parent / "build" / "lib" / _LIBRARY_NAME):
+        if place.exists():
+            candidates.append(str(place))
     return candidates
 
 
@@ -176,6 +191,8 @@ def _library_path(path: Path) -> bytes:
 
 
 def _number(name: str, value: int, largest: int) -> int:
+    if isinstance(value, bool):
+        raise TypeError(f"{name} must be an int, not bool")
     number = operator.index(value)
     if not 0 <= number <= largest:
         raise ValueError(f"{name} must be from 0 to {largest}, not {number}")
@@ -183,7 +200,13 @@ def _number(name: str, value: int, largest: int) -> int:
 
 
 def _flag(name: str, value: bool) -> bool:
-    return bool(_number(name, value, 1))
+    """A bool, or the int 0 or 1."""
+    if isinstance(value, bool):
+        return value
+    try:
+        return bool(_number(name, value, 1))
+    except TypeError:
+        raise TypeError(f"{name} must be a bool, not {type(value).__name__}") from None
 
 
 def _error(path: Path, reason: Reason, code: Optional[int] = None,
@@ -232,6 +255,30 @@ def _unreachable(path: Path, writing: bool) -> Optional[Error]:
         return _error(path, Reason.NOT_WRITABLE)
     if not os.access(folder, os.W_OK):
         return _error(path, Reason.NOT_WRITABLE, text=_REASONS["folder_not_writable"])
+    if sys.platform == "win32":
+        return _replace_refused(path)
+    return None
+
+
+def _replace_refused(path: Path) -> Optional[Error]:
+    """On Windows, what stops the save's replace of the file: another
+    program that holds it open without sharing delete (or write) access."""
+    from ctypes import wintypes
+    kernel32 = ctypes.WinDLL("kernel32", use_last_error=True)
+    kernel32.CreateFileW.restype = wintypes.HANDLE
+    kernel32.CreateFileW.argtypes = [wintypes.LPCWSTR, wintypes.DWORD, wintypes.DWORD,
+                                     ctypes.c_void_p, wintypes.DWORD, wintypes.DWORD,
+                                     wintypes.HANDLE]
+    generic_read_write_delete, share_read, open_existing = 0xC0010000, 1, 3
+    handle = kernel32.CreateFileW(os.fsdecode(os.path.abspath(os.fspath(path))),
+                                  generic_read_write_delete, share_read, None, open_existing, 0,
+                                  None)
+    if handle == wintypes.HANDLE(-1).value:
+        code = ctypes.get_last_error()
+        if code == 5:  # access denied: to write, or to replace
+            return _error(path, Reason.NOT_WRITABLE)
+        return _system_error(path, OSError(None, ctypes.FormatError(code), None, code))
+    kernel32.CloseHandle(handle)
     return None
 
 
@@ -297,6 +344,7 @@ def write(path: Path, mode: int = 0, amount: int = 0, option_a: bool = False,
                          _flag("option_a", option_a), _flag("option_b", option_b),
                          _flag("option_c", option_c))
     flag = _flag("writer_flag", writer_flag)
+    skip_same = _flag("skip_same", skip_same)
     library_path = _library_path(path)
     unusable = _unusable(path)
     if unusable:

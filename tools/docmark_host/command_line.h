@@ -13,14 +13,21 @@ const int kDone = 0;
 const int kFileFailed = 1;
 const int kCannotRun = 2;
 
-enum class Format { kPlain, kNul, kJson };
+enum class Format { kPlain, kJson };
+
+// Which files --only names, by their bare paths.
+enum class Only { kAll, kTagged, kUntagged, kFailed };
 
 struct Command {
   std::string name;  // check, read or write
   PDFSettingsInfo settings = {};
   bool writerFlag = false;
   bool skipSame = false;
+  bool keepTime = false;  // -P: a written file keeps its modification time
   Format format = Format::kPlain;
+  Only only = Only::kAll;
+  char end = '\n';         // of each result: a NUL with -0
+  bool quiet = false;      // -q: nothing but the failures
   bool readBlock = false;  // read of one file named alone: one line per field
   int jobs = 1;
   std::vector<std::string> paths;

@@ -1,9 +1,12 @@
 #include "file_command.h"
 
+#include "os/file_time.h"
+
 namespace {
 
 // The version the library writes into a tag.
-const PDFVersionInfo kWrittenVersion = {7, 9, 9, false};
+const PDFVersionInfo kWrittenVersion = {DOCMARK_VERSION_MAJOR, DOCMARK_VERSION_MINOR,
+                                        DOCMARK_VERSION_PATCH, false};
 
 Outcome Done(const std::string& path, Result result) {
   Outcome outcome;
@@ -61,14 +64,36 @@ bool SameTag(const Outcome& tag, const Command& command) {
          a.optionA == b.optionA && a.optionB == b.optionB && a.optionC == b.optionC;
 }
 
+// The write, and with -P the modification time set back after it.
+Outcome WriteKeepingTime(const DocmarkLibrary& docmark, const Command& command,
+                         const std::string& path) {
+  FileTime time;
+  Reason reason = SystemReason(ReadModificationTime(path.c_str(), time));
+  if (!reason.code.empty())
+    return Failed(path, reason);
+  if (!docmark.write(LibraryPath(path).c_str(), command.settings, command.writerFlag))
+    return Refused(path, true);
+  reason = SystemReason(SetModificationTime(path.c_str(), time));
+  if (!reason.code.empty()) {
+    reason.text = "tagged, but its modification time is not kept: " + reason.text;
+    return Failed(path, reason);
+  }
+  return Done(path, Result::kWritten);
+}
+
 Outcome Write(const DocmarkLibrary& docmark, const Command& command, const std::string& path) {
   Outcome outcome;
   if (command.skipSame && ReadTag(docmark, path, outcome) && SameTag(outcome, command)) {
     outcome.result = Result::kSkipped;
     return outcome;
   }
-  if (!docmark.write(LibraryPath(path).c_str(), command.settings, command.writerFlag))
+  if (command.keepTime) {
+    outcome = WriteKeepingTime(docmark, command, path);
+    if (outcome.result == Result::kFailed)
+      return outcome;
+  } else if (!docmark.write(LibraryPath(path).c_str(), command.settings, command.writerFlag)) {
     return Refused(path, true);
+  }
   outcome = Done(path, Result::kWritten);
   outcome.hasSettings = true;
   outcome.settings = command.settings;

@@ -31,6 +31,7 @@ bool StartThreads(const DocmarkLibrary& docmark, const Command& command, FileQue
                   Reporter& reporter, const std::atomic<bool>& stopped,
                   std::vector<std::thread>& threads) {
   try {
+    reporter.StartProgress();
     for (int i = 0; i < command.jobs; ++i) {
       threads.emplace_back([&] {
         for (std::string path; queue.Pop(path);)
@@ -71,7 +72,7 @@ void Feed(const Command& command, FileQueue& queue, Reporter& reporter) {
 // request to stop lets the files in hand finish and drops the rest.
 int RunAll(const DocmarkLibrary& docmark, const Command& command) {
   FileQueue queue(4 * static_cast<size_t>(command.jobs));
-  Reporter reporter(command, ErrorIsTerminal());
+  Reporter reporter(command);
   std::atomic<bool> stopped{false};
   std::vector<std::thread> threads;
   try {

@@ -6,16 +6,21 @@
 
 namespace {
 
+// What a terminal could take for a command, and a byte that is not UTF-8,
+// which comes as the lone surrogate escape U+DC80 to U+DCFF.
+bool IsControl(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xD800 && c <= 0xDFFF);
+}
+
 // A JSON string that gives back every name: a byte that is not UTF-8 comes
-// as the lone surrogate escape U+DC80 to U+DCFF, as Python's "surrogateescape"
-// makes and takes it.
+// as its surrogate escape, as Python's "surrogateescape" makes and takes it.
 void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
   for (char32_t c : utf8::DecodeLossless<std::u32string>(text)) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
-    } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
+    } else if (IsControl(c)) {
       char escape[8];
       snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
       out += escape;
@@ -26,10 +31,20 @@ void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
 }
 
+bool NeedsQuotes(const std::string& path, bool terminal) {
+  if (!terminal)
+    return path.find_first_of("\n\r") != std::string::npos;
+  for (char32_t c : utf8::DecodeLossless<std::u32string>(path)) {
+    if (IsControl(c))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-std::string PlainName(const std::string& path) {
-  if (path.find_first_of("\n\r") == std::string::npos)
+std::string PlainName(const std::string& path, bool terminal) {
+  if (!NeedsQuotes(path, terminal))
     return path;
   std::string quoted;
   AppendJsonString(quoted, path);
@@ -52,10 +67,31 @@ std::string TagText(const Outcome& outcome, bool block) {
   return text;
 }
 
+// Whether --only names the file. A read counts a file without a valid tag
+// as untagged, as check does, rather than failed.
+bool Selected(const Outcome& outcome, Only only) {
+  bool untagged = outcome.result == Result::kNotTagged ||
+                  (outcome.result == Result::kFailed && outcome.reason.code == "no-tag");
+  switch (only) {
+    case Only::kAll:
+      return true;
+    case Only::kTagged:
+      return outcome.result != Result::kFailed && outcome.result != Result::kNotTagged;
+    case Only::kUntagged:
+      return untagged;
+    case Only::kFailed:
+      break;
+  }
+  return outcome.result == Result::kFailed && !untagged;
+}
+
 // The result on standard output: none for a failure in plain form.
-std::string PlainLine(const Outcome& outcome, const Command& command) {
-  const char end = command.format == Format::kNul ? '\0' : '\n';
-  std::string name = command.format == Format::kNul ? outcome.path : PlainName(outcome.path);
+std::string PlainLine(const Outcome& outcome, const Command& command, bool terminal) {
+  // A NUL ends any name, and a line break in one is its own.
+  const char end = command.end;
+  std::string name = end == '\0' && !terminal ? outcome.path : PlainName(outcome.path, terminal);
+  if (command.only != Only::kAll)
+    return Selected(outcome, command.only) ? name + end : "";
   switch (outcome.result) {
     case Result::kTagged:
     case Result::kWritten:
@@ -120,6 +156,9 @@ std::string JsonLine(const Outcome& outcome) {
 
 }  // namespace
 
-std::string ResultText(const Outcome& outcome, const Command& command) {
-  return command.format == Format::kJson ? JsonLine(outcome) : PlainLine(outcome, command);
+std::string ResultText(const Outcome& outcome, const Command& command, bool terminal) {
+  if (command.quiet)
+    return "";
+  return command.format == Format::kJson ? JsonLine(outcome)
+                                         : PlainLine(outcome, command, terminal);
 }

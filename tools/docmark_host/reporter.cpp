@@ -18,39 +18,58 @@ std::string Duration(double seconds) {
   return text;
 }
 
+// The progress line's redraws are at least this far apart.
+const std::chrono::milliseconds kRedrawEvery(100);
+
 }  // namespace
 
-Reporter::Reporter(const Command& command, bool progress)
-    : command_(command), progress_(progress), start_(std::chrono::steady_clock::now()) {}
+Reporter::Reporter(const Command& command)
+    : command_(command),
+      outTerminal_(IsTerminal(Stream::kOut)),
+      errTerminal_(IsTerminal(Stream::kErr)),
+      progress_(errTerminal_ && !command.quiet),
+      start_(std::chrono::steady_clock::now()) {}
+
+Reporter::~Reporter() {
+  EndProgress();
+}
+
+void Reporter::StartProgress() {
+  if (progress_)
+    drawer_ = std::thread([this] { DrawProgress(); });
+}
 
 void Reporter::Report(const Outcome& outcome, bool isFile) {
-  std::string out = ResultText(outcome, command_);
+  std::string out = ResultText(outcome, command_, outTerminal_);
+  bool failed = outcome.result == Result::kFailed;
   std::lock_guard<std::mutex> hold(lock_);
-  EraseProgress();
+  if (failed || (outTerminal_ && !out.empty()))
+    EraseProgress();
   if (!out.empty())
     WriteText(Stream::kOut, out);
-  if (outcome.result == Result::kFailed) {
-    WriteText(Stream::kErr,
-              "docmark_host: " + PlainName(outcome.path) + ": " + outcome.reason.text + "\n");
+  if (failed) {
+    WriteText(Stream::kErr, "docmark_host: " + PlainName(outcome.path, errTerminal_) + ": " +
+                                outcome.reason.text + "\n");
   }
   files_ += isFile;
   ++counts_[static_cast<int>(outcome.result)];
-  ShowProgress();
+  changed_ = true;
 }
 
 void Reporter::SetTotal(size_t total) {
   std::lock_guard<std::mutex> hold(lock_);
   total_ = total;
-  EraseProgress();
-  ShowProgress();
+  changed_ = true;
 }
 
 void Reporter::Finish(const std::string& stop) {
-  std::lock_guard<std::mutex> hold(lock_);
-  EraseProgress();
+  EndProgress();
+  if (command_.quiet)
+    return;
   std::string summary = "docmark_host: " + Counts();
   if (!stop.empty())
     summary += " (stopped by " + stop + ")";
+  std::lock_guard<std::mutex> hold(lock_);
   WriteText(Stream::kErr, summary + "\n");
 }
 
@@ -74,6 +93,33 @@ std::string Reporter::Counts() const {
   return text + std::to_string(Count(Result::kFailed)) + " failed";
 }
 
+// Stops the drawing and erases the line.
+void Reporter::EndProgress() {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    ended_ = true;
+    end_.notify_all();
+  }
+  if (drawer_.joinable())
+    drawer_.join();
+  std::lock_guard<std::mutex> hold(lock_);
+  EraseProgress();
+}
+
+// Redraws the line when the results have changed it or erased it, at most
+// once in kRedrawEvery, until the end.
+void Reporter::DrawProgress() {
+  std::unique_lock<std::mutex> hold(lock_);
+  while (!ended_) {
+    if (changed_ || shown_ == 0) {
+      EraseProgress();
+      ShowProgress();
+      changed_ = false;
+    }
+    end_.wait_for(hold, kRedrawEvery, [this] { return ended_; });
+  }
+}
+
 void Reporter::EraseProgress() {
   if (shown_ > 0)
     WriteText(Stream::kErr, "\r" + std::string(shown_, ' ') + "\r");
@@ -81,8 +127,6 @@ void Reporter::EraseProgress() {
 }
 
 void Reporter::ShowProgress() {
-  if (!progress_)
-    return;
   std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
   double rate = elapsed.count() > 0 ? files_ / elapsed.count() : 0;
   char line[160];

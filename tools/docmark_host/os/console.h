@@ -6,8 +6,9 @@
 
 enum class Stream { kOut, kErr };
 
-// Whether standard error is a terminal, where a progress line can be shown.
-bool ErrorIsTerminal();
+// Whether the stream is a terminal: a person reads it, and a progress line
+// can be shown.
+bool IsTerminal(Stream stream);
 
 // Everything the host prints goes through here, a whole line or more at a
 // time, and is flushed at once, so that nothing waits in a buffer when the

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-bool ErrorIsTerminal() {
-  return isatty(STDERR_FILENO) == 1;
+bool IsTerminal(Stream stream) {
+  return isatty(stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO) == 1;
 }
 
 void WriteText(Stream stream, const std::string& text) {

@@ -8,8 +8,8 @@
 #include "utf8.h"
 #include "win_console.h"
 
-bool ErrorIsTerminal() {
-  return _isatty(_fileno(stderr)) != 0;
+bool IsTerminal(Stream stream) {
+  return _isatty(_fileno(stream == Stream::kOut ? stdout : stderr)) != 0;
 }
 
 // A console is given the text as UTF-16, which it shows whatever its code

@@ -19,8 +19,9 @@ bool ReadDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
     error = SystemError(errno);
     return false;
   }
-  errno = 0;
-  while (dirent* entry = readdir(directory)) {
+  // readdir tells an error from the end only by errno, which an lstat
+  // below may have set.
+  for (dirent* entry; errno = 0, (entry = readdir(directory)) != nullptr;) {
     std::string name = entry->d_name;
     if (name == "." || name == "..")
       continue;

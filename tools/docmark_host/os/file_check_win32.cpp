@@ -36,7 +36,9 @@ FileCheck CheckFileAccess(const char* path, bool writing) {
   DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     return {FileState::kNotWritable, 0, ""};
-  file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  // The save replaces the file, which needs delete access too: a program
+  // that holds it open without sharing delete stops it.
+  file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
                      OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
