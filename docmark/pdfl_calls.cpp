@@ -1,6 +1,6 @@
 #include "pdfl_calls.h"
 
-#include "host.h"
+#include "os/table_block.h"
 
 thread_local uint32_t TableBlockIndex = 0;
 

@@ -1,10 +1,9 @@
 #include "catalog_search.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
-#include "document.h"
+#include "copy/pdf_syntax.h"
 
 namespace pdfl {
 
@@ -19,10 +18,6 @@ const char kCatalog[] = "/Catalog";
 // block, which tells what follows it.
 const size_t kLongestWord = sizeof kCatalog;
 
-bool IsDelimiter(char c) {
-  return IsWhite(c) || std::strchr("()<>[]{}/%", c) != nullptr;
-}
-
 // What the search holds of the file: the block last read and a few
 // kilobytes before it.
 struct Window {
@@ -35,8 +30,7 @@ struct Window {
   // window.
   size_t Back(size_t& at, bool white) const {
     size_t from = at;
-    while (at > 0 && (white ? IsWhite(bytes[at - 1])
-                            : std::isdigit(static_cast<unsigned char>(bytes[at - 1])) != 0))
+    while (at > 0 && (white ? IsWhite(bytes[at - 1]) : IsDigit(bytes[at - 1])))
       --at;
     return at == 0 && !atFileStart ? 0 : from - at;
   }
@@ -56,7 +50,7 @@ struct Window {
     if (Back(i, true) == 0)
       return std::string();
     size_t numberEnd = i;
-    if (Back(i, false) == 0 || (i > 0 && !IsDelimiter(bytes[i - 1])))
+    if (Back(i, false) == 0 || (i > 0 && IsRegular(bytes[i - 1])))
       return std::string();
     return bytes.substr(i, numberEnd - i) + " " + generation + " R";
   }
@@ -64,7 +58,7 @@ struct Window {
   // Whether the name "/Catalog" at `at` is the value of a /Type key.
   bool IsCatalogType(size_t at) const {
     size_t after = at + std::strlen(kCatalog);
-    if (after < bytes.size() ? !IsDelimiter(bytes[after]) : !atFileEnd)
+    if (after < bytes.size() ? IsRegular(bytes[after]) : !atFileEnd)
       return false;
     size_t key = at;
     Back(key, true);

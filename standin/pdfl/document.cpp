@@ -73,10 +73,6 @@ std::unique_ptr<QPDF> ReadWithFoundCatalog(PDFLDoc& document, FileInput& input) 
 
 }  // namespace
 
-bool IsWhite(char c) {
-  return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
-}
-
 PDFLDoc& DocumentOf(PDDoc doc) {
   return Documents().Get(doc);
 }

@@ -9,7 +9,7 @@
 #include <exempi/xmp.h>
 #include <qpdf/QPDF.hh>
 
-#include "native.h"
+#include "os/native_path.h"
 #include "pdfl/pdfl.h"
 
 namespace pdfl {
@@ -39,9 +39,6 @@ struct PDFLDoc {
 };
 
 namespace pdfl {
-
-// Whether the byte is white space to PDF.
-bool IsWhite(char c);
 
 // The document of a caller's handle; raises on an unknown handle.
 PDFLDoc& DocumentOf(PDDoc doc);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "native.h"
+#include "os/native_path.h"
 #include "pdfl/pdfl.h"
 
 struct PDFLPathName {
