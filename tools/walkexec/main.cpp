@@ -82,6 +82,9 @@ void takeOption(const std::wstring& programName, int option, std::vector<std::ws
     case L'L':
       settings.followLinks = true;
       break;
+    case L'f':
+      settings.failWithCommands = true;
+      break;
     default:
       printUsage(programName);
   }
@@ -129,7 +132,7 @@ int main(int argc, char* argv[]) {
   RunSettings settings;
   const std::wstring programName = arguments.empty() ? std::wstring() : arguments[0];
 
-  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:l:rj:ks:L")) != -1;)
+  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:l:rj:ks:Lf")) != -1;)
     takeOption(programName, option, patterns, settings);
   if (optind >= count)
     printUsage(programName);

@@ -121,7 +121,8 @@ bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std:
     failed = failed || walk.failed;
   }
   running.finish();
-  return !logs.failures.lostLines() && !logs.jobs.lostLines() && !running.failed() && !failed;
+  return !logs.failures.lostLines() && !logs.jobs.lostLines() && !running.failed() && !failed &&
+         !(settings.failWithCommands && running.commandFailed());
 }
 
 // Read whole before any of its commands run, so that what they make in it

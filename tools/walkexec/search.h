@@ -21,13 +21,14 @@ struct RunSettings {
   unsigned jobs = 1;
   bool keepOrder = false;
   Shard shard;
-  bool followLinks = false;  // Enters links to directories.
+  bool followLinks = false;       // Enters links to directories.
+  bool failWithCommands = false;  // A command that fails fails the run.
 };
 
 // Runs the command for the files of the shard, up to `jobs` at once.
 // Returns false when a log lost a line, a command was given up or some of
-// its output lost, a start path or a directory could not be read or led
-// back to a directory being walked, or the job log to resume from could
+// its output lost, a command failed and `failWithCommands` says so, a start path or a directory
+// could not be read or led back to a directory being walked, or the job log to resume from could
 // not be read.
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
                   const RunSettings& settings);

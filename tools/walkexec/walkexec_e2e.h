@@ -61,7 +61,7 @@ inline std::string usage() {
       "Usage: " +
       name +
       " [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] [-l \"joblog\" [-r]] [-j jobs "
-      "[-k]] [-s K/N] [-L] path[ path...]\n"
+      "[-k]] [-s K/N] [-L] [-f] path[ path...]\n"
       "\n"
       "Executes a command on a set of files.\n"
       "\n"
@@ -104,6 +104,9 @@ inline std::string usage() {
       "\n"
       "    -L                       Enters links to directories and junctions, which\n"
       "                             are passed over otherwise.\n"
+      "\n"
+      "    -f                       Exits with status 1 if any command failed (i.e.\n"
+      "                             returned a non-zero exit code).\n"
       "\n"
       "    path[ path...]           Indicates the path(s) to start searching from. The\n"
       "                             paths are searched recursively in the order they\n"

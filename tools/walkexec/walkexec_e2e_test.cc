@@ -220,6 +220,21 @@ TEST_F(Walkexec, FailuresAreAppendedToTheLogInUtf16le) {
   EXPECT_EQ(read("fail.log"), expected);
 }
 
+// A run in which commands failed ends with 0, as specified, unless -f
+// asks that a failed command fail the run, as find -exec {} + does; one at
+// a time, several at once or in batches.
+TEST_F(Walkexec, FailedCommandsFailTheRunOnlyWithF) {
+  writeSmallTree();
+  const std::string some = underWine() ? "if @path==\"" + native("tree/b.dat") + "\" exit 1"
+                                       : "case @path in *.dat) exit 1;; esac";
+  for (const char* jobs : {"1", "2"}) {
+    EXPECT_EQ(run({"-j", jobs, "-c", some, "tree"}).status, 0) << jobs;
+    EXPECT_EQ(run({"-j", jobs, "-f", "-c", some, "tree"}).status, 1) << jobs;
+    EXPECT_EQ(run({"-j", jobs, "-f", "-c", "exit 0", "tree"}).status, 0) << jobs;
+    EXPECT_EQ(run({"-j", jobs, "-f", "-c", "exit 2 @paths", "tree"}).status, 1) << jobs;
+  }
+}
+
 TEST_F(Walkexec, ExitCodesAreLoggedSigned) {
   write("tree/one.txt");
   // cmd.exe passes a negative code through; a POSIX shell reports a signal.
