@@ -1,6 +1,7 @@
 #include "docmark/docmark.h"
 
-#include "host.h"
+#include "os/file_probe.h"
+#include "os/staging_file.h"
 #include "vtpdf_tag.h"
 
 namespace {

@@ -2,7 +2,12 @@
 
 #include <cstring>
 
-#include "host.h"
+#include "error_guard.h"
+#include "os/debug_line.h"
+#include "os/executable.h"
+#include "os/file_probe.h"
+#include "os/library_lock.h"
+#include "os/table_block.h"
 #include "pdfl_calls.h"
 
 namespace {

@@ -7,10 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "os/path.h"
 #include "pdfl/pdfl.h"
-
-typedef PDFLPathChar PathChar;
-typedef std::basic_string<PathChar> PathString;
 
 enum { kPathBufferLength = 260 };  // 259 characters and the terminating NUL
 

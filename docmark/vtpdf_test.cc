@@ -7,9 +7,10 @@
 #include <filesystem>
 #include <string>
 
-#include "host.h"
-#include "host_testing.h"
+#include "os/debug_line_testing.h"
+#include "os/table_block.h"
 #include "pdf_maker.h"
+#include "pdfl_calls.h"
 #include "pdfl_testing.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +25,7 @@ class VTPDFTest : public ::testing::Test {
  protected:
   void SetUp() override {
     pdfl_testing::Reset();
-    host_testing::ClearDebugLine();
+    debug_line_testing::ClearDebugLine();
   }
 
   std::string Path(const std::string& name) const { return scratch_.Path(name); }
@@ -82,7 +83,7 @@ TEST_F(VTPDFTest, StartsAndEndsTheLibraryOnce) {
     EXPECT_EQ(0, pdfl_testing::GetCounts().ends);
   }
   EXPECT_EQ(1, pdfl_testing::GetCounts().ends);
-  EXPECT_EQ("", host_testing::LastDebugLine());
+  EXPECT_EQ("", debug_line_testing::LastDebugLine());
 }
 
 // A table the library lacks stops the start-up with a line naming it, and
@@ -103,12 +104,12 @@ TEST_F(VTPDFTest, MissingTableFailsTheStartUp) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     pdfl_testing::Reset();
-    host_testing::ClearDebugLine();
+    debug_line_testing::ClearDebugLine();
     pdfl_testing::OfferTable(c.name, c.offered);
     {
       VTPDF pdf;
       EXPECT_FALSE(pdf.libraryStarted);
-      EXPECT_EQ(c.line, host_testing::LastDebugLine());
+      EXPECT_EQ(c.line, debug_line_testing::LastDebugLine());
     }
     EXPECT_EQ(1, pdfl_testing::GetCounts().starts);
     EXPECT_EQ(0, pdfl_testing::GetCounts().ends);
@@ -120,7 +121,7 @@ TEST_F(VTPDFTest, AcroSupportBelowSixLeavesItsVersionUnsetAndFails) {
   pdfl_testing::OfferTable("AcroSupport", 0x50001);
   VTPDF pdf;
   EXPECT_FALSE(pdf.libraryStarted);
-  EXPECT_EQ("failed on AcroSupport version 80000\n", host_testing::LastDebugLine());
+  EXPECT_EQ("failed on AcroSupport version 80000\n", debug_line_testing::LastDebugLine());
   EXPECT_EQ(0u, CurrentTableBlock()->slots[kAcroSupportSlot]);
   EXPECT_EQ(0u, CurrentTableBlock()->slots[kAcroSupportVersionSlot]);
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "native.h"
+#include "os/native_path.h"
 #include "pdfl/pdfl.h"
 
 struct PDFLPathName {
@@ -21,12 +21,6 @@ const NativePath& PathOf(ASPathName path);
 void CheckFileSys(ASFileSys fileSys);
 // Releases the path objects the calling thread made.
 void ReleaseThreadPaths();
-
-// The operations of "AcroSupport".
-ASFileSys GetDefaultFileSys();
-ASPathName FileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void* pathSpec,
-                                 const void* mustBeZero);
-void FileSysReleasePath(ASFileSys fileSys, ASPathName path);
 
 }  // namespace pdfl
 

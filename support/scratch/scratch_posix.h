@@ -6,8 +6,8 @@
 // A name held by a running writer (of the same target, at the same moment)
 // is waited for, never taken over: that writer renames it away before it
 // lets it go.
-#ifndef PLATFORM_SCRATCH_POSIX_H
-#define PLATFORM_SCRATCH_POSIX_H
+#ifndef SUPPORT_SCRATCH_POSIX_H
+#define SUPPORT_SCRATCH_POSIX_H
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 // Text for a Windows console, handed to the console as UTF-16, which it
 // shows whatever its code page; bytes written to it would be shown one
 // character each in that code page.
-#ifndef PLATFORM_WIN_CONSOLE_H
-#define PLATFORM_WIN_CONSOLE_H
+#ifndef SUPPORT_WIN_CONSOLE_H
+#define SUPPORT_WIN_CONSOLE_H
 
 #include <windows.h>
 

@@ -3,8 +3,8 @@
 // relative name is taken from the current directory at each call; and a
 // full path too long for the ordinary form goes in the `\\?\` form, which
 // the file functions take up to 32,767 units whatever the system's settings.
-#ifndef PLATFORM_WIN_PATH_H
-#define PLATFORM_WIN_PATH_H
+#ifndef SUPPORT_WIN_PATH_H
+#define SUPPORT_WIN_PATH_H
 
 #include <windows.h>
 

@@ -1,0 +1,22 @@
+#include "executable.h"
+
+#include <windows.h>
+
+uint32_t GetExecutablePath(PathString& path) {
+  path.clear();
+  // A path cut short fills the buffer: try again with twice the room, up to
+  // the longest path there is.
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(NULL, &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length == 0)
+      return GetLastError();
+    if (length < buffer.size()) {
+      path.assign(buffer, 0, length);
+      return 0;
+    }
+    if (buffer.size() >= 32768)
+      return ERROR_INSUFFICIENT_BUFFER;
+    buffer.resize(buffer.size() * 2);
+  }
+}

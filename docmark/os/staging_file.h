@@ -1,0 +1,38 @@
+// A scratch file in the target's directory that holds a write's first pass
+// until the second pass has made the final file from it, so that the target
+// changes by one rename or not at all. On POSIX it has no name (its path is
+// the descriptor's, under /proc/self/fd), so a kill leaves nothing behind, or,
+// where the file system cannot make such a file, the name ".NAME.docmark-tmp"
+// beside the target, which the next write of the target removes if a kill
+// left it. On Windows its name is ".NAME.PROCESS-SERIAL.docmark-tmp" beside
+// the target, marked temporary; it is deleted when the object goes, and what
+// a killed write left there the next write of the target removes.
+#ifndef DOCMARK_OS_STAGING_FILE_H
+#define DOCMARK_OS_STAGING_FILE_H
+
+#include <cstdint>
+#include <string>
+
+#include "path.h"
+
+class StagingFile {
+ public:
+  explicit StagingFile(const PathChar* target);
+  ~StagingFile();
+  StagingFile(const StagingFile&) = delete;
+  StagingFile& operator=(const StagingFile&) = delete;
+
+  // Empty when no file could be made.
+  const PathString& path() const { return path_; }
+  // The size of what the library saved there; -1 when it cannot be read.
+  int64_t Size() const;
+
+ private:
+  PathString path_;
+#ifndef _WIN32
+  int fd_;            // held open: its lock tells other writers this one runs
+  std::string name_;  // where the system cannot make a file without a name
+#endif
+};
+
+#endif
