@@ -42,27 +42,26 @@ bool enter(Walk& walk, const std::wstring& directory, bool& chained) {
 }
 
 // Every entry that a pattern matches, as (pattern, entry), pattern by
-// pattern and in the directory's order within each.
-std::vector<std::pair<size_t, size_t>> matches(const Walk& walk,
-                                               const os::DirectorySearch& search) {
-  std::vector<std::pair<size_t, size_t>> found;
-  for (size_t entry = 0; entry < search.size(); ++entry) {
+// pattern and in the directory's order within each; small, for folders of
+// many files.
+using Match = std::pair<uint32_t, uint32_t>;
+std::vector<Match> matches(const Walk& walk, const os::DirectorySearch& search) {
+  std::vector<Match> found;
+  for (uint32_t entry = 0; entry < search.size(); ++entry) {
     std::wstring name = search.name(entry);
-    for (size_t pattern = 0; pattern < walk.patterns.size(); ++pattern)
+    for (uint32_t pattern = 0; pattern < walk.patterns.size(); ++pattern)
       if (os::shellMatch(name, walk.patterns[pattern]))
         found.emplace_back(pattern, entry);
   }
   std::stable_sort(found.begin(), found.end(),
-                   [](const std::pair<size_t, size_t>& a, const std::pair<size_t, size_t>& b) {
-                     return a.first < b.first;
-                   });
+                   [](const Match& a, const Match& b) { return a.first < b.first; });
   return found;
 }
 
 // Only regular files run, and links to them; a matching directory, pipe,
 // socket or device ticks the ticker and is passed over.
 void runFiles(Walk& walk, const std::wstring& directory, const os::DirectorySearch& search) {
-  for (const std::pair<size_t, size_t>& match : matches(walk, search)) {
+  for (const Match& match : matches(walk, search)) {
     walk.ticker.tick(walk.processed);
     if (search.kind(match.second) != os::EntryKind::kFile)
       continue;
