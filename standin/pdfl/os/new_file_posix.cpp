@@ -103,8 +103,13 @@ void Apply(const Attributes& attributes, int fd) {
     fsetxattr(fd, name.c_str(), value.data(), value.size(), 0);
 }
 
+// A caller's scratch file reached through its descriptor. Known by its path
+// as well as by its link count: a named file that another writer renames a
+// file over at that moment can stat with a count of 0.
 bool IsUnnamed(const std::string& path, struct stat& status) {
-  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 0;
+  static const char kDescriptors[] = "/proc/self/fd/";
+  return path.compare(0, sizeof kDescriptors - 1, kDescriptors) == 0 &&
+         stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 0;
 }
 
 }  // namespace
