@@ -12,8 +12,8 @@ FUZZ_SECONDS := 60
 FUZZERS := fuzz_tag_value fuzz_packet_edit fuzz_wildcard fuzz_getopt fuzz_codec fuzz_document_open \
   fuzz_copy_save
 
-.PHONY: all deps deps-windows windows-packages deps-win32 deps-win64 build check test tsan sanitize fuzz install demo windows windows64 \
-  bench clean
+.PHONY: all deps deps-windows windows-packages deps-win32 deps-win64 build check test tsan sanitize fuzz install demo demo-windows windows windows64 \
+  bench format format-check clean
 
 all: build
 
@@ -94,9 +94,16 @@ fuzz: deps
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# With Wine, the demo also runs the Windows kit.
-demo: build $(if $(shell command -v wine),windows64)
-	scripts/demo.sh $(BUILD) $(WIN64BUILD)
+# The main job on the samples, with only what it needs installed and built.
+demo:
+	scripts/install-deps.sh --build
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS) --target walkexec docmark_host
+	scripts/demo.sh $(BUILD)
+
+# The same job with the 64-bit Windows kit under Wine, and a tag read back on Linux.
+demo-windows: demo windows64
+	scripts/demo.sh --windows $(BUILD) $(WIN64BUILD)
 
 # BEFORE names the builds of earlier commits, made the same way, whose whole
 # writes docmark_write_bench.sh times beside this build's.
@@ -108,6 +115,13 @@ bench: build windows64
 	bench/docmark_vs_qpdf.sh $(BUILD)
 	bench/docmark_tree_bench.sh $(BUILD)
 	bench/docmark_windows_bench.sh $(BUILD) $(WIN64BUILD)/bin
+
+# Every C and C++ file of the checkout follows .clang-format.
+FORMATTED = $(shell git ls-files '*.c' '*.cc' '*.cpp' '*.h')
+format:
+	clang-format -i $(FORMATTED)
+format-check:
+	clang-format --dry-run -Werror $(FORMATTED)
 
 clean:
 	rm -rf $(BUILD) $(WINBUILD) $(WIN64BUILD) build-tsan build-sanitize build-fuzz

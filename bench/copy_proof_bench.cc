@@ -10,7 +10,7 @@
 
 #include <qpdf/QPDF.hh>
 
-#include "copy_proof.h"
+#include "copy/copy_proof.h"
 #include "file_input.h"
 #include "pdf_maker.h"
 

@@ -233,8 +233,9 @@ TEST_F(DocmarkWriteTest, AWriteKilledAtEachStepOfTheReplaceIsCleanedUpByTheNext)
       ASSERT_EQ(child, waitpid(child, &status, 0));
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
       EXPECT_TRUE(LeftNothingButTheScratchName(scratch_.path()));
-      if (pdf_maker::ReadFile(path) != original)
+      if (pdf_maker::ReadFile(path) != original) {
         EXPECT_EQ(static_cast<int64_t>(fs::file_size(path)), StoredSize(path));
+      }
       ASSERT_TRUE(Write(path));
       EXPECT_EQ(std::vector<std::string>{"big.pdf"}, Names(scratch_.path()));
     }

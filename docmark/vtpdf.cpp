@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "error_guard.h"
 #include "os/debug_line.h"
 #include "os/executable.h"
 #include "os/file_probe.h"

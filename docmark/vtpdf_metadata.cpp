@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "pdfl_calls.h"
+#include "error_guard.h"
 #include "xmp_schema.h"
 
 const char vtrlTag[] = "vtrlTag";
@@ -96,8 +96,8 @@ bool VTPDFMetadataWriter::SetTag(const std::string& value) {
   return SetXmpProperty(kTaggingNamespaceURI, vtrlTag, value);
 }
 
-bool VTPDFMetadataWriter::SetXmpProperty(const std::string& namespaceURI,
-                                         const std::string& name, const std::string& value) {
+bool VTPDFMetadataWriter::SetXmpProperty(const std::string& namespaceURI, const std::string& name,
+                                         const std::string& value) {
   if (namespaceURI.empty() || name.empty() || value.empty() || !document)
     return false;
   if (!ClearInfoValue(name))

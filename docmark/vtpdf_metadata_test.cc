@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "error_guard.h"
 #include "pdf_maker.h"
-#include "pdfl_calls.h"
 #include "pdfl_testing.h"
 #include "xmp_schema.h"
 

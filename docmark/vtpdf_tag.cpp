@@ -1,6 +1,6 @@
 #include "vtpdf_tag.h"
 
-#include "pdfl_calls.h"
+#include "error_guard.h"
 #include "tag_value.h"
 #include "vtpdf_metadata.h"
 

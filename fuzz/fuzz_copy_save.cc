@@ -21,8 +21,9 @@
 
 #include <qpdf/QPDF.hh>
 
-#include "copy_proof.h"
-#include "copy_save.h"
+#include "copy/copy_plan.h"
+#include "copy/copy_proof.h"
+#include "copy/copy_writer.h"
 #include "document.h"
 #include "file_input.h"
 #include "save.h"
@@ -196,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* out = std::fopen(output.path.c_str(), "wb");
     if (!out)
       std::abort();
-    pdfl::WriteCopy(*document.source, plan, out);
+    pdfl::WriteCopy(*document.source, plan.splices, out);
     if (std::fclose(out) != 0)
       std::abort();
     std::shared_ptr<InputSource> written = OpenInput(output.path);

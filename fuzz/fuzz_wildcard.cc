@@ -8,14 +8,14 @@
 #include "wildcard.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::wstring text = platform::decodeUtf8(std::string(reinterpret_cast<const char*>(data), size));
+  std::wstring text = os::decodeUtf8(std::string(reinterpret_cast<const char*>(data), size));
   size_t newline = text.find(L'\n');
   std::wstring name = text.substr(0, newline);
   std::wstring patterns = newline == std::wstring::npos ? L"*" : text.substr(newline + 1);
-  platform::wildcardMatch(name, patterns);
-  platform::wildcardMatchList(name, patterns);
+  os::wildcardMatch(name, patterns);
+  os::wildcardMatchList(name, patterns);
   if (!name.empty() && name.find_first_of(L"*?;") == std::wstring::npos &&
-      !platform::wildcardMatch(name, name))
+      !os::wildcardMatch(name, name))
     std::abort();
   return 0;
 }

@@ -1,14 +1,21 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, only those missing.
-# Usage: install-deps.sh [--windows]   (--windows adds the cross compilers for 32- and
-# 64-bit Windows, Wine, what scripts/build-windows-deps.sh needs to build QPDF and
-# Exempi for Windows, and clang, lld and llvm-dlltool for the MSVC import library and host)
+# Usage: install-deps.sh [--build | --windows | --fuzz]
+#   --build: only what the build needs (the demo needs no more);
+#   --windows: adds the cross compilers for 32- and 64-bit Windows, Wine, what
+#     scripts/build-windows-deps.sh needs to build QPDF and Exempi for Windows,
+#     and clang, lld and llvm-dlltool for the MSVC import library and host;
+#   --fuzz: adds clang with libFuzzer.
 set -e
 
+# What the build needs; --build stops there (the demo needs no more).
 packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  libqpdf-dev qpdf libexempi-dev libboost-dev python3 time
-  python3-pytest python3-venv python3-setuptools python3-wheel
+  libqpdf-dev qpdf libexempi-dev libboost-dev python3"
+if [ "$1" != "--build" ]; then
+  # What the tests and benchmarks need besides: the peers and a cluster.
+  packages="$packages time python3-pytest python3-venv python3-setuptools python3-wheel
   slurmctld slurmd slurm-client munge fd-find libimage-exiftool-perl"
+fi
 if [ "$1" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev wine wine64

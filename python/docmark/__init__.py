@@ -9,10 +9,12 @@ The tag holds the writing library's version (7.9.9) with the writer flag,
 the settings, and the file's size when it was written. The settings are a
 mode from 0 to 15 (4 bits), an amount from 0 to 65535 (16 bits) and the
 flags option_a, option_b and option_c; a value the tag cannot hold raises
-ValueError rather than being cut.
+ValueError rather than being cut, and one of another type TypeError (a flag
+is a bool, or the int 0 or 1).
 
 A failure raises docmark.Error, an OSError with errno, filename, strerror and
-reason (a docmark.Reason). Where the system gave the reason it is also the
+reason (a docmark.Reason), which reads as an OSError does:
+"[Errno 2] No such file or directory: 'x.pdf'". Where the system gave the reason it is also the
 standard subclass: FileNotFoundError, PermissionError, IsADirectoryError.
 A file that the library refuses is told apart from outside it, by a look at
 its first and last bytes: password-protected, changes forbidden, not a PDF
@@ -20,13 +22,15 @@ or damaged, or no valid tag. Errors pickle, so they cross process pools.
 
 Each call stands alone and runs without the interpreter lock, so calls from
 several threads run at once. The library is the file that DOCMARK_LIBRARY
-names, else the installed one (libdocmark.so.7 through the loader;
-docmark.dll on Windows), else, in a source checkout, the one in build/lib.
+names; else the one the loader finds by name (libdocmark.so.7; docmark.dll
+on Windows); else the one this package carries, copied from the kit's build
+when the package was installed; else, in a source checkout, build/lib's.
 """
 
 import ctypes
 import enum
 import errno
+import json
 import operator
 import os
 import pathlib
@@ -42,24 +46,21 @@ Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 _LIBRARY_NAME = "docmark.dll" if sys.platform == "win32" else "libdocmark.so.7"
 _VERSION = (7, 9, 9)
-# How much of each end of a refused file is looked at for its header and its
-# encryption dictionary, which writers put at one end or the other.
-_END_LENGTH = 64 * 1024
 
 
-class Reason(str, enum.Enum):
-    """Why a call failed; the value is the code docmark_host --json gives."""
-    NOT_FOUND = "not-found"
-    NOT_READABLE = "not-readable"
-    NOT_WRITABLE = "not-writable"  # the file, or the folder the save writes in
-    IS_A_DIRECTORY = "is-a-directory"
-    NOT_A_FILE = "not-a-file"  # a pipe, a device
-    IN_USE = "in-use"  # opened without sharing by another program (Windows)
-    SYSTEM = "system"  # another error of the system, as strerror says
-    PASSWORD_PROTECTED = "password-protected"
-    CHANGES_FORBIDDEN = "changes-forbidden"
-    NOT_A_PDF = "not-a-pdf"  # or damaged beyond repair
-    NO_TAG = "no-tag"
+def _load_reasons() -> dict:
+    with open(pathlib.Path(__file__).with_name("reasons.json"), encoding="utf-8") as f:
+        return json.load(f)
+
+
+# The reasons, their words and the rules that pick them, as docmark_host
+# has them.
+_REASONS = _load_reasons()
+
+Reason = enum.Enum("Reason", [(entry["code"].upper().replace("-", "_"), entry["code"])
+                              for entry in _REASONS["reasons"]],
+                   type=str, module=__name__, qualname="Reason")
+Reason.__doc__ = """Why a call failed; the value is the code docmark_host --json gives."""
 
 
 class Error(OSError):
@@ -73,9 +74,17 @@ class Error(OSError):
         return self.filename
 
     def __str__(self) -> str:
+        """As an OSError reads, the path as str or bytes, as it was given:
+        "[Errno 2] No such file or directory: 'x.pdf'"; without the number
+        for a reason of the file's content."""
         if self.filename is None:
             return super().__str__()
-        return f"{os.fsdecode(self.filename)!r}: {self.strerror}"
+        number = "" if self.errno is None else f"[Errno {self.errno}] "
+        return f"{number}{self.strerror}: {os.fspath(self.filename)!r}"
+
+    def __repr__(self) -> str:
+        return (f"docmark.Error({self.errno!r}, {self.strerror!r}, {self.filename!r}, "
+                f"reason=docmark.Reason.{self.reason.name})")
 
 
 class _NotFound(Error, FileNotFoundError):
@@ -90,15 +99,19 @@ class _IsADirectory(Error, IsADirectoryError):
     pass
 
 
-_CLASSES = {Reason.NOT_FOUND: _NotFound, Reason.NOT_READABLE: _NotPermitted,
-            Reason.NOT_WRITABLE: _NotPermitted, Reason.IN_USE: _NotPermitted,
-            Reason.IS_A_DIRECTORY: _IsADirectory}
-
-_TEXTS = {Reason.NOT_WRITABLE: "not writable", Reason.IS_A_DIRECTORY: "Is a directory",
-          Reason.NOT_A_FILE: "not a regular file", Reason.IN_USE: "in use by another program",
-          Reason.PASSWORD_PROTECTED: "password-protected",
-          Reason.CHANGES_FORBIDDEN: "changes forbidden by its encryption",
-          Reason.NOT_A_PDF: "not a PDF, or damaged", Reason.NO_TAG: "no valid tag"}
+_SUBCLASSES = {"FileNotFoundError": _NotFound, "PermissionError": _NotPermitted,
+               "IsADirectoryError": _IsADirectory}
+_CLASSES = {Reason(entry["code"]): _SUBCLASSES[entry["error"]]
+            for entry in _REASONS["reasons"] if "error" in entry}
+_TEXTS = {Reason(entry["code"]): entry["words"] for entry in _REASONS["reasons"]}
+_ERRNOS = {Reason(entry["code"]): getattr(errno, entry["errno"])
+           for entry in _REASONS["reasons"] if "errno" in entry}
+# The system's errors that the list names, by errno or by Win32 error.
+_SYSTEM_ERRORS = {getattr(errno, name, None): Reason(entry["code"])
+                  for entry in _REASONS["reasons"] for name in entry.get("posix", [])}
+_WINDOWS_ERRORS = {number: Reason(entry["code"])
+                   for entry in _REASONS["reasons"] for number in entry.get("windows", [])}
+_ENDS = _REASONS["file_ends"]
 
 
 class Tag(NamedTuple):
@@ -124,15 +137,19 @@ class _Version(ctypes.Structure):
 
 
 def _library_candidates() -> List[str]:
+    """As docmark_host looks: the file DOCMARK_LIBRARY names, and that alone;
+    else the loader's search by name; else the library this package carries
+    (the one the kit's build had made when the package was installed); else,
+    in a source checkout, the one in build/lib."""
     named = os.environ.get("DOCMARK_LIBRARY")
     if named:
         return [named]
     candidates = [_LIBRARY_NAME]
+    here = pathlib.Path(__file__).resolve().parent
     # python/docmark/__init__.py in a source tree whose build is build/.
-    tree = pathlib.Path(__file__).resolve().parent.parent.parent
-    checkout = tree / "build" / "lib" / _LIBRARY_NAME
-    if checkout.exists():
-        candidates.append(str(checkout))
+    for place in (here / _LIBRARY_NAME, here.parent.parent / "build" / "lib" / _LIBRARY_NAME):
+        if place.exists():
+            candidates.append(str(place))
     return candidates
 
 
@@ -174,6 +191,8 @@ def _library_path(path: Path) -> bytes:
 
 
 def _number(name: str, value: int, largest: int) -> int:
+    if isinstance(value, bool):
+        raise TypeError(f"{name} must be an int, not bool")
     number = operator.index(value)
     if not 0 <= number <= largest:
         raise ValueError(f"{name} must be from 0 to {largest}, not {number}")
@@ -181,25 +200,30 @@ def _number(name: str, value: int, largest: int) -> int:
 
 
 def _flag(name: str, value: bool) -> bool:
-    return bool(_number(name, value, 1))
+    """A bool, or the int 0 or 1."""
+    if isinstance(value, bool):
+        return value
+    try:
+        return bool(_number(name, value, 1))
+    except TypeError:
+        raise TypeError(f"{name} must be a bool, not {type(value).__name__}") from None
 
 
 def _error(path: Path, reason: Reason, code: Optional[int] = None,
            text: Optional[str] = None) -> Error:
+    if code is None:
+        code = _ERRNOS.get(reason)
     error = _CLASSES.get(reason, Error)(code, text or _TEXTS[reason], path)
     error.reason = reason
     return error
 
 
 def _system_error(path: Path, e: OSError) -> Error:
-    if getattr(e, "winerror", None) in (32, 33):  # sharing or lock violation
-        reason = Reason.IN_USE
-    elif isinstance(e, FileNotFoundError):
-        reason = Reason.NOT_FOUND
-    elif isinstance(e, PermissionError):
-        reason = Reason.NOT_READABLE
+    winerror = getattr(e, "winerror", None)
+    if winerror is not None:
+        reason = _WINDOWS_ERRORS.get(winerror, Reason.SYSTEM)
     else:
-        reason = Reason.SYSTEM
+        reason = _SYSTEM_ERRORS.get(e.errno, Reason.SYSTEM)
     return _error(path, reason, e.errno, e.strerror)
 
 
@@ -211,7 +235,7 @@ def _unusable(path: Path) -> Optional[Error]:
     except OSError as e:
         return _system_error(path, e)
     if stat.S_ISDIR(mode):
-        return _error(path, Reason.IS_A_DIRECTORY, errno.EISDIR, os.strerror(errno.EISDIR))
+        return _error(path, Reason.IS_A_DIRECTORY)
     if not stat.S_ISREG(mode):
         return _error(path, Reason.NOT_A_FILE)
     return None
@@ -228,46 +252,79 @@ def _unreachable(path: Path, writing: bool) -> Optional[Error]:
         return None
     folder = os.path.dirname(os.path.abspath(os.fspath(path)))
     if not os.access(path, os.W_OK) or not os.stat(path).st_mode & 0o222:
-        return _error(path, Reason.NOT_WRITABLE, errno.EACCES)
+        return _error(path, Reason.NOT_WRITABLE)
     if not os.access(folder, os.W_OK):
-        return _error(path, Reason.NOT_WRITABLE, errno.EACCES, "its folder is not writable")
+        return _error(path, Reason.NOT_WRITABLE, text=_REASONS["folder_not_writable"])
+    if sys.platform == "win32":
+        return _replace_refused(path)
     return None
 
 
-def _ends(path: Path) -> bytes:
-    with open(path, "rb") as f:
-        head = f.read(_END_LENGTH)
-        f.seek(0, os.SEEK_END)
-        f.seek(max(len(head), f.tell() - _END_LENGTH))
-        return head + b"\n" + f.read()
+def _replace_refused(path: Path) -> Optional[Error]:
+    """On Windows, what stops the save's replace of the file: another
+    program that holds it open without sharing delete (or write) access."""
+    from ctypes import wintypes
+    kernel32 = ctypes.WinDLL("kernel32", use_last_error=True)
+    kernel32.CreateFileW.restype = wintypes.HANDLE
+    kernel32.CreateFileW.argtypes = [wintypes.LPCWSTR, wintypes.DWORD, wintypes.DWORD,
+                                     ctypes.c_void_p, wintypes.DWORD, wintypes.DWORD,
+                                     wintypes.HANDLE]
+    generic_read_write_delete, share_read, open_existing = 0xC0010000, 1, 3
+    handle = kernel32.CreateFileW(os.fsdecode(os.path.abspath(os.fspath(path))),
+                                  generic_read_write_delete, share_read, None, open_existing, 0,
+                                  None)
+    if handle == wintypes.HANDLE(-1).value:
+        code = ctypes.get_last_error()
+        if code == 5:  # access denied: to write, or to replace
+            return _error(path, Reason.NOT_WRITABLE)
+        return _system_error(path, OSError(None, ctypes.FormatError(code), None, code))
+    kernel32.CloseHandle(handle)
+    return None
+
+
+def _ends(path: Path) -> Tuple[bytes, bytes]:
+    """The file's first and last bytes, where writers put the header and the
+    encryption dictionary; none when it cannot be read."""
+    length = _ENDS["length"]
+    try:
+        with open(path, "rb") as f:
+            head = f.read(length)
+            f.seek(0, os.SEEK_END)
+            f.seek(max(len(head), f.tell() - length))
+            return head, head + b"\n" + f.read()
+    except OSError:
+        return b"", b"\n"
+
+
+def _holds(fact: str, head: bytes, ends: bytes) -> bool:
+    """Whether the fact a refusal rule names holds of the file's ends."""
+    if fact == "header":
+        return 0 <= head.find(_ENDS["header"].encode()) < _ENDS["header_within"]
+    if fact == "encrypted":
+        return _ENDS["encrypted"].encode() in ends
+    if fact == "may_modify":
+        permissions = _permissions(ends)
+        return permissions is not None and bool(permissions & _ENDS["may_modify"])
+    return False
 
 
 def _refusal(path: Path, writing: bool) -> Reason:
     """Why the library refused a reachable file, from its two ends."""
-    try:
-        data = _ends(path)
-    except OSError:
-        return Reason.NOT_A_PDF
-    if b"%PDF-" not in data[:1024]:
-        return Reason.NOT_A_PDF
-    if b"/Encrypt" not in data:
-        return Reason.NOT_A_PDF if writing else Reason.NO_TAG
-    # Modification allowed (bit 4 of /P), and still refused: the file needs
-    # its password to open. For a read it may as well have no tag.
-    permissions = _permissions(data)
-    if permissions is None or not permissions & 8:
-        return Reason.CHANGES_FORBIDDEN
-    return Reason.PASSWORD_PROTECTED if writing else Reason.NO_TAG
+    head, ends = _ends(path)
+    for rule in _REASONS["refusal"]:
+        if not _holds(rule["unless"], head, ends):
+            return Reason(rule["write" if writing else "read"])
+    return Reason.NOT_A_PDF
 
 
 def _permissions(data: bytes) -> Optional[int]:
     """/P of the standard security handler's dictionary, when it is there."""
-    handler = re.search(rb"/Filter\s*/Standard\b", data)
+    handler = re.search(_ENDS["standard_handler"].encode(), data)
     if not handler:
         return None
     start = data.rfind(b"obj", 0, handler.start())
-    end = data.find(b"endobj", handler.end())
-    entry = re.search(rb"/P\s*(-?\d+)(?![\d.]|\s+\d+\s+R)",
+    end = data.find(b"endobj", handler.start())
+    entry = re.search(_ENDS["permissions"].encode(),
                       data[max(start, 0):end if end >= 0 else len(data)])
     return int(entry.group(1)) if entry else None
 
@@ -287,6 +344,7 @@ def write(path: Path, mode: int = 0, amount: int = 0, option_a: bool = False,
                          _flag("option_a", option_a), _flag("option_b", option_b),
                          _flag("option_c", option_c))
     flag = _flag("writer_flag", writer_flag)
+    skip_same = _flag("skip_same", skip_same)
     library_path = _library_path(path)
     unusable = _unusable(path)
     if unusable:

@@ -66,7 +66,8 @@ def test_values_the_record_cannot_hold_or_of_the_wrong_type(sample):
                      {"mode": 2**31}, {"option_a": 2}, {"writer_flag": -1}]:
         with pytest.raises(ValueError):
             docmark.write(path, **settings)
-    for settings in [{"mode": "3"}, {"amount": 1.5}, {"option_c": "yes"}, {"writer_flag": None}]:
+    for settings in [{"mode": "3"}, {"amount": 1.5}, {"option_c": "yes"}, {"writer_flag": None},
+                     {"mode": True}, {"skip_same": "no"}]:
         with pytest.raises(TypeError):
             docmark.write(path, **settings)
     with pytest.raises(ValueError):
@@ -195,7 +196,11 @@ def test_errors_cross_a_process_pool(sample, tmp_path):
     assert (errors[0].errno, errors[0].filename, errors[0].reason) == (
         errno.ENOENT, missing, docmark.Reason.NOT_FOUND)
     assert type(errors[1]) is docmark.Error and errors[1].reason == "changes-forbidden"
-    assert str(errors[1]) == f"{str(locked)!r}: changes forbidden by its encryption"
+    # They read as OSErrors do, and show no class of the package's own.
+    assert str(errors[0]) == f"[Errno 2] No such file or directory: {str(missing)!r}"
+    assert str(errors[1]) == f"changes forbidden by its encryption: {str(locked)!r}"
+    assert repr(errors[0]).startswith("docmark.Error(2, 'No such file or directory', ")
+    assert repr(errors[1]).endswith(", reason=docmark.Reason.CHANGES_FORBIDDEN)")
     assert docmark.read(good).mode == 2
 
 

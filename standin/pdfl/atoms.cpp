@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "errors.h"
+#include "operations.h"
 
 namespace pdfl {
 
@@ -45,7 +46,7 @@ const std::string& AtomName(ASAtom atom) {
   return table.names[atom - 1];
 }
 
-ASAtom AtomFromString(const char* name) {
+ASAtom ASAtomFromString(const char* name) {
   return Entry("ASAtomFromString", [&] {
     if (!name)
       Fail(kPDFLErrBadParameter);
@@ -53,7 +54,7 @@ ASAtom AtomFromString(const char* name) {
   });
 }
 
-const char* AtomGetString(ASAtom atom) {
+const char* ASAtomGetString(ASAtom atom) {
   return Entry("ASAtomGetString", [&] { return AtomName(atom).c_str(); });
 }
 

@@ -12,10 +12,6 @@ ASAtom Intern(const std::string& name);
 // Raises kPDFLErrBadParameter for a number that is no atom.
 const std::string& AtomName(ASAtom atom);
 
-// The operations of "Core".
-ASAtom AtomFromString(const char* name);
-const char* AtomGetString(ASAtom atom);
-
 }  // namespace pdfl
 
 #endif

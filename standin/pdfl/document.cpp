@@ -1,6 +1,5 @@
 #include "document.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -9,10 +8,12 @@
 #include <qpdf/QPDFExc.hh>
 
 #include "atoms.h"
+#include "copy/pdf_syntax.h"
 #include "errors.h"
 #include "file_input.h"
 #include "handles.h"
 #include "hooks.h"
+#include "operations.h"
 #include "paths.h"
 
 namespace pdfl {
@@ -37,16 +38,11 @@ QPDFObjectHandle InfoEntry(QPDF& pdf, const std::string& name) {
   return info.isDictionary() ? info.getKey(name) : QPDFObjectHandle::newNull();
 }
 
-bool IsDelimiter(char c) {
-  return IsWhite(c) || std::strchr("()<>[]{}/%", c) != nullptr;
-}
-
 // Moves `at` back over white space (when white is set) or digits; the
 // number of characters passed.
 size_t Back(const std::string& bytes, size_t& at, bool white) {
   size_t from = at;
-  while (at > 0 && (white ? IsWhite(bytes[at - 1])
-                          : std::isdigit(static_cast<unsigned char>(bytes[at - 1])) != 0))
+  while (at > 0 && (white ? IsWhite(bytes[at - 1]) : IsDigit(bytes[at - 1])))
     --at;
   return from - at;
 }
@@ -58,7 +54,7 @@ std::string FindCatalog(const std::string& bytes) {
   for (size_t at = bytes.rfind("/Catalog"); at != std::string::npos && at > 0;
        at = bytes.rfind("/Catalog", at - 1)) {
     size_t after = at + 8;
-    if (after < bytes.size() && !IsDelimiter(bytes[after]))
+    if (after < bytes.size() && IsRegular(bytes[after]))
       continue;
     size_t key = at;
     Back(bytes, key, true);
@@ -78,7 +74,7 @@ std::string FindCatalog(const std::string& bytes) {
     if (Back(bytes, i, true) == 0)
       continue;
     size_t numberEnd = i;
-    if (Back(bytes, i, false) == 0 || (i > 0 && !IsDelimiter(bytes[i - 1])))
+    if (Back(bytes, i, false) == 0 || (i > 0 && IsRegular(bytes[i - 1])))
       continue;
     return bytes.substr(i, numberEnd - i) + " " + generation + " R";
   }
@@ -123,10 +119,6 @@ std::unique_ptr<QPDF> ReadWithFoundCatalog(PDFLDoc& document, const NativePath& 
 }
 
 }  // namespace
-
-bool IsWhite(char c) {
-  return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
-}
 
 PDFLDoc& DocumentOf(PDDoc doc) {
   return Documents().Get(doc);
@@ -199,7 +191,7 @@ QPDFObjectHandle InfoDictionary(QPDF& pdf, bool create) {
   return info;
 }
 
-PDDoc DocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
+PDDoc PDDocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
   return Entry("PDDocOpen", [&] {
     CheckFileSys(fileSys);
     auto doc = std::make_unique<PDFLDoc>();
@@ -210,20 +202,20 @@ PDDoc DocOpen(ASPathName path, ASFileSys fileSys, void*, int32_t doRepair) {
   });
 }
 
-void DocClose(PDDoc doc) {
+void PDDocClose(PDDoc doc) {
   Entry("PDDocClose", [&] {
     Documents().Remove(doc);
     CurrentHooks().Count(Event::kClosed);
   });
 }
 
-int32_t DocGetFlags(PDDoc doc) {
+int32_t PDDocGetFlags(PDDoc doc) {
   return Entry("PDDocGetFlags", [&] {
     return DocumentOf(doc).pdf->isLinearized() ? int32_t(kPDDocIsLinearized) : 0;
   });
 }
 
-void DocGetVersion(PDDoc doc, int16_t* major, int16_t* minor) {
+void PDDocGetVersion(PDDoc doc, int16_t* major, int16_t* minor) {
   Entry("PDDocGetVersion", [&] {
     if (!major || !minor)
       Fail(kPDFLErrBadParameter);
@@ -236,7 +228,7 @@ void DocGetVersion(PDDoc doc, int16_t* major, int16_t* minor) {
   });
 }
 
-int32_t DocGetInfo(PDDoc doc, const char* key, char* buffer, int32_t size) {
+int32_t PDDocGetInfo(PDDoc doc, const char* key, char* buffer, int32_t size) {
   return Entry("PDDocGetInfo", [&] {
     if (size < 0)
       Fail(kPDFLErrBadParameter);
@@ -251,7 +243,7 @@ int32_t DocGetInfo(PDDoc doc, const char* key, char* buffer, int32_t size) {
   });
 }
 
-void DocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length) {
+void PDDocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length) {
   Entry("PDDocSetInfo", [&] {
     QPDF& pdf = *DocumentOf(doc).pdf;
     std::string name = InfoKey(key);
@@ -269,7 +261,7 @@ void DocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length) {
   });
 }
 
-int16_t DocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const void*) {
+int16_t PDDocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const void*) {
   return Entry("PDDocPermRequest", [&] {
     QPDF& pdf = *DocumentOf(doc).pdf;
     if (objectKind != kPDPermDocument)
@@ -281,14 +273,14 @@ int16_t DocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const v
   });
 }
 
-ASAtom DocGetTrapped(PDDoc doc) {
+ASAtom PDDocGetTrapped(PDDoc doc) {
   return Entry("PDDocGetTrapped", [&] {
     QPDFObjectHandle trapped = InfoEntry(*DocumentOf(doc).pdf, "/Trapped");
     return trapped.isName() ? Intern(trapped.getName().substr(1)) : ASAtom(0);
   });
 }
 
-void DocSetTrapped(PDDoc doc, ASAtom value) {
+void PDDocSetTrapped(PDDoc doc, ASAtom value) {
   Entry("PDDocSetTrapped", [&] {
     QPDF& pdf = *DocumentOf(doc).pdf;
     std::string name = value == 0 ? std::string() : AtomName(value);

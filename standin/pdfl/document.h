@@ -40,9 +40,6 @@ struct PDFLDoc {
 
 namespace pdfl {
 
-// Whether the byte is white space to PDF.
-bool IsWhite(char c);
-
 // The document of a caller's handle; raises on an unknown handle.
 PDFLDoc& DocumentOf(PDDoc doc);
 // Closes the documents the calling thread opened.
@@ -67,16 +64,6 @@ void CheckMayModify(QPDF& pdf);
 // The trailer's /Info dictionary, made when create is set and there is none;
 // a null object otherwise.
 QPDFObjectHandle InfoDictionary(QPDF& pdf, bool create);
-
-PDDoc DocOpen(ASPathName path, ASFileSys fileSys, void* authProc, int32_t doRepair);
-void DocClose(PDDoc doc);
-int32_t DocGetFlags(PDDoc doc);
-void DocGetVersion(PDDoc doc, int16_t* major, int16_t* minor);
-int32_t DocGetInfo(PDDoc doc, const char* key, char* buffer, int32_t size);
-void DocSetInfo(PDDoc doc, const char* key, const char* value, int32_t length);
-int16_t DocPermRequest(PDDoc doc, int32_t objectKind, int32_t operation, const void* authData);
-ASAtom DocGetTrapped(PDDoc doc);
-void DocSetTrapped(PDDoc doc, ASAtom value);
 
 }  // namespace pdfl
 

@@ -7,6 +7,8 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
 
+#include "operations.h"
+
 namespace pdfl {
 
 namespace {
@@ -52,16 +54,16 @@ void FailStdio(ASErrorCode code) {
   throw Error{code, lasterror::OfStdio()};
 }
 
-void PushFrame(void* frame, ASRestoreProc restore) {
+void ASPushExceptionFrame(void* frame, ASRestoreProc restore) {
   frames.push_back({frame, restore});
 }
 
-void PopFrame() {
+void ASPopExceptionFrame() {
   if (!frames.empty())
     frames.pop_back();
 }
 
-ASErrorCode LastErrorCode() {
+ASErrorCode ASGetExceptionErrorCode() {
   return lastCode;
 }
 

@@ -11,6 +11,7 @@
 #include "document.h"
 #include "errors.h"
 #include "hooks.h"
+#include "operations.h"
 #include "packet_cost.h"
 #include "text.h"
 
@@ -207,7 +208,7 @@ void StartMetadata() {
     Fail(kPDFLErrGeneral);
 }
 
-ASText DocGetXAPMetadata(PDDoc doc) {
+ASText PDDocGetXAPMetadata(PDDoc doc) {
   return Entry("PDDocGetXAPMetadata", [&] {
     PDFLDoc& document = DocumentOf(doc);
     CheckStarted();
@@ -217,7 +218,7 @@ ASText DocGetXAPMetadata(PDDoc doc) {
   });
 }
 
-void DocSetXAPMetadata(PDDoc doc, ASText packet) {
+void PDDocSetXAPMetadata(PDDoc doc, ASText packet) {
   Entry("PDDocSetXAPMetadata", [&] {
     PDFLDoc& document = DocumentOf(doc);
     std::string text = TextUtf8(packet);
@@ -229,7 +230,7 @@ void DocSetXAPMetadata(PDDoc doc, ASText packet) {
   });
 }
 
-ASText DocGetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText name) {
+ASText PDDocGetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText name) {
   return Entry("PDDocGetXAPMetadataProperty", [&] {
     PDFLDoc& document = DocumentOf(doc);
     std::string uri = TextUtf8(namespaceURI), property = TextUtf8(name);
@@ -242,8 +243,8 @@ ASText DocGetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText name) {
   });
 }
 
-void DocSetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText prefix, ASText name,
-                               ASText value) {
+void PDDocSetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText prefix, ASText name,
+                                 ASText value) {
   Entry("PDDocSetXAPMetadataProperty", [&] {
     PDFLDoc& document = DocumentOf(doc);
     std::string uri = TextUtf8(namespaceURI), prefixText = TextUtf8(prefix),

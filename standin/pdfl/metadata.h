@@ -17,12 +17,6 @@ void StartMetadata();
 // catalog's new /Metadata stream, for a save that writes the whole document.
 void AddStoredPacket(PDFLDoc& document);
 
-ASText DocGetXAPMetadata(PDDoc doc);
-void DocSetXAPMetadata(PDDoc doc, ASText packet);
-ASText DocGetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText name);
-void DocSetXAPMetadataProperty(PDDoc doc, ASText namespaceURI, ASText prefix, ASText name,
-                               ASText value);
-
 }  // namespace pdfl
 
 #endif

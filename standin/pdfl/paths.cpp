@@ -3,6 +3,7 @@
 #include "atoms.h"
 #include "errors.h"
 #include "handles.h"
+#include "operations.h"
 
 struct PDFLFileSys {};
 
@@ -32,12 +33,12 @@ void ReleaseThreadPaths() {
   Paths().ClearThread();
 }
 
-ASFileSys GetDefaultFileSys() {
+ASFileSys ASGetDefaultFileSys() {
   return Entry("ASGetDefaultFileSys", [&] { return &defaultFileSys; });
 }
 
-ASPathName FileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void* pathSpec,
-                                 const void* mustBeZero) {
+ASPathName ASFileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void* pathSpec,
+                                   const void* mustBeZero) {
   return Entry("ASFileSysCreatePathName", [&] {
     if (fileSys != &defaultFileSys || pathType != Intern("WinUnicodePath") || !pathSpec ||
         mustBeZero)
@@ -51,7 +52,7 @@ ASPathName FileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void*
   });
 }
 
-void FileSysReleasePath(ASFileSys fileSys, ASPathName path) {
+void ASFileSysReleasePath(ASFileSys fileSys, ASPathName path) {
   Entry("ASFileSysReleasePath", [&] {
     CheckFileSys(fileSys);
     if (path)

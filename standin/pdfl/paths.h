@@ -22,12 +22,6 @@ void CheckFileSys(ASFileSys fileSys);
 // Releases the path objects the calling thread made.
 void ReleaseThreadPaths();
 
-// The operations of "AcroSupport".
-ASFileSys GetDefaultFileSys();
-ASPathName FileSysCreatePathName(ASFileSys fileSys, ASAtom pathType, const void* pathSpec,
-                                 const void* mustBeZero);
-void FileSysReleasePath(ASFileSys fileSys, ASPathName path);
-
 }  // namespace pdfl
 
 #endif

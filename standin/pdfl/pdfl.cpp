@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "hooks.h"
 #include "metadata.h"
+#include "operations.h"
 #include "os/thread_block.h"
 #include "paths.h"
 #include "save.h"
@@ -31,14 +32,34 @@ HFTEntry Row(typename RowType<Proc>::Type function) {
   return reinterpret_cast<HFTEntry>(function);
 }
 
-HFTEntry coreTable[kCoreTableSize];
-HFTEntry acroSupportTable[kAcroSupportTableSize];
-HFTEntry pdfLibraryTable[kPDFLibraryTableSize];
-HFTEntry pdModelTable[kPDModelTableSize];
-HFTEntry asExtraTable[kASExtraTableSize];
-HFTEntry pdMetadataTable[kPDMetadataTableSize];
-// The tables whose operations nobody calls are offered all the same.
-HFTEntry emptyTables[9][1];
+enum TableId : int {
+#define PDFL_TABLE(Name, Slot) k##Name##Table,
+#include "pdfl/operations.def"
+};
+
+struct Placement {
+  TableId table;
+  int selector;
+};
+
+constexpr Placement kPlacements[] = {
+#define PDFL_OPERATION(In, Selector, Name, Result, Parameters) {k##In##Table, Selector},
+#include "pdfl/operations.def"
+};
+
+// One past the table's highest selector; a table whose operations nobody
+// calls is offered all the same, with one empty entry.
+constexpr int TableSize(TableId table) {
+  int size = 1;
+  for (const Placement& placement : kPlacements) {
+    if (placement.table == table && placement.selector >= size)
+      size = placement.selector + 1;
+  }
+  return size;
+}
+
+#define PDFL_TABLE(Name, Slot) HFTEntry Name##Table[TableSize(k##Name##Table)];
+#include "pdfl/operations.def"
 
 struct NamedTable {
   const char* name;
@@ -46,24 +67,21 @@ struct NamedTable {
 };
 
 const NamedTable kTables[] = {
-    {"Core", coreTable},
-    {"AcroSupport", acroSupportTable},
-    {"PDFLibrary", pdfLibraryTable},
-    {"Cos", emptyTables[0]},
-    {"PDModel", pdModelTable},
-    {"PDFEditRead", emptyTables[1]},
-    {"PDFEditWrite", emptyTables[2]},
-    {"PDSysFont", emptyTables[3]},
-    {"PagePDEContent", emptyTables[4]},
-    {"PDSWrite", emptyTables[5]},
-    {"PDSRead", emptyTables[6]},
-    {"ASExtra", asExtraTable},
-    {"PDMetadata", pdMetadataTable},
-    {"AcroColorHFT", emptyTables[7]},
-    {"DLExtras", emptyTables[8]},
+#define PDFL_TABLE(Name, Slot) {#Name, Name##Table},
+#include "pdfl/operations.def"
 };
 
-HFT ExtensionMgrGetHFT(ASAtom name, uint32_t version) {
+void FillTables() {
+#define PDFL_OPERATION(In, Selector, Name, Result, Parameters) \
+  In##Table[k##Name##Sel] = Row<Name##Proc>(Name);
+#include "pdfl/operations.def"
+}
+
+[[maybe_unused]] const bool tablesFilled = (FillTables(), true);
+
+}  // namespace
+
+HFT ASExtensionMgrGetHFT(ASAtom name, uint32_t version) {
   return Entry("ASExtensionMgrGetHFT", [&] {
     for (const NamedTable& table : kTables) {
       if (Intern(table.name) != name)
@@ -75,7 +93,7 @@ HFT ExtensionMgrGetHFT(ASAtom name, uint32_t version) {
   });
 }
 
-uint32_t GetVersion(HFT hft) {
+uint32_t HFTGetVersion(HFT hft) {
   return Entry("HFTGetVersion", [&] {
     for (const NamedTable& table : kTables) {
       if (table.table != hft)
@@ -90,7 +108,7 @@ uint32_t GetVersion(HFT hft) {
 // Ends the library on the calling thread: everything it still has open is
 // released, and other threads' work goes on. Atoms and the registered XMP
 // namespaces stay for the next start.
-void Term() {
+void PDFLTerm() {
   Entry("PDFLTerm", [&] {
     CurrentHooks().Count(Event::kEnded);
     CloseThreadDocuments();
@@ -100,53 +118,6 @@ void Term() {
     FreeThreadBlock();
   });
 }
-
-void FillTables() {
-  coreTable[kASPushExceptionFrameSel] = Row<ASPushExceptionFrameProc>(PushFrame);
-  coreTable[kASPopExceptionFrameSel] = Row<ASPopExceptionFrameProc>(PopFrame);
-  coreTable[kASGetExceptionErrorCodeSel] = Row<ASGetExceptionErrorCodeProc>(LastErrorCode);
-  coreTable[kASAtomFromStringSel] = Row<ASAtomFromStringProc>(AtomFromString);
-  coreTable[kASAtomGetStringSel] = Row<ASAtomGetStringProc>(AtomGetString);
-  coreTable[kASExtensionMgrGetHFTSel] = Row<ASExtensionMgrGetHFTProc>(ExtensionMgrGetHFT);
-
-  acroSupportTable[kASGetDefaultFileSysSel] = Row<ASGetDefaultFileSysProc>(GetDefaultFileSys);
-  acroSupportTable[kASFileSysReleasePathSel] = Row<ASFileSysReleasePathProc>(FileSysReleasePath);
-  acroSupportTable[kASFileSysCreatePathNameSel] =
-      Row<ASFileSysCreatePathNameProc>(FileSysCreatePathName);
-  acroSupportTable[kHFTGetVersionSel] = Row<HFTGetVersionProc>(GetVersion);
-
-  pdfLibraryTable[kPDFLTermSel] = Row<PDFLTermProc>(Term);
-
-  pdModelTable[kPDDocOpenSel] = Row<PDDocOpenProc>(DocOpen);
-  pdModelTable[kPDDocCloseSel] = Row<PDDocCloseProc>(DocClose);
-  pdModelTable[kPDDocGetFlagsSel] = Row<PDDocGetFlagsProc>(DocGetFlags);
-  pdModelTable[kPDDocGetVersionSel] = Row<PDDocGetVersionProc>(DocGetVersion);
-  pdModelTable[kPDDocGetInfoSel] = Row<PDDocGetInfoProc>(DocGetInfo);
-  pdModelTable[kPDDocSetInfoSel] = Row<PDDocSetInfoProc>(DocSetInfo);
-  pdModelTable[kPDDocSaveWithParamsSel] = Row<PDDocSaveWithParamsProc>(DocSaveWithParams);
-  pdModelTable[kPDDocPermRequestSel] = Row<PDDocPermRequestProc>(DocPermRequest);
-  pdModelTable[kPDDocGetTrappedSel] = Row<PDDocGetTrappedProc>(DocGetTrapped);
-  pdModelTable[kPDDocSetTrappedSel] = Row<PDDocSetTrappedProc>(DocSetTrapped);
-
-  asExtraTable[kASTextFromUnicodeSel] = Row<ASTextFromUnicodeProc>(TextFromUnicode);
-  asExtraTable[kASTextFromBytesSel] = Row<ASTextFromBytesProc>(TextFromBytes);
-  asExtraTable[kASTextFromScriptBytesSel] = Row<ASTextFromBytesProc>(TextFromScriptBytes);
-  asExtraTable[kASTextDestroySel] = Row<ASTextDestroyProc>(TextDestroy);
-  asExtraTable[kASTextGetUnicodeSel] = Row<ASTextGetUnicodeProc>(TextGetUnicode);
-  asExtraTable[kASTextGetBytesSel] = Row<ASTextGetBytesProc>(TextGetBytes);
-  asExtraTable[kASTextIsEmptySel] = Row<ASTextIsEmptyProc>(TextIsEmpty);
-
-  pdMetadataTable[kPDDocGetXAPMetadataSel] = Row<PDDocGetXAPMetadataProc>(DocGetXAPMetadata);
-  pdMetadataTable[kPDDocSetXAPMetadataSel] = Row<PDDocSetXAPMetadataProc>(DocSetXAPMetadata);
-  pdMetadataTable[kPDDocGetXAPMetadataPropertySel] =
-      Row<PDDocGetXAPMetadataPropertyProc>(DocGetXAPMetadataProperty);
-  pdMetadataTable[kPDDocSetXAPMetadataPropertySel] =
-      Row<PDDocSetXAPMetadataPropertyProc>(DocSetXAPMetadataProperty);
-}
-
-[[maybe_unused]] const bool tablesFilled = (FillTables(), true);
-
-}  // namespace
 
 }  // namespace pdfl
 
@@ -173,7 +144,7 @@ int32_t PDFLInitThreadLocalData(uint32_t* index, uint32_t blockSize) {
 }
 
 HFT PDFLGetCoreHFT(void) {
-  return pdfl::coreTable;
+  return pdfl::CoreTable;
 }
 
 }  // extern "C"

@@ -6,10 +6,12 @@
 
 #include <qpdf/QPDFWriter.hh>
 
-#include "copy_proof.h"
-#include "copy_save.h"
+#include "copy/copy_plan.h"
+#include "copy/copy_proof.h"
+#include "copy/copy_writer.h"
 #include "document.h"
 #include "errors.h"
+#include "operations.h"
 #include "hooks.h"
 #include "metadata.h"
 #include "os/new_file.h"
@@ -112,16 +114,16 @@ bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
   if (CurrentHooks().DamageCopy() && !plan.splices.empty())
     plan.splices.front().at -= 1;
   bool patch = plan.KeepsLengths() && CanTakeTargetsPlace(document.path, target);
-  CopyPlan undo;
+  std::vector<Splice> undo;
   std::unique_ptr<NewFile> file;
   try {
     if (patch) {
-      undo = plan.Undo(*document.source);
+      undo = Undo(plan.splices, *document.source);
       file = std::make_unique<NewFile>(target, document.path);
-      WriteSplices(plan, file->file());
+      WriteSplices(plan.splices, file->file());
     } else {
       file = std::make_unique<NewFile>(target);
-      WriteCopy(*document.source, plan, file->file());
+      WriteCopy(*document.source, plan.splices, file->file());
     }
   } catch (const std::exception&) {
     FailStdio(kPDFLErrFileWrite);
@@ -173,7 +175,7 @@ void SaveRewrite(PDFLDoc& document, const PDDocSaveParams& params, const NativeP
 
 }  // namespace
 
-void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
+void PDDocSaveWithParams(PDDoc doc, PDDocSaveParams* params) {
   Entry(nullptr, [&] {
     PDFLDoc& document = DocumentOf(doc);
     if (!params || params->size < sizeof(PDDocSaveParams) || !params->newPath)

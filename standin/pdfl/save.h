@@ -14,12 +14,12 @@ namespace pdfl {
 // target: without repair, its warnings kept. Throws QPDF's errors.
 std::unique_ptr<QPDF> ReadBack(const std::shared_ptr<InputSource>& saved);
 
-// Writes the whole document to a temporary file beside the target, flushes it
-// to disk and renames it over the target, so that the target is either the
-// old file or the new one, never a mix. The document then reads the new file.
-// A document whose only change is its metadata stream is written by copying
-// its file's bytes (copy_save.h); every other through QPDFWriter.
-void DocSaveWithParams(PDDoc doc, PDDocSaveParams* params);
+// PDDocSaveWithParams writes the whole document to a temporary file beside
+// the target, flushes it to disk and renames it over the target, so that the
+// target is either the old file or the new one, never a mix. The document
+// then reads the new file. A document whose only change is its metadata
+// stream is written by copying its file's bytes (copy/copy_plan.h); every other
+// through QPDFWriter.
 
 }  // namespace pdfl
 

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "handles.h"
+#include "operations.h"
 #include "utf8.h"
 
 namespace pdfl {
@@ -57,7 +58,7 @@ void DestroyThreadTexts() {
   Texts().ClearThread();
 }
 
-ASText TextFromUnicode(const uint16_t* units, int32_t format) {
+ASText ASTextFromUnicode(const uint16_t* units, int32_t format) {
   return Entry("ASTextFromUnicode", [&] {
     if (!units || format != kASTextUTF16HostOrder)
       Fail(kPDFLErrBadParameter);
@@ -65,27 +66,27 @@ ASText TextFromUnicode(const uint16_t* units, int32_t format) {
   });
 }
 
-ASText TextFromBytes(const char* text, int32_t) {
+ASText ASTextFromBytes(const char* text, int32_t) {
   return Entry("ASTextFromBytes", [&] { return FromBytes(text); });
 }
 
-ASText TextFromScriptBytes(const char* text, int32_t) {
+ASText ASTextFromScriptBytes(const char* text, int32_t) {
   return Entry("ASTextFromScriptBytes", [&] { return FromBytes(text); });
 }
 
-void TextDestroy(ASText text) {
+void ASTextDestroy(ASText text) {
   Entry("ASTextDestroy", [&] {
     if (text)
       Texts().Remove(text);
   });
 }
 
-const uint16_t* TextGetUnicode(ASText text) {
+const uint16_t* ASTextGetUnicode(ASText text) {
   return Entry("ASTextGetUnicode",
                [&] { return reinterpret_cast<const uint16_t*>(Texts().Get(text).units.c_str()); });
 }
 
-const char* TextGetBytes(ASText text, int32_t) {
+const char* ASTextGetBytes(ASText text, int32_t) {
   return Entry("ASTextGetBytes", [&] {
     PDFLText& object = Texts().Get(text);
     object.utf8 = Utf16ToUtf8(object.units);
@@ -93,7 +94,7 @@ const char* TextGetBytes(ASText text, int32_t) {
   });
 }
 
-uint16_t TextIsEmpty(ASText text) {
+uint16_t ASTextIsEmpty(ASText text) {
   return Entry("ASTextIsEmpty",
                [&] { return static_cast<uint16_t>(Texts().Get(text).units.empty()); });
 }

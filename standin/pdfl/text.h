@@ -9,7 +9,7 @@
 
 struct PDFLText {
   std::u16string units;
-  std::string utf8;  // filled by TextGetBytes
+  std::string utf8;  // filled by ASTextGetBytes
 };
 
 namespace pdfl {
@@ -24,15 +24,6 @@ ASText NewText(const std::u16string& units);
 std::string TextUtf8(ASText text);
 // Destroys the texts the calling thread made.
 void DestroyThreadTexts();
-
-// The operations of "ASExtra".
-ASText TextFromUnicode(const uint16_t* units, int32_t format);
-ASText TextFromBytes(const char* text, int32_t reserved);
-ASText TextFromScriptBytes(const char* text, int32_t reserved);
-void TextDestroy(ASText text);
-const uint16_t* TextGetUnicode(ASText text);
-const char* TextGetBytes(ASText text, int32_t reserved);
-uint16_t TextIsEmpty(ASText text);
 
 }  // namespace pdfl
 

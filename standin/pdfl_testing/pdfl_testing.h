@@ -47,8 +47,8 @@ struct InitRecordCopy {
 InitRecordCopy LastInitRecord();
 
 // The named operation raises `code` on its call number skip + 1 from now on
-// (and on that call only). The name is the operation's as in pdfl.h, without
-// the "Proc" suffix: "PDDocOpen", "PDDocSaveWithParams", "ASTextFromUnicode", ...
+// (and on that call only). The name is the operation's in operations.def:
+// "PDDocOpen", "PDDocSaveWithParams", "ASTextFromUnicode", ...
 void RaiseIn(const std::string& operation, int skip = 0, ASErrorCode code = kPDFLErrTesting);
 
 // The named operation lets a std::bad_alloc out to its caller on its next

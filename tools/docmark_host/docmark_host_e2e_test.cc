@@ -241,20 +241,32 @@ TEST_F(DocmarkHostTest, FailuresSayWhatWentWrong) {
   EXPECT_EQ(before, pdf_maker::ReadFile(plain));
 }
 
+// Each mistake is named on its own line, by the program's name alone, and
+// the synopsis follows.
 TEST_F(DocmarkHostTest, BadCommandLinesShowTheUsage) {
   std::string file = MakePdf("a.pdf");
-  const std::vector<std::vector<std::string>> lines = {{},
-                                                       {"tag", file},
-                                                       {"check"},
-                                                       {"read"},
-                                                       {"read", "-m", "3", file},
-                                                       {"write", "-x", file},
-                                                       {"write", "-m"}};
-  for (const auto& arguments : lines) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> lines = {
+      {{}, "no command: check, read or write"},
+      {{"tag", file}, "unknown command \"tag\": check, read or write"},
+      {{"check"}, "check needs a path"},
+      {{"read"}, "read needs a path"},
+      {{"read", "-m", "3", file}, "-m is for write only"},
+      {{"check", "-P", file}, "-P is for write only"},
+      {{"write", "-x", file}, "unknown option -x"},
+      {{"check", "--jsn", file}, "unknown option --jsn"},
+      {{"write", "-m"}, "-m needs a value"},
+      {{"check", "-0", file}, "-0 needs --only"},
+      {{"check", "--only", "done", file}, "--only takes tagged, untagged or failed, not \"done\""},
+      {{"check", "--only", "failed", "--json", file}, "--only and --json do not go together"},
+      {{"read", "-q", "--json", file}, "-q and --json do not go together"}};
+  for (const auto& [arguments, what] : lines) {
     Result result = Run(arguments);
     EXPECT_EQ(2, result.exitCode);
-    EXPECT_NE(std::string::npos, result.err.find("usage: docmark_host check [-j jobs]"))
+    EXPECT_EQ(0u,
+              result.err.find("docmark_host: " + what + "\nusage: docmark_host check [-j jobs]"))
         << result.err;
+    EXPECT_EQ(std::string::npos, result.err.find(host_)) << result.err;
+    EXPECT_EQ(std::string::npos, result.err.find(Native(host_))) << result.err;
   }
   // What the tag cannot hold is refused rather than cut.
   for (const char* amount : {"12x", "65536", "-1"}) {
@@ -365,11 +377,6 @@ TEST_F(DocmarkHostTest, DirectoriesWithBadFilesInThem) {
   EXPECT_NE(std::string::npos, Run({"read", a}).out.find("mode: 7\n"));
 }
 
-// On a terminal (script's), a progress line on stderr stays below the
-// results, with the total and the time left once a walk of its own has
-// counted the files; the summary replaces it at the end. The tests above
-// show there is no progress line when stderr is a file. The count of one
-// directory ends long before forty writes.
 // On a Windows console the text goes through the console, which shows a
 // name that is not ASCII as it is, not as its UTF-8 bytes one by one.
 TEST_F(DocmarkHostTest, NamesReadRightOnAWindowsConsole) {
@@ -395,36 +402,54 @@ TEST_F(DocmarkHostTest, NamesReadRightOnAWindowsConsole) {
   EXPECT_NE(std::string::npos, shown.find(Native(report) + ": not tagged")) << shown;
 }
 
+// On a terminal (script's), a progress line on stderr stays below the
+// results, redrawn at most ten times a second, with the total and the time
+// left once a walk of its own has counted the files; the summary replaces it
+// at the end. The tests above show there is no progress line when stderr is
+// a file. The count of one directory ends long before 150 writes.
 TEST_F(DocmarkHostTest, ProgressLineOnATerminal) {
   if (UnderWine() || system("script -V >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "needs script(1) from util-linux to give the program a terminal";
   ASSERT_EQ(0, mkdir(Path("tree").c_str(), 0755));
   std::string a = MakePdf("tree/a.pdf");
-  for (int i = 0; i < 39; ++i)
+  // Enough files for a run of several redraws, a second or so.
+  for (int i = 0; i < 148; ++i)
     WriteBytes(Path("tree/copy " + std::to_string(i) + ".pdf"), pdf_maker::ReadFile(a));
+  // A name that would recolour the terminal is shown escaped.
+  MakePdf("tree/esc\x1b[31mred.pdf");
+  auto start = std::chrono::steady_clock::now();
   Result result =
-      Run({"-qec", Quote(host_) + " write -j 2 " + Quote(Path("tree")), "/dev/null"}, "script");
+      Run({"-qec", Quote(host_) + " write " + Quote(Path("tree")), "/dev/null"}, "script");
+  std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(0, result.exitCode) << result.out;
   EXPECT_NE(std::string::npos, result.out.find(a + ": tagged\n")) << result.out;
-  EXPECT_NE(std::string::npos, result.out.find("/40 files, 0 failed, ")) << result.out;
+  EXPECT_NE(std::string::npos, result.out.find("/150 files, 0 failed, ")) << result.out;
   EXPECT_NE(std::string::npos, result.out.find(" left")) << result.out;
-  std::string summary = " docmark_host: 40 tagged, 0 failed\n";
+  EXPECT_NE(std::string::npos,
+            result.out.find("\"" + Path("tree/esc\\u001b[31mred.pdf") + "\": tagged\n"))
+      << result.out;
+  EXPECT_EQ(std::string::npos, result.out.find("\x1b[31m")) << result.out;
+  std::string summary = "docmark_host: 150 tagged, 0 failed\n";
   EXPECT_EQ(summary, result.out.substr(result.out.size() - summary.size())) << result.out;
+  // At most ten redraws a second, and one at the start.
+  size_t redraws = 0;
+  for (size_t at = 0; (at = result.out.find(" files/s", at)) != std::string::npos; ++at)
+    ++redraws;
+  EXPECT_LE(redraws, 1 + 10 * seconds.count()) << result.out;
 }
 
 // --skip-same leaves a file that carries the same tag as it is, inode and
-// time included; -0 ends each result with a NUL, and a plain line quotes a
-// name that a newline would break.
+// time included; --only with -0 gives the bare paths NUL-ended, and a plain
+// line quotes a name that a newline would break.
 TEST_F(DocmarkHostTest, SkipSameAndLinesForPrograms) {
   std::string a = MakePdf("a.pdf");
   std::string b = MakePdf(UnderWine() ? "b.pdf" : "b\nline.pdf");
   ASSERT_EQ(0, Run({"write", "-m", "3", "-A", a, b}).exitCode);
   struct stat before, after;
   ASSERT_EQ(0, stat(a.c_str(), &before));
-  Result again = Run({"write", "--skip-same", "-m", "3", "-A", "-0", a, b});
+  Result again = Run({"write", "--skip-same", "-m", "3", "-A", "--only", "tagged", "-0", a, b});
   EXPECT_EQ(0, again.exitCode) << again.err;
-  EXPECT_EQ(Native(a) + ": skipped, same tag" + '\0' + Native(b) + ": skipped, same tag" + '\0',
-            again.out);
+  EXPECT_EQ(Native(a) + '\0' + Native(b) + '\0', again.out);
   EXPECT_EQ("docmark_host: 0 tagged, 2 skipped, 0 failed\n", again.err);
   ASSERT_EQ(0, stat(a.c_str(), &after));
   EXPECT_EQ(before.st_ino, after.st_ino);
@@ -437,6 +462,72 @@ TEST_F(DocmarkHostTest, SkipSameAndLinesForPrograms) {
   if (!UnderWine()) {
     EXPECT_EQ("\"" + Path("b\\u000aline.pdf") + "\": tagged\n", Run({"check", b}).out);
   }
+}
+
+// --only names the files of one kind by their bare paths, which -0 ends
+// with a NUL for xargs -0; a read counts a file without a tag as untagged.
+// -q prints nothing but the failures.
+TEST_F(DocmarkHostTest, OnlyAndQuietForPrograms) {
+  ASSERT_EQ(0, mkdir(Path("tree").c_str(), 0755));
+  std::string tagged = MakePdf("tree/a tagged.pdf");
+  std::string untagged = MakePdf("tree/b untagged.pdf");
+  std::string broken = Path("tree/c broken.pdf");
+  WriteBytes(broken, "not a PDF\n");
+  ASSERT_EQ(0, Run({"write", tagged}).exitCode);
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> asked = {
+      {{"check", "--only", "tagged", "-0"}, Native(tagged) + '\0'},
+      {{"check", "--only", "untagged", "-0"}, Native(untagged) + '\0' + Native(broken) + '\0'},
+      {{"read", "--only", "untagged"}, Native(untagged) + "\n"},
+      {{"read", "--only", "failed", "-0"}, Native(broken) + '\0'}};
+  for (const auto& [arguments, out] : asked) {
+    std::vector<std::string> line = arguments;
+    line.push_back(Path("tree"));
+    EXPECT_EQ(out, Run(line).out);
+  }
+  Result quiet = Run({"write", "-q", Path("tree")});
+  EXPECT_EQ(1, quiet.exitCode);
+  EXPECT_EQ("", quiet.out);
+  EXPECT_EQ("docmark_host: " + Native(broken) + ": not a PDF, or damaged\n", quiet.err);
+  EXPECT_EQ(0, Run({"check", "-q", tagged, untagged}).exitCode);
+}
+
+// The library DOCMARK_LIBRARY names comes first, and alone: a copy of the
+// program far from the kit finds it there, and a name that is wrong is an
+// error even where the kit's library would be found.
+TEST_F(DocmarkHostTest, TheLibraryThatTheEnvironmentNames) {
+  std::string bin = std::filesystem::path(host_).parent_path();
+  std::string library = UnderWine() ? bin + "/docmark.dll" : bin + "/../lib/libdocmark.so.7";
+  ASSERT_EQ(0, mkdir(Path("far").c_str(), 0755));
+  std::string copy = Path(UnderWine() ? "far/docmark_host.exe" : "far/docmark_host");
+  ASSERT_EQ(0, system(("cp " + Quote(host_) + " " + Quote(copy)).c_str()));
+  std::string file = MakePdf("a.pdf");
+
+  ASSERT_EQ(0, setenv("DOCMARK_LIBRARY", Native(library).c_str(), 1));
+  Result named = Run({"write", "-m", "3", file}, copy);
+  ASSERT_EQ(0, setenv("DOCMARK_LIBRARY", Native(Path("none.so")).c_str(), 1));
+  Result wrong = Run({"check", file});
+  unsetenv("DOCMARK_LIBRARY");
+  EXPECT_EQ(0, named.exitCode) << named.err;
+  EXPECT_EQ(Native(file) + ": tagged\n", named.out);
+  EXPECT_EQ(2, wrong.exitCode);
+  EXPECT_EQ(0u, wrong.err.find("docmark_host: cannot load docmark: ")) << wrong.err;
+  EXPECT_NE(std::string::npos, wrong.err.find("none.so")) << wrong.err;
+}
+
+// -P sets a written file's modification time back as it was.
+TEST_F(DocmarkHostTest, KeepsTheModificationTime) {
+  std::string file = MakePdf("a.pdf");
+  struct timespec times[2] = {{1000000000, 0}, {1234567890, 0}};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, file.c_str(), times, 0));
+  std::string before = pdf_maker::ReadFile(file);
+  Result write = Run({"write", "-P", "-m", "3", file});
+  EXPECT_EQ(0, write.exitCode) << write.err;
+  EXPECT_NE(before, pdf_maker::ReadFile(file));
+  struct stat status;
+  ASSERT_EQ(0, stat(file.c_str(), &status));
+  EXPECT_EQ(1234567890, status.st_mtim.tv_sec);
+  EXPECT_EQ(0, status.st_mtim.tv_nsec);
 }
 
 size_t CountLines(const std::string& text) {
@@ -543,6 +634,43 @@ TEST_F(DocmarkHostTest, TagsReadTheSameOnLinuxAndWindows) {
     EXPECT_EQ(0, windows.exitCode) << windows.err;
     EXPECT_EQ(posix.out, windows.out);
   }
+}
+
+// Under Wine: a file that another program holds open, sharing read and
+// write but not delete, cannot be replaced by a save; that is told as the
+// file being in use, and the file is left as it was.
+TEST_F(DocmarkHostTest, AFileHeldOpenIsInUse) {
+  const char* holder = getenv("DOCMARK_HOLD_OPEN");
+  if (!UnderWine() || !holder)
+    GTEST_SKIP() << "DOCMARK_HOLD_OPEN names the Windows program that holds a file open";
+  std::string file = MakePdf("held.pdf");
+  std::string before = pdf_maker::ReadFile(file);
+  int input[2], output[2];
+  ASSERT_EQ(0, pipe(input));
+  ASSERT_EQ(0, pipe(output));
+  pid_t child = fork();
+  ASSERT_NE(-1, child);
+  if (child == 0) {
+    if (dup2(input[0], 0) < 0 || dup2(output[1], 1) < 0)
+      _exit(126);
+    close(input[1]);
+    close(output[0]);
+    execlp("wine", "wine", holder, Native(file).c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(input[0]);
+  close(output[1]);
+  char said[5] = {};
+  ASSERT_EQ(4, read(output[0], said, 4));
+  ASSERT_EQ("held", std::string(said));
+  Result write = Run({"write", "--json", file});
+  close(input[1]);
+  close(output[0]);
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  EXPECT_EQ(1, write.exitCode);
+  EXPECT_NE(std::string::npos, write.out.find("\"reason\": \"in-use\"")) << write.out;
+  EXPECT_EQ(before, pdf_maker::ReadFile(file));
 }
 
 // The start-up record lists the Resource\Font folder beside the host's

@@ -1,23 +1,43 @@
 #include "file_reason.h"
 
+#include <cstring>
 #include <regex>
+
+#include "reason_table.h"
 
 namespace {
 
-// Writers put the encryption dictionary and the trailer that names it at one
-// end of the file or the other.
-const size_t kEndLength = 64 * 1024;
+using namespace reason_table;
 
-const Reason kPasswordProtected = {"password-protected", "password-protected"};
-const Reason kChangesForbidden = {"changes-forbidden", "changes forbidden by its encryption"};
-const Reason kNotAPdf = {"not-a-pdf", "not a PDF, or damaged"};
-const Reason kNoTag = {"no-tag", "no valid tag"};
+Reason Named(const char* code, const std::string& text = "") {
+  for (const Text& reason : kReasons) {
+    if (strcmp(reason.code, code) == 0)
+      return {code, text.empty() ? reason.words : text};
+  }
+  return {code, text};
+}
+
+#ifdef _WIN32
+// The reasons the list names read as on POSIX, whatever the system's
+// language; others as Windows words them.
+const bool kListWordsFirst = true;
+#else
+const bool kListWordsFirst = false;
+#endif
+
+Reason FromSystemError(const FileCheck& check) {
+  for (const KnownError& known : kSystemErrors) {
+    if (known.error == check.error)
+      return Named(known.code, kListWordsFirst ? "" : check.text);
+  }
+  return Named("system", check.text);
+}
 
 // /P of the standard security handler's dictionary; false when it is not
 // among these bytes.
 bool FindPermissions(const std::string& bytes, long long& permissions) {
-  static const std::regex handler(R"(/Filter\s*/Standard\b)");
-  static const std::regex entry(R"(/P\s*(-?\d+)(?![\d.]|\s+\d+\s+R))");
+  static const std::regex handler(kStandardHandler);
+  static const std::regex entry(kPermissions);
   std::smatch found;
   if (!std::regex_search(bytes, found, handler))
     return false;
@@ -31,47 +51,50 @@ bool FindPermissions(const std::string& bytes, long long& permissions) {
   return true;
 }
 
+// Whether the fact a refusal rule names holds of the file's ends.
+bool Holds(const std::string& fact, const std::string& head, const std::string& ends) {
+  long long permissions = 0;
+  if (fact == "header")
+    return head.find(kHeader) < kHeaderWithin;
+  if (fact == "encrypted")
+    return ends.find(kEncrypted) != std::string::npos;
+  if (fact == "may_modify")
+    return FindPermissions(ends, permissions) && (permissions & kMayModify);
+  return false;
+}
+
 }  // namespace
 
 Reason SystemReason(const FileCheck& check) {
   switch (check.state) {
     case FileState::kUsable:
       return {};
-    case FileState::kNotFound:
-      return {"not-found", check.text};
-    case FileState::kNotReadable:
-      return {"not-readable", check.text};
+    case FileState::kSystemError:
+      return FromSystemError(check);
     case FileState::kNotWritable:
-      return {"not-writable", check.text};
+      return Named("not-writable");
+    case FileState::kFolderNotWritable:
+      return Named("not-writable", kFolderNotWritable);
     case FileState::kDirectory:
-      return {"is-a-directory", check.text};
+      return Named("is-a-directory", check.text);
     case FileState::kNotAFile:
-      return {"not-a-file", check.text};
-    case FileState::kInUse:
-      return {"in-use", check.text};
-    case FileState::kOther:
       break;
   }
-  return {"system", check.text};
+  return Named("not-a-file");
 }
 
 Reason RefusalReason(const char* path, bool writing) {
   std::string head, tail;
   if (!ReadFileEnds(path, kEndLength, head, tail))
-    return kNotAPdf;
+    head.clear(), tail.clear();
   return RefusalReason(head, tail, writing);
 }
 
 Reason RefusalReason(const std::string& head, const std::string& tail, bool writing) {
-  if (head.find("%PDF-") >= 1024)
-    return kNotAPdf;
   std::string ends = head + "\n" + tail;
-  if (ends.find("/Encrypt") == std::string::npos)
-    return writing ? kNotAPdf : kNoTag;
-  // Modification allowed (bit 4 of /P) and still refused: the file needs its
-  // password to open. A read may as well have found no tag.
-  long long permissions = 0;
-  if (!FindPermissions(ends, permissions) || !(permissions & 8))
-    return kChangesForbidden;
-  return writing ? kPasswordProtected : kNoTag;
+  for (const RefusalRule& rule : kRefusal) {
+    if (!Holds(rule.unless, head, ends))
+      return Named(writing ? rule.write : rule.read);
+  }
+  return Named("not-a-pdf");
 }

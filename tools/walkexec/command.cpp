@@ -1,8 +1,10 @@
 #include "command.h"
 
+#include "quoting.h"
+
 std::wstring commandLineForFile(const std::wstring& path, const std::wstring& command) {
   std::wstring line = command;
-  replaceAll(line, L"@path", platform::quotePath(path));
+  replaceAll(line, L"@path", os::quotePath(path));
   return line;
 }
 

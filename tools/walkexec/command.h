@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "system.h"
-
 // The template with every "@path" replaced by the quoted path.
 std::wstring commandLineForFile(const std::wstring& path, const std::wstring& command);
 

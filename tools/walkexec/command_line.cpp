@@ -4,15 +4,15 @@
 
 #include <boost/format.hpp>
 
-#include "system.h"
+#include "console.h"
 
 void printUsage(const std::wstring& programName) {
-  platform::writeError(
+  os::writeError(
       (boost::wformat(L"\nUsage: %s [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] "
                       L"[-l \"joblog\" [-r]] [-j jobs [-k]] [-s K/N] path[ path...]\n\n") %
        programName)
           .str());
-  platform::writeError(
+  os::writeError(
       L"Executes a command on a set of files.\n"
       L"\n"
       L"Options:\n"
@@ -57,9 +57,9 @@ void printUsage(const std::wstring& programName) {
       L"                             are specified.\n"
       L"\n"
       L"Examples:\n");
-  platform::writeError(
+  os::writeError(
       (boost::wformat(L"    %s -p *.txt -c \"notepad @path\" C:\\\n") % programName).str());
-  platform::writeError(L"    (finds all text files on the C: drive and opens them in Notepad)\n\n");
+  os::writeError(L"    (finds all text files on the C: drive and opens them in Notepad)\n\n");
   exit(-1);
 }
 

@@ -19,7 +19,8 @@ TEST(SplitPatterns, CommasEndPiecesAndOnlyALastEmptyPieceIsDropped) {
       {L" a b ,c", {L" a b ", L"c"}},
       {L"*.c;*.h", {L"*.c;*.h"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(splitPatterns(c.argument), c.patterns) << c.argument;
+  for (const Case& c : cases)
+    EXPECT_EQ(splitPatterns(c.argument), c.patterns) << c.argument;
 }
 
 }  // namespace

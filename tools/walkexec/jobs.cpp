@@ -5,6 +5,8 @@
 #include <boost/format.hpp>
 
 #include "command.h"
+#include "console.h"
+#include "text.h"
 
 namespace {
 // Kept in order, results that wait for an earlier command are held, up to
@@ -21,7 +23,7 @@ Jobs::Jobs(const std::wstring& command, RunLogs& logs, unsigned jobs, bool keepO
       room_(runner_.capacity()) {}
 
 void Jobs::run(const std::wstring& path) {
-  if (!logs_.succeeded.empty() && logs_.succeeded.count(platform::utf16leBytes(path)))
+  if (!logs_.succeeded.empty() && logs_.succeeded.count(os::utf16leBytes(path)))
     return;
   if (jobs_ == 1) {
     int exitCode = 0;
@@ -44,8 +46,8 @@ void Jobs::finish() {
     else
       waitForOne();
   }
-  if (runner_.interrupted())
-    runner_.endByInterrupt();
+  if (runner_.interrupts().interrupted())
+    runner_.interrupts().endProcess();
 }
 
 size_t Jobs::running() const {
@@ -71,10 +73,10 @@ void Jobs::startWaiting() {
     }
     blocked_ = false;
     int number = runner_.start(commandLineForFile(waiting_.front(), command_));
-    if (number == platform::CommandRunner::kInterrupted) {
+    if (number == os::CommandRunner::kInterrupted) {
       while (!started_.empty())
         waitForOne();
-      runner_.endByInterrupt();
+      runner_.interrupts().endProcess();
     }
     started_.push_back({waiting_.front(), number, false, 0});
     waiting_.pop_front();
@@ -93,11 +95,11 @@ void Jobs::waitForOne() {
                             [&](const Started& s) { return !s.ended && s.number == number; });
   if (!started) {
     std::wstring path = ended->path;
-    platform::OutputLoss nothingHeld;
+    os::OutputLoss nothingHeld;
     runner_.writeOutput(number, nothingHeld);
     started_.erase(ended);
     // An interrupt came first: nothing starts any more.
-    if (runner_.startError().empty() || runner_.interrupted())
+    if (runner_.startError().empty() || runner_.interrupts().interrupted())
       return;
     if (running() == 0)
       return giveUp(path);
@@ -125,24 +127,23 @@ void Jobs::waitForOne() {
 void Jobs::write(const Started& started) {
   if (started.exitCode != 0)
     logs_.failures.append(started.exitCode, started.path);
-  platform::OutputLoss loss;
+  os::OutputLoss loss;
   if (runner_.writeOutput(started.number, loss))
     return;
-  const wchar_t* what = loss.what == platform::OutputLoss::kNotRead       ? L"read"
-                        : loss.what == platform::OutputLoss::kNotHeld     ? L"hold"
-                        : loss.what == platform::OutputLoss::kNotReadBack ? L"read back"
-                                                                          : L"write";
-  platform::writeError(
-      (boost::wformat(L"walkexec: cannot %s the output of the command for %s: %s\n") % what %
-       started.path % loss.reason)
-          .str());
+  const wchar_t* what = loss.what == os::OutputLoss::kNotRead       ? L"read"
+                        : loss.what == os::OutputLoss::kNotHeld     ? L"hold"
+                        : loss.what == os::OutputLoss::kNotReadBack ? L"read back"
+                                                                    : L"write";
+  os::writeError((boost::wformat(L"walkexec: cannot %s the output of the command for %s: %s\n") %
+                  what % started.path % loss.reason)
+                     .str());
   failed_ = true;
 }
 
 void Jobs::giveUp(const std::wstring& path) {
-  platform::writeError((boost::wformat(L"walkexec: cannot start the command for %s: %s\n") % path %
-                        runner_.startError())
-                           .str());
+  os::writeError((boost::wformat(L"walkexec: cannot start the command for %s: %s\n") % path %
+                  runner_.startError())
+                     .str());
   logs_.jobs.append(-1, path);
   logs_.failures.append(-1, path);
   failed_ = true;

@@ -11,8 +11,8 @@
 #include <deque>
 #include <string>
 
+#include "command_runner.h"
 #include "logs.h"
-#include "system.h"
 
 // The most commands at once that -j takes.
 const unsigned kMaxJobs = 256;
@@ -54,7 +54,7 @@ class Jobs {
   RunLogs& logs_;
   const unsigned jobs_;
   const bool keepOrder_;
-  platform::CommandRunner runner_;
+  os::CommandRunner runner_;
   const size_t room_;                 // Commands at once: the runner's capacity.
   std::deque<Started> started_;       // In the order they started; only unwritten ones.
   std::deque<std::wstring> waiting_;  // To start: those that could not start first.

@@ -2,7 +2,9 @@
 
 #include <boost/format.hpp>
 
-#include "system.h"
+#include "console.h"
+#include "text.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ std::string unescape(const std::string& bytes) {
 // unit holds, and adds the missing line end.
 bool endLastLine(const std::wstring& path, std::string& log, std::wstring& reason) {
   if (log.size() % 2 != 0) {
-    if (!platform::truncateFile(path, log.size() - 1, reason))
+    if (!os::truncateFile(path, log.size() - 1, reason))
       return false;
     log.pop_back();
   }
@@ -42,7 +44,7 @@ bool endLastLine(const std::wstring& path, std::string& log, std::wstring& reaso
                log.compare(log.size() - kLineEnd.size(), kLineEnd.size(), kLineEnd) == 0;
   if (log.empty() || ended)
     return true;
-  if (!platform::appendWhole(path, kLineEnd, reason))
+  if (!os::appendWhole(path, kLineEnd, reason))
     return false;
   log += kLineEnd;
   return true;
@@ -57,13 +59,12 @@ void ExitLog::append(int exitCode, const std::wstring& path) {
   if (path_.empty())
     return;
   const std::wstring& shown = paths_ == kEscaped ? escapePath(path) : path;
-  std::string line =
-      platform::utf16leBytes((boost::wformat(L"%d,%s\r\n") % exitCode % shown).str());
+  std::string line = os::utf16leBytes((boost::wformat(L"%d,%s\r\n") % exitCode % shown).str());
   std::wstring reason;
-  if (platform::appendWhole(path_, line, reason))
+  if (os::appendWhole(path_, line, reason))
     return;
   if (!lost_)
-    platform::writeError(
+    os::writeError(
         (boost::wformat(L"walkexec: cannot write the %s %s: %s\n") % name_ % path_ % reason).str());
   lost_ = true;
 }
@@ -86,7 +87,7 @@ std::wstring escapePath(const std::wstring& path) {
 bool resumeFrom(const std::wstring& path, std::unordered_set<std::string>& paths,
                 std::wstring& reason) {
   std::string log;
-  if (!platform::readWhole(path, log, reason))
+  if (!os::readWhole(path, log, reason))
     return false;
   // Code units are two bytes: a match at an odd offset is none.
   size_t at = 0;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "system.h"
+#include "text.h"
 
 namespace {
 
@@ -63,17 +63,17 @@ TEST_F(LogFailure, TheJobLogReadsBackEveryPathAndMendsItsCutEnd) {
   std::wstring reason;
   ASSERT_TRUE(resumeFrom(wide, succeeded, reason)) << std::string(reason.begin(), reason.end());
   for (const std::wstring& name : names)
-    expected.insert(platform::utf16leBytes(name));
+    expected.insert(os::utf16leBytes(name));
   EXPECT_EQ(succeeded, expected);
 
   // Older lines: a '|' before anything else is itself.
-  std::ofstream(path, std::ios::binary) << platform::utf16leBytes(L"0,x|y\r\n0,z|\r\n");
+  std::ofstream(path, std::ios::binary) << os::utf16leBytes(L"0,x|y\r\n0,z|\r\n");
   succeeded.clear();
   ASSERT_TRUE(resumeFrom(wide, succeeded, reason));
-  EXPECT_EQ(succeeded, (std::unordered_set<std::string>{platform::utf16leBytes(L"x|y"),
-                                                        platform::utf16leBytes(L"z|")}));
+  EXPECT_EQ(succeeded,
+            (std::unordered_set<std::string>{os::utf16leBytes(L"x|y"), os::utf16leBytes(L"z|")}));
 
-  const std::string done = platform::utf16leBytes(L"0,a\r\n");
+  const std::string done = os::utf16leBytes(L"0,a\r\n");
   for (const std::string& cut : {done + "0", done + std::string("0\0,\0b", 5),
                                  done + std::string(5, '\0'), done + std::string("\r\0", 2)}) {
     std::ofstream(path, std::ios::binary) << cut;
@@ -86,8 +86,8 @@ TEST_F(LogFailure, TheJobLogReadsBackEveryPathAndMendsItsCutEnd) {
     ExitLog(wide, L"job log", ExitLog::kEscaped).append(0, L"c");
     succeeded.clear();
     ASSERT_TRUE(resumeFrom(wide, succeeded, reason));
-    EXPECT_EQ(succeeded, (std::unordered_set<std::string>{platform::utf16leBytes(L"a"),
-                                                          platform::utf16leBytes(L"c")}));
+    EXPECT_EQ(succeeded,
+              (std::unordered_set<std::string>{os::utf16leBytes(L"a"), os::utf16leBytes(L"c")}));
   }
 
   // A first line cut shorter than a line end.
@@ -97,7 +97,7 @@ TEST_F(LogFailure, TheJobLogReadsBackEveryPathAndMendsItsCutEnd) {
   ExitLog(wide, L"job log", ExitLog::kEscaped).append(0, L"c");
   succeeded.clear();
   ASSERT_TRUE(resumeFrom(wide, succeeded, reason));
-  EXPECT_EQ(succeeded, (std::unordered_set<std::string>{platform::utf16leBytes(L"c")}));
+  EXPECT_EQ(succeeded, (std::unordered_set<std::string>{os::utf16leBytes(L"c")}));
 }
 
 }  // namespace

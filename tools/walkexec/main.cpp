@@ -3,12 +3,13 @@
 
 #include <boost/format.hpp>
 
+#include "arguments.h"
 #include "command_line.h"
+#include "console.h"
 #include "getopt.h"
 #include "jobs.h"
 #include "search.h"
 #include "shard.h"
-#include "system.h"
 
 namespace {
 
@@ -27,14 +28,61 @@ bool parseJobs(const std::wstring& text, unsigned& jobs) {
 
 // The reason for the usage text, in the getopt library's form.
 [[noreturn]] void badValue(const std::wstring& programName, const std::wstring& reason) {
-  platform::writeError((boost::wformat(L"%s: %s\n") % programName % reason).str());
+  os::writeError((boost::wformat(L"%s: %s\n") % programName % reason).str());
   printUsage(programName);
+}
+
+// -s K/N, or K and N from a Slurm job array.
+void takeShard(const std::wstring& programName, const std::wstring& value, Shard& shard) {
+  if (value == L"slurm") {
+    if (!slurmShard(shard))
+      badValue(programName,
+               L"-s slurm: not a task of an evenly spaced Slurm job array "
+               L"(SLURM_ARRAY_TASK_ID, _MIN, _MAX, _COUNT)");
+  } else if (!parseShard(value, shard)) {
+    badValue(programName, L"bad shard (K/N with K below N) -- " + value);
+  }
+}
+
+// One option that getopt_w returned, with its argument in optarg_w; the
+// usage text for anything it did not recognise.
+void takeOption(const std::wstring& programName, int option, std::vector<std::wstring>& patterns,
+                RunSettings& settings) {
+  switch (option) {
+    case L'c':
+      settings.command = optarg_w;
+      break;
+    case L'e':
+      settings.errorLog = optarg_w;
+      break;
+    case L'l':
+      settings.jobLog = optarg_w;
+      break;
+    case L'r':
+      settings.resume = true;
+      break;
+    case L'p':
+      patterns = splitPatterns(optarg_w);
+      break;
+    case L'j':
+      if (!parseJobs(optarg_w, settings.jobs))
+        badValue(programName, L"bad job count (1 to 256) -- " + std::wstring(optarg_w));
+      break;
+    case L'k':
+      settings.keepOrder = true;
+      break;
+    case L's':
+      takeShard(programName, optarg_w, settings.shard);
+      break;
+    default:
+      printUsage(programName);
+  }
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  std::vector<std::wstring> arguments = platform::wideArguments(argc, argv);
+  std::vector<std::wstring> arguments = os::wideArguments(argc, argv);
   std::vector<wchar_t*> argumentVector;
   for (std::wstring& argument : arguments)
     argumentVector.push_back(&argument[0]);
@@ -46,44 +94,8 @@ int main(int argc, char* argv[]) {
   RunSettings settings;
   const std::wstring programName = arguments.empty() ? std::wstring() : arguments[0];
 
-  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:l:rj:ks:")) != -1;) {
-    switch (option) {
-      case L'c':
-        settings.command = optarg_w;
-        break;
-      case L'e':
-        settings.errorLog = optarg_w;
-        break;
-      case L'l':
-        settings.jobLog = optarg_w;
-        break;
-      case L'r':
-        settings.resume = true;
-        break;
-      case L'p':
-        patterns = splitPatterns(optarg_w);
-        break;
-      case L'j':
-        if (!parseJobs(optarg_w, settings.jobs))
-          badValue(programName, L"bad job count (1 to 256) -- " + std::wstring(optarg_w));
-        break;
-      case L'k':
-        settings.keepOrder = true;
-        break;
-      case L's':
-        if (std::wstring(optarg_w) == L"slurm") {
-          if (!slurmShard(settings.shard))
-            badValue(programName,
-                     L"-s slurm: not a task of an evenly spaced Slurm job array "
-                     L"(SLURM_ARRAY_TASK_ID, _MIN, _MAX, _COUNT)");
-        } else if (!parseShard(optarg_w, settings.shard)) {
-          badValue(programName, L"bad shard (K/N with K below N) -- " + std::wstring(optarg_w));
-        }
-        break;
-      default:
-        printUsage(programName);
-    }
-  }
+  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:l:rj:ks:")) != -1;)
+    takeOption(programName, option, patterns, settings);
   if (settings.resume && settings.jobLog.empty())
     badValue(programName, L"-r resumes from the job log that -l names");
   if (optind >= count)

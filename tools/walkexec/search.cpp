@@ -4,14 +4,16 @@
 
 #include <boost/format.hpp>
 
+#include "console.h"
+#include "shell_match.h"
+
 namespace {
 
 // Names a directory that the search could not read; false when it could.
-bool tellUnread(const std::wstring& directory, const platform::DirectorySearch& search,
-                bool& unread) {
+bool tellUnread(const std::wstring& directory, const os::DirectorySearch& search, bool& unread) {
   if (search.error().empty())
     return false;
-  platform::writeError(
+  os::writeError(
       (boost::wformat(L"walkexec: cannot read %s: %s\n") % directory % search.error()).str());
   unread = true;
   return true;
@@ -26,7 +28,7 @@ bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std:
                   {}};
   std::wstring reason;
   if (settings.resume && !resumeFrom(settings.jobLog, logs.succeeded, reason)) {
-    platform::writeError(
+    os::writeError(
         (boost::wformat(L"walkexec: cannot read the job log %s: %s\n") % settings.jobLog % reason)
             .str());
     return false;
@@ -37,7 +39,7 @@ bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std:
   uint32_t processed = 0;
   bool unread = false;
   for (const std::wstring& path : paths) {
-    std::vector<platform::DirectoryId> chain;
+    std::vector<os::DirectoryId> chain;
     walkDirectory(ticker, processed, path, joinPath(path, L"").size(), patterns, settings.shard,
                   running, chain, unread);
   }
@@ -47,21 +49,21 @@ bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std:
 
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
                    size_t rootLength, const std::vector<std::wstring>& patterns, const Shard& shard,
-                   Jobs& jobs, std::vector<platform::DirectoryId>& chain, bool& unread) {
-  platform::DirectoryId id;
-  bool known = platform::directoryId(directory, id);
+                   Jobs& jobs, std::vector<os::DirectoryId>& chain, bool& unread) {
+  os::DirectoryId id;
+  bool known = os::directoryId(directory, id);
   if (known) {
     if (std::find(chain.begin(), chain.end(), id) != chain.end())
       return;
     chain.push_back(id);
   }
 
-  platform::DirectoryEntry entry;
+  os::DirectoryEntry entry;
   bool told = false;  // Once for the directory, whichever of its searches fails.
   for (const std::wstring& pattern : patterns) {
-    platform::DirectorySearch search(joinPath(directory, pattern));
+    os::DirectorySearch search(joinPath(directory, pattern));
     while (search.next(entry)) {
-      if (!platform::shellMatch(entry.name, pattern))
+      if (!os::shellMatch(entry.name, pattern))
         continue;
       ticker.tick(processed);
       if (entry.isDirectory)
@@ -78,7 +80,7 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
   // Collected first, so that no search stays open across the recursion.
   std::vector<std::wstring> subdirectories;
   {
-    platform::DirectorySearch search(joinPath(directory, L"*"));
+    os::DirectorySearch search(joinPath(directory, L"*"));
     while (search.next(entry)) {
       ticker.tick(processed);
       if (entry.isDirectory && entry.name != L"." && entry.name != L"..")
@@ -97,7 +99,7 @@ void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstri
 
 // An empty directory path stands for the current directory: the name alone.
 std::wstring joinPath(const std::wstring& directory, const std::wstring& name) {
-  if (directory.empty() || directory.back() == platform::kPathSeparator)
+  if (directory.empty() || directory.back() == os::kPathSeparator)
     return directory + name;
-  return directory + platform::kPathSeparator + name;
+  return directory + os::kPathSeparator + name;
 }

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "directory_id.h"
+#include "directory_search.h"
 #include "jobs.h"
 #include "progress.h"
 #include "shard.h"
-#include "system.h"
 
 // What a run is asked to do besides walking.
 struct RunSettings {
@@ -38,7 +39,7 @@ bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std:
 // standard error and sets `unread`; the rest is walked.
 void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
                    size_t rootLength, const std::vector<std::wstring>& patterns, const Shard& shard,
-                   Jobs& jobs, std::vector<platform::DirectoryId>& chain, bool& unread);
+                   Jobs& jobs, std::vector<os::DirectoryId>& chain, bool& unread);
 
 // The directory path, a separator unless it already ends in one, the name.
 std::wstring joinPath(const std::wstring& directory, const std::wstring& name);

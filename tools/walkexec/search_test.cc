@@ -5,7 +5,7 @@
 namespace {
 
 TEST(JoinPath, AddsOneSeparatorUnlessThePathEndsInOne) {
-  const std::wstring sep(1, platform::kPathSeparator);
+  const std::wstring sep(1, os::kPathSeparator);
   EXPECT_EQ(joinPath(L"dir", L"a.txt"), L"dir" + sep + L"a.txt");
   EXPECT_EQ(joinPath(L"dir" + sep, L"a.txt"), L"dir" + sep + L"a.txt");
   EXPECT_EQ(joinPath(L".", L"*"), L"." + sep + L"*");

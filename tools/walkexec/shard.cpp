@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "system.h"
+#include "directory_search.h"
+#include "text.h"
 
 namespace {
 
@@ -35,10 +36,10 @@ bool environmentNumber(const char* name, uint32_t& number) {
 uint32_t Shard::pathHash(const std::wstring& relativePath) {
   std::wstring path = relativePath;
   for (wchar_t& c : path)
-    if (c == platform::kPathSeparator)
+    if (c == os::kPathSeparator)
       c = L'/';
   uint32_t hash = 2166136261u;
-  for (unsigned char byte : platform::utf16leBytes(path)) {
+  for (unsigned char byte : os::utf16leBytes(path)) {
     hash ^= byte;
     hash *= 16777619u;
   }

@@ -11,6 +11,11 @@
 #include <stdbool.h>
 #include <stdint.h>
 
+// The kit's version, which the library writes into every tag.
+#define DOCMARK_VERSION_MAJOR 7
+#define DOCMARK_VERSION_MINOR 9
+#define DOCMARK_VERSION_PATCH 9
+
 // File paths are NUL-terminated UTF-16. On POSIX, where names are bytes, a
 // byte b of a name that is not UTF-8 is passed as the lone surrogate U+DC00+b
 // (Python's "surrogateescape", PEP 383).

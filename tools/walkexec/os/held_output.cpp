@@ -3,20 +3,17 @@
 #include <cerrno>
 #include <new>
 
-namespace platform {
+#include "console.h"
+#include "error_text.h"
+#include "temporary_file.h"
+
+namespace os {
 
 namespace {
 // Per stream of a command: enough for what most commands print, small
 // enough for many commands held at once.
 const size_t kInMemory = 64 * 1024;
 }  // namespace
-
-bool FileBudget::take() {
-  size_t left = left_.load();
-  while (left > 0 && !left_.compare_exchange_weak(left, left - 1)) {
-  }
-  return left > 0;
-}
 
 HeldOutput::~HeldOutput() {
   closeFile();
@@ -115,4 +112,4 @@ bool writeHeld(HeldOutput (&held)[2], OutputLoss& loss, bool& outputClosed) {
   return whole;
 }
 
-}  // namespace platform
+}  // namespace os

@@ -1,30 +1,22 @@
 // A command's output while it runs several at a time: held until it is
 // written whole, in memory up to a limit and beyond it in a temporary file,
 // so that no output is lost however much there is.
-#ifndef PLATFORM_SYSTEM_HELD_OUTPUT_H
-#define PLATFORM_SYSTEM_HELD_OUTPUT_H
+#ifndef WALKEXEC_OS_HELD_OUTPUT_H
+#define WALKEXEC_OS_HELD_OUTPUT_H
 
-#include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-#include "system.h"
+#include "descriptor_budget.h"
 
-namespace platform {
+namespace os {
 
-// How many temporary files held output may keep open at once, so that it
-// never takes the descriptors that starting commands needs. Taken from any
-// thread.
-class FileBudget {
- public:
-  explicit FileBudget(size_t files) : left_(files) {}
-
-  bool take();
-  void giveBack() { ++left_; }
-
- private:
-  std::atomic<size_t> left_;
+// What writing a command's held output lost, if anything, and why.
+struct OutputLoss {
+  enum What { kNothing, kNotRead, kNotHeld, kNotReadBack, kNotWritten };
+  What what = kNothing;
+  std::wstring reason;
 };
 
 class HeldOutput {
@@ -66,18 +58,6 @@ class HeldOutput {
 // no loss, and on standard output it sets `outputClosed`.
 bool writeHeld(HeldOutput (&held)[2], OutputLoss& loss, bool& outputClosed);
 
-// An anonymous temporary file, gone when closed and not inherited by the
-// commands; null when none can be made.
-std::FILE* temporaryFile();
-
-// The system's description of a C runtime error number.
-std::wstring errorText(int error);
-
-// Writes the bytes to standard output (1) or error (2) as they are. Returns
-// 0, or the C runtime error number of a write that failed (EPIPE for a
-// closed pipe), whose bytes are dropped.
-int writeStandard(int stream, const char* data, size_t size);
-
-}  // namespace platform
+}  // namespace os
 
 #endif

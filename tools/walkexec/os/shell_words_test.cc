@@ -34,7 +34,7 @@ TEST(PlainWords, OnlyLinesTheShellTakesLiterallyAreSplit) {
   };
   for (const Case& c : cases) {
     Words words;
-    EXPECT_EQ(platform::plainWords(c.line, words), c.plain) << c.line;
+    EXPECT_EQ(os::plainWords(c.line, words), c.plain) << c.line;
     if (c.plain) {
       EXPECT_EQ(words, c.words) << c.line;
     }
@@ -64,7 +64,7 @@ TEST(ShellExitCode, SignalsAreToldAsTheShellTellsThem) {
   };
   for (const Case& c : cases) {
     std::string report;
-    EXPECT_EQ(platform::shellExitCode(c.status, c.direct, report), c.code) << c.status;
+    EXPECT_EQ(os::shellExitCode(c.status, c.direct, report), c.code) << c.status;
     EXPECT_EQ(report, c.report) << c.status;
   }
 }

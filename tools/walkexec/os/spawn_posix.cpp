@@ -1,4 +1,4 @@
-#include "spawn_posix.h"
+#include "spawn.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -7,9 +7,9 @@
 
 #include <cerrno>
 
-#include "command_testing.h"
+#include "spawn_testing.h"
 
-namespace platform {
+namespace os {
 
 namespace {
 
@@ -117,4 +117,4 @@ pid_t waitInterruptible(pid_t child, int* status, int options) {
   return waited;
 }
 
-}  // namespace platform
+}  // namespace os

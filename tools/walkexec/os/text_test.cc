@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace platform {
+namespace os {
 namespace {
 
 TEST(Text, ValidUtf8DecodesToCodePoints) {
@@ -32,15 +32,16 @@ TEST(Text, InvalidBytesDecodeToEscapesAndRoundTrip) {
 
 TEST(Text, EveryByteRoundTrips) {
   std::string all;
-  for (int b = 1; b < 256; ++b) all += char(b);
+  for (int b = 1; b < 256; ++b)
+    all += char(b);
   EXPECT_EQ(encodeUtf8(decodeUtf8(all)), all);
 }
 
 TEST(Text, Utf16leUsesSurrogatePairsAboveBmp) {
-  EXPECT_EQ(encodeUtf16le(L"A\u00E9"), std::string("A\0\xE9\0", 4));
-  EXPECT_EQ(encodeUtf16le(L"\U0001F600"), std::string("\x3D\xD8\x00\xDE", 4));
-  EXPECT_EQ(encodeUtf16le(L"\xDC80"), std::string("\x80\xDC", 2));
+  EXPECT_EQ(utf16leBytes(L"A\u00E9"), std::string("A\0\xE9\0", 4));
+  EXPECT_EQ(utf16leBytes(L"\U0001F600"), std::string("\x3D\xD8\x00\xDE", 4));
+  EXPECT_EQ(utf16leBytes(L"\xDC80"), std::string("\x80\xDC", 2));
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace os

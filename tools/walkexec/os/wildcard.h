@@ -1,12 +1,12 @@
 // The Windows shell's wildcard match, for platforms that lack it: the whole
 // name is matched, case-insensitively; '*' matches any run of characters
 // (dots included), '?' exactly one; "*.*" alone matches every name.
-#ifndef PLATFORM_SYSTEM_WILDCARD_H
-#define PLATFORM_SYSTEM_WILDCARD_H
+#ifndef WALKEXEC_OS_WILDCARD_H
+#define WALKEXEC_OS_WILDCARD_H
 
 #include <string>
 
-namespace platform {
+namespace os {
 
 bool wildcardMatch(const std::wstring& name, const std::wstring& pattern);
 
@@ -14,6 +14,6 @@ bool wildcardMatch(const std::wstring& name, const std::wstring& pattern);
 // true when any of them matches.
 bool wildcardMatchList(const std::wstring& name, const std::wstring& patterns);
 
-}  // namespace platform
+}  // namespace os
 
 #endif

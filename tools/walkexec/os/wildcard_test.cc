@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace platform {
+namespace os {
 namespace {
 
 TEST(Wildcard, MatchesLikeTheWindowsShell) {
@@ -12,24 +12,15 @@ TEST(Wildcard, MatchesLikeTheWindowsShell) {
     bool matches;
   };
   const Case cases[] = {
-      {L"a.txt", L"*.txt", true},
-      {L"a.txt.bak", L"*.txt", false},
-      {L"A.TXT", L"*.txt", true},
-      {L"\u00E9t\u00E9.txt", L"\u00C9T\u00C9.*", true},
-      {L".txt", L"*.txt", true},
-      {L"anything", L"*", true},
-      {L".", L"*", true},
-      {L"noext", L"*.*", true},
-      {L"noext", L"*.", false},
-      {L"a.b", L"?.?", true},
-      {L"ab", L"?", false},
-      {L"a.", L"a?", true},
-      {L"abcbd", L"a*bd", true},
-      {L"abcbx", L"a*b?d", false},
-      {L"aXbXc", L"*X*X*", true},
-      {L"abc", L"abc*", true},
-      {L"abc", L"", false},
-      {L"", L"*", true},
+      {L"a.txt", L"*.txt", true}, {L"a.txt.bak", L"*.txt", false},
+      {L"A.TXT", L"*.txt", true}, {L"\u00E9t\u00E9.txt", L"\u00C9T\u00C9.*", true},
+      {L".txt", L"*.txt", true},  {L"anything", L"*", true},
+      {L".", L"*", true},         {L"noext", L"*.*", true},
+      {L"noext", L"*.", false},   {L"a.b", L"?.?", true},
+      {L"ab", L"?", false},       {L"a.", L"a?", true},
+      {L"abcbd", L"a*bd", true},  {L"abcbx", L"a*b?d", false},
+      {L"aXbXc", L"*X*X*", true}, {L"abc", L"abc*", true},
+      {L"abc", L"", false},       {L"", L"*", true},
   };
   for (const Case& c : cases)
     EXPECT_EQ(wildcardMatch(c.name, c.pattern), c.matches) << "'" << c.name << "' '" << c.pattern;
@@ -43,4 +34,4 @@ TEST(Wildcard, ListSkipsLeadingBlanksOnly) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace os

@@ -101,12 +101,8 @@ enum : int32_t {
 // ASTextFromUnicode formats.
 enum : int32_t { kASTextUTF16HostOrder = 1 };
 
-// The names of the function tables, for ASAtomFromString and
-// ASExtensionMgrGetHFT: "Core", "AcroSupport", "PDFLibrary", "Cos", "PDModel",
-// "PDFEditRead", "PDFEditWrite", "PDSysFont", "PagePDEContent", "PDSWrite",
-// "PDSRead", "ASExtra", "PDMetadata", "AcroColorHFT", "DLExtras".
-// ASExtensionMgrGetHFT gives a table when the library offers it at the
-// requested version or later, and null otherwise.
+// The function tables, by the atoms of the names operations.def gives them,
+// come from ASExtensionMgrGetHFT.
 
 // The entry points, imported by name.
 int32_t PDFLInit(PDFLInitRecord* record);  // 0 = started
@@ -115,110 +111,11 @@ int32_t PDFLInit(PDFLInitRecord* record);  // 0 = started
 int32_t PDFLInitThreadLocalData(uint32_t* index, uint32_t blockSize);
 HFT PDFLGetCoreHFT(void);
 
-// Selectors and signatures, table by table.
-
-// "Core"
-enum : int {
-  kASPushExceptionFrameSel = 2,
-  kASPopExceptionFrameSel = 3,
-  kASGetExceptionErrorCodeSel = 4,
-  kASAtomFromStringSel = 5,
-  kASAtomGetStringSel = 7,
-  kASExtensionMgrGetHFTSel = 10,
-  kCoreTableSize = 11
-};
-typedef void (*ASPushExceptionFrameProc)(void* frame, ASRestoreProc restore);
-typedef void (*ASPopExceptionFrameProc)(void);
-typedef ASErrorCode (*ASGetExceptionErrorCodeProc)(void);
-typedef ASAtom (*ASAtomFromStringProc)(const char* name);
-typedef const char* (*ASAtomGetStringProc)(ASAtom atom);
-typedef HFT (*ASExtensionMgrGetHFTProc)(ASAtom name, uint32_t version);
-
-// "AcroSupport"
-enum : int {
-  kASGetDefaultFileSysSel = 21,
-  kASFileSysReleasePathSel = 25,
-  kASFileSysCreatePathNameSel = 52,
-  kHFTGetVersionSel = 103,
-  kAcroSupportTableSize = 104
-};
-typedef ASFileSys (*ASGetDefaultFileSysProc)(void);
-typedef void (*ASFileSysReleasePathProc)(ASFileSys fileSys, ASPathName path);
-// pathType "WinUnicodePath": pathSpec is a NUL-terminated PDFLPathChar string.
-typedef ASPathName (*ASFileSysCreatePathNameProc)(ASFileSys fileSys, ASAtom pathType,
-                                                  const void* pathSpec, const void* mustBeZero);
-typedef uint32_t (*HFTGetVersionProc)(HFT table);  // 0xFFFFFFFF when unknown
-
-// "PDFLibrary"
-enum : int { kPDFLTermSel = 38, kPDFLibraryTableSize = 39 };
-typedef void (*PDFLTermProc)(void);
-
-// "PDModel"
-enum : int {
-  kPDDocOpenSel = 66,
-  kPDDocCloseSel = 71,
-  kPDDocGetFlagsSel = 74,
-  kPDDocGetVersionSel = 81,
-  kPDDocGetInfoSel = 104,
-  kPDDocSetInfoSel = 105,
-  kPDDocSaveWithParamsSel = 297,
-  kPDDocPermRequestSel = 361,
-  kPDDocGetTrappedSel = 512,
-  kPDDocSetTrappedSel = 513,
-  kPDModelTableSize = 514
-};
-typedef PDDoc (*PDDocOpenProc)(ASPathName path, ASFileSys fileSys, void* authProc,
-                               int32_t doRepair);
-typedef void (*PDDocCloseProc)(PDDoc doc);
-typedef int32_t (*PDDocGetFlagsProc)(PDDoc doc);
-typedef void (*PDDocGetVersionProc)(PDDoc doc, int16_t* major, int16_t* minor);
-// Copies at most size - 1 bytes and a NUL when buffer is not null; returns the
-// value's length in bytes, 0 when the entry is absent.
-typedef int32_t (*PDDocGetInfoProc)(PDDoc doc, const char* key, char* buffer, int32_t size);
-typedef void (*PDDocSetInfoProc)(PDDoc doc, const char* key, const char* value, int32_t length);
-typedef void (*PDDocSaveWithParamsProc)(PDDoc doc, PDDocSaveParams* params);
-typedef int16_t (*PDDocPermRequestProc)(PDDoc doc, int32_t objectKind, int32_t operation,
-                                        const void* authData);
-// The document's trapping state, the name /Trapped of its document
-// information: the atom of the name, or 0 when unset.
-typedef ASAtom (*PDDocGetTrappedProc)(PDDoc doc);
-typedef void (*PDDocSetTrappedProc)(PDDoc doc, ASAtom value);
-
-// "ASExtra"
-enum : int {
-  kASTextFromUnicodeSel = 4,
-  kASTextFromBytesSel = 6,
-  kASTextFromScriptBytesSel = 8,
-  kASTextDestroySel = 12,
-  kASTextGetUnicodeSel = 21,
-  kASTextGetBytesSel = 25,
-  kASTextIsEmptySel = 90,
-  kASExtraTableSize = 91
-};
-typedef ASText (*ASTextFromUnicodeProc)(const uint16_t* units, int32_t format);
-// Narrow text is taken as UTF-8; the second argument is reserved (0).
-typedef ASText (*ASTextFromBytesProc)(const char* text, int32_t reserved);  // selectors 6 and 8
-typedef void (*ASTextDestroyProc)(ASText text);                             // null is allowed
-// Zero-terminated, owned by the text object.
-typedef const uint16_t* (*ASTextGetUnicodeProc)(ASText text);
-// Zero-terminated UTF-8, owned by the text object.
-typedef const char* (*ASTextGetBytesProc)(ASText text, int32_t reserved);
-typedef uint16_t (*ASTextIsEmptyProc)(ASText text);
-
-// "PDMetadata"
-enum : int {
-  kPDDocGetXAPMetadataSel = 1,
-  kPDDocSetXAPMetadataSel = 2,
-  kPDDocGetXAPMetadataPropertySel = 8,
-  kPDDocSetXAPMetadataPropertySel = 9,
-  kPDMetadataTableSize = 10
-};
-typedef ASText (*PDDocGetXAPMetadataProc)(PDDoc doc);
-typedef void (*PDDocSetXAPMetadataProc)(PDDoc doc, ASText packet);
-// Null when the property does not exist.
-typedef ASText (*PDDocGetXAPMetadataPropertyProc)(PDDoc doc, ASText namespaceURI, ASText name);
-typedef void (*PDDocSetXAPMetadataPropertyProc)(PDDoc doc, ASText namespaceURI, ASText prefix,
-                                                ASText name, ASText value);
+// Each operation's selector kNameSel in its table, and its signature NameProc.
+#define PDFL_OPERATION(Table, Selector, Name, Result, Parameters) \
+  enum : int { k##Name##Sel = Selector };                         \
+  typedef Result(*Name##Proc) Parameters;
+#include "pdfl/operations.def"
 
 }  // extern "C"
 

@@ -1,0 +1,9 @@
+#include "directory_id.h"
+
+namespace os {
+
+bool directoryId(const std::wstring&, DirectoryId&) {
+  return false;
+}
+
+}  // namespace os
