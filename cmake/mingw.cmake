@@ -48,8 +48,11 @@ string(JOIN " " CMAKE_CXX_FLAGS_INIT
   -isystem ${DEVKIT_BOOST_INCLUDE})
 
 # The binaries run without the compiler's runtime DLLs, the thread library's
-# among them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld -static -L${DEVKIT_GCC_RUNTIME}")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-fuse-ld=lld -static -L${DEVKIT_GCC_RUNTIME}")
+# among them. GCC's own start and end files (-B) register the unwind tables
+# that the 32-bit runtime's exceptions need; mingw-w64's, which clang takes
+# otherwise, leave them out, and every throw ends the process.
+set(DEVKIT_RUNTIME_LINK "-fuse-ld=lld -static -B${DEVKIT_GCC_RUNTIME} -L${DEVKIT_GCC_RUNTIME}")
+set(CMAKE_EXE_LINKER_FLAGS_INIT ${DEVKIT_RUNTIME_LINK})
+set(CMAKE_SHARED_LINKER_FLAGS_INIT ${DEVKIT_RUNTIME_LINK})
 set(CMAKE_C_STANDARD_LIBRARIES "-lpthread")
 set(CMAKE_CXX_STANDARD_LIBRARIES "-lpthread")

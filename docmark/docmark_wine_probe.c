@@ -4,7 +4,7 @@
  * lies, binds the exports by name and passes each path as it is given.
  *
  *   docmark_wine_probe load WAY DLL    loads DLL one way (plain, altered,
- *                                      dlldir or setdlldir) and prints
+ *                                      dlldir, setdlldir, adddlldir) and prints
  *                                      "from " and DL100PDFL.dll's path, or
  *                                      "error " and the system's code
  *   docmark_wine_probe write|read|check DLL PATH
@@ -61,13 +61,17 @@ static HMODULE Load(const wchar_t* way, const wchar_t* dll) {
   if (wcscmp(way, L"dlldir") == 0)
     return LoadLibraryExW(dll, NULL,
                           LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  if (wcscmp(way, L"setdlldir") == 0) {
-    wcsncpy(text, dll, sizeof text / sizeof text[0] - 1);
-    wchar_t* separator = wcsrchr(text, L'\\');
-    if (separator)
-      *separator = L'\0';
-    SetDllDirectoryW(text);
+  // The library's folder, for the ways that name it.
+  wcsncpy(text, dll, sizeof text / sizeof text[0] - 1);
+  wchar_t* separator = wcsrchr(text, L'\\');
+  if (separator)
+    *separator = L'\0';
+  if (wcscmp(way, L"adddlldir") == 0) {
+    AddDllDirectory(text);
+    return LoadLibraryExW(dll, NULL, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
   }
+  if (wcscmp(way, L"setdlldir") == 0)
+    SetDllDirectoryW(text);
   return LoadLibraryW(dll);
 }
 

@@ -261,7 +261,7 @@ TEST_F(DocmarkWineTest, AFileKeepsTheNameItHad) {
 // one of the documented ways; then a write works from there.
 TEST_F(DocmarkWineTest, ALibraryInAnotherFolderFindsThePdfLibraryBesideIt) {
   std::string expected = "from " + Native(Path("plugin/DL100PDFL.dll"));
-  for (const char* way : {"altered", "dlldir", "setdlldir"})
+  for (const char* way : {"altered", "dlldir", "setdlldir", "adddlldir"})
     EXPECT_EQ(expected, Run({"load", way, dll_})) << way;
   std::string file = File("a.pdf");
   pdf_maker::WritePdf(file, {});
