@@ -128,6 +128,7 @@ bench: build windows64
 	$(BUILD)/bin/docmark_bench
 	$(BUILD)/bin/copy_proof_bench
 	bench/docmark_write_bench.sh $(BUILD) $(BEFORE)
+	bench/docmark_paths_bench.sh $(BUILD) $(BEFORE)
 	bench/docmark_vs_qpdf.sh $(BUILD)
 	bench/docmark_tree_bench.sh $(BUILD)
 	bench/docmark_windows_bench.sh $(BUILD) $(WIN64BUILD)/bin

@@ -40,6 +40,7 @@ void BM_ProveCopy(benchmark::State& state) {
   std::unique_ptr<QPDF> copy = Read(copyBytes);
   pdfl::CopyPlan plan;
   plan.packet = pdf_maker::MetadataXml(path);
+  plan.entries = source->getXRefTable();
   for (auto _ : state) {
     if (!pdfl::ProveCopy(*source, *copy, *copyBytes, plan))
       state.SkipWithError("the file does not prove as itself");

@@ -8,6 +8,9 @@
 #               two threads, first tag, re-tag and check, beside exiftool -r's
 #               write and read; and docmark_host write --skip-same of the
 #               re-tagged tree
+# and, first, the same in one process on a tree of real files and the layouts
+# they take after an edit (real_pdfs.sh; its encrypted files left out, which
+# ExifTool does not write), beside ExifTool's recursive write and read;
 # and, per file, a first tag and a re-tag of a 1,000-page and a 300 MB file
 # beside cp + sync + docmark_host check and one qpdf rewrite (time, peak
 # memory): a write flushes the new file to disk before it replaces the old.
@@ -25,6 +28,40 @@ trap 'rm -rf "$work"' EXIT
 now() { date +%s%N; }
 seconds() { awk "BEGIN { print ($(now) - $1) / 1e9 }"; }
 ratio() { awk "BEGIN { printf \"%.2fx\", $1 / $2 }"; }
+
+# The real tree: first tag, re-tag and check by docmark_host -j 2, beside
+# ExifTool's recursive write (twice) and read, in one run.
+corpus=$("$here/real_pdfs.sh")
+for tree in real-docmark real-exiftool; do
+  mkdir -p "$work/$tree"
+  for f in "$corpus"/layouts/*.pdf; do
+    case "$f" in *.rc4.pdf | *.aes*.pdf) continue ;; esac
+    cp "$f" "$work/$tree/"
+  done
+done
+echo "A tree of $(ls "$work/real-docmark" | wc -l) real files and their layouts ($(du -sm "$work/real-docmark" | cut -f1) MB), in one process:"
+real() {  # command and options: prints the seconds taken
+  start=$(date +%s%N)
+  "$host" "$@" -j 2 "$work/real-docmark" >/dev/null 2>"$work/host.err" || cat "$work/host.err"
+  awk "BEGIN { print ($(date +%s%N) - $start) / 1e9 }"
+}
+exif() {  # exiftool's options: prints the seconds taken
+  start=$(date +%s%N)
+  exiftool -q -r -ext pdf "$@" "$work/real-exiftool" >/dev/null 2>&1 || true
+  awk "BEGIN { print ($(date +%s%N) - $start) / 1e9 }"
+}
+real_first=$(real write -m 3 -a 1200)
+exif_first=$(exif -overwrite_original -XMP-dc:Source=bench)
+real_again=$(real write -m 4 -a 1200)
+exif_again=$(exif -overwrite_original -XMP-dc:Source=again)
+real_check=$(real check)
+exif_read=$(exif -XMP-dc:Source)
+for row in "first tag:$real_first:$exif_first:write:0.5" "re-tag:$real_again:$exif_again:write:0.25" \
+  "check:$real_check:$exif_read:read:0.5"; do
+  echo "$row" | awk -F: '{ printf "  %-10s docmark_host -j 2 %6.2f s   exiftool -r %s %6.2f s (%.2fx, target %sx)\n",
+    $1, $2, $4, $3, $2 / $3, $5 }'
+done
+rm -rf "$work/real-docmark" "$work/real-exiftool"
 
 # The tree: the samples and three generated files (a classic table, object
 # streams, linearized), eight copies each in their own folders.

@@ -2,12 +2,15 @@
 // given a new packet, and whenever its copy is planned, written and passes
 // its proof, QPDF must read every object of the copy as it reads the
 // source's, but for the metadata stream, the catalog's /Metadata, the
-// cross-reference streams and /ID[1], and without a warning the source did
+// cross-reference and object streams (whose members count) and /ID[1], and
+// without a warning the source did
 // not give. A proof that lets a damaged copy through aborts. Besides
 // libFuzzer's own mutations, one of ours writes object-like text of the file
 // (an object, "xref", "trailer", "startxref") over the data of a stream or
-// the inside of a string, so that objects lie in other objects' bytes, and
-// another lowers /Size by one, as careless producers do.
+// the inside of a string, so that objects lie in other objects' bytes,
+// another lowers /Size by one, as careless producers do, and a third
+// appends an incremental update. The seeds hold several revisions, hybrid
+// tables and encryption too.
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,9 +73,12 @@ std::string Reading(QPDF& pdf, QPDFObjGen object, bool catalog) {
   }
 }
 
-bool IsSkipped(QPDF& pdf, QPDFObjGen object) {
+// Cross-reference streams are written anew, and so is an object stream that
+// held objects of earlier revisions: its members are compared one by one.
+bool IsSkipped(QPDF& pdf, QPDFObjGen object, const std::set<int>& objectStreams) {
   QPDFObjectHandle handle = pdf.getObject(object);
-  if (handle.isStream() && handle.getDict().getKey("/Type").isNameAndEquals("/XRef"))
+  if (objectStreams.count(object.getObj()) ||
+      (handle.isStream() && handle.getDict().getKey("/Type").isNameAndEquals("/XRef")))
     return true;
   QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
   return metadata.isIndirect() && metadata.getObjGen() == object;
@@ -81,8 +88,13 @@ void RequireSameReading(const std::string& sourcePath, const std::string& copyPa
   std::unique_ptr<QPDF> source = pdfl::ReadBack(OpenInput(sourcePath));
   std::unique_ptr<QPDF> copy = pdfl::ReadBack(OpenInput(copyPath));
   QPDFObjGen catalog = source->getRoot().getObjGen();
+  std::set<int> objectStreams;
   for (const auto& [object, entry] : source->getXRefTable()) {
-    if (IsSkipped(*source, object))
+    if (entry.getType() == 2)
+      objectStreams.insert(entry.getObjStreamNumber());
+  }
+  for (const auto& [object, entry] : source->getXRefTable()) {
+    if (IsSkipped(*source, object, objectStreams))
       continue;
     std::string before = Reading(*source, object, object == catalog);
     if (!before.empty() && before != Reading(*copy, object, object == catalog))
@@ -154,6 +166,40 @@ bool LowerSize(std::string& bytes, std::mt19937& random) {
   return true;
 }
 
+// The last match of `pattern` (a prefix, then digits and what follows
+// them up to `end`) in the bytes, or empty.
+std::string LastAfter(const std::string& bytes, const std::string& prefix, const std::string& end) {
+  size_t at = bytes.rfind(prefix);
+  if (at == std::string::npos)
+    return std::string();
+  size_t stop = bytes.find(end, at + prefix.size());
+  return stop == std::string::npos ? std::string()
+                                   : bytes.substr(at + prefix.size(), stop - at - prefix.size());
+}
+
+// An incremental update: object-like text of the file appended as a new
+// revision of its object, listed by a table whose trailer names the
+// previous section, as an editor that appends its changes writes it.
+bool AppendUpdate(std::string& bytes, std::mt19937& random) {
+  std::string object = ObjectLikeText(bytes, random);
+  std::string root = LastAfter(bytes, "/Root ", "R"), size = LastAfter(bytes, "/Size ", "/");
+  std::string previous = LastAfter(bytes, "startxref", "%%EOF");
+  size_t number = object.find_first_of("0123456789");
+  if (object.find(" obj") == std::string::npos || root.empty() || number == std::string::npos ||
+      previous.find_first_of("0123456789") == std::string::npos)
+    return false;
+  std::string digits = object.substr(number, object.find(' ', number) - number);
+  std::string offset = std::to_string(bytes.size() + number);
+  bytes += object;
+  std::string xref = std::to_string(bytes.size());
+  bytes += "xref\n0 1\n0000000000 65535 f \n" + digits + " 1\n" +
+           std::string(10 - std::min<size_t>(10, offset.size()), '0') + offset + " 00000 n \n" +
+           "trailer\n<< /Size " + size.substr(0, size.find_first_not_of("0123456789 ")) +
+           " /Root " + root + "R /Prev " + previous.substr(previous.find_first_of("0123456789")) +
+           " >>\nstartxref\n" + xref + "\n%%EOF\n";
+  return true;
+}
+
 }  // namespace
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
@@ -163,7 +209,8 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
   std::mt19937 random(seed);
   std::string bytes(reinterpret_cast<const char*>(data), size);
   unsigned choice = random() % 8;
-  if ((choice == 0 && Nest(bytes, random)) || (choice == 1 && LowerSize(bytes, random))) {
+  if ((choice == 0 && Nest(bytes, random)) || (choice == 1 && LowerSize(bytes, random)) ||
+      (choice == 2 && AppendUpdate(bytes, random))) {
     if (bytes.size() <= maxSize) {
       std::copy(bytes.begin(), bytes.end(), data);
       return bytes.size();

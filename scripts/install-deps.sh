@@ -15,7 +15,7 @@ packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
 if [ "$1" != "--build" ]; then
   # What the tests and benchmarks need besides: the peers and a cluster.
   packages="$packages time python3-pytest python3-venv python3-setuptools python3-wheel
-  slurmctld slurmd slurm-client munge fd-find libimage-exiftool-perl"
+  slurmctld slurmd slurm-client munge fd-find libimage-exiftool-perl mupdf-tools python3-pikepdf"
 fi
 if [ "$1" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686

@@ -49,21 +49,6 @@ Xmp Parse(const std::string& packet) {
   return xmp;
 }
 
-// One space per level, from level 0, CR LF line ends: the layout callers
-// that edit the packet text rely on. The packet carries Exempi's padding
-// (2 KB of white space); given the length of the packet it replaces, it keeps
-// exactly that length whenever its content fits.
-std::string Serialize(XmpPtr xmp, size_t length = 0) {
-  XmpString text(xmp_string_new());
-  auto serialize = [&](uint32_t options, size_t padding) {
-    return xmp_serialize_and_format(xmp, text.get(), options, static_cast<uint32_t>(padding),
-                                    "\r\n", " ", 0);
-  };
-  if (!(length > 0 && serialize(XMP_SERIAL_EXACTPACKETLENGTH, length)) && !serialize(0, 0))
-    Fail(kPDFLErrGeneral);
-  return std::string(xmp_string_cstr(text.get()), xmp_string_len(text.get()));
-}
-
 // The packet's length when it has padding, which a packet stored in its place
 // keeps so that the file keeps its size; 0 when it has none.
 size_t PaddedLength(const std::string& packet) {
@@ -75,6 +60,28 @@ size_t PaddedLength(const std::string& packet) {
     --white;
   // A line end alone is no padding.
   return end - white > 2 ? packet.size() : 0;
+}
+
+// One space per level, from level 0, CR LF line ends: the layout callers
+// that edit the packet text rely on. The packet carries Exempi's padding
+// (2 KB of white space); given the length of the packet it replaces, it keeps
+// exactly that length whenever its content fits with padding to spare, so
+// that the next packet stored in its place, a write's second pass, keeps it
+// too.
+std::string Serialize(XmpPtr xmp, size_t length = 0) {
+  XmpString text(xmp_string_new());
+  auto serialize = [&](uint32_t options, size_t padding) {
+    return xmp_serialize_and_format(xmp, text.get(), options, static_cast<uint32_t>(padding),
+                                    "\r\n", " ", 0);
+  };
+  auto result = [&] {
+    return std::string(xmp_string_cstr(text.get()), xmp_string_len(text.get()));
+  };
+  if (length > 0 && serialize(XMP_SERIAL_EXACTPACKETLENGTH, length) && PaddedLength(result()) > 0)
+    return result();
+  if (!serialize(0, 0))
+    Fail(kPDFLErrGeneral);
+  return result();
 }
 
 // A PDF date "D:YYYYMMDDHHmmSSOHH'mm'" in XMP's form; empty when it has no

@@ -11,9 +11,9 @@
 #include "copy/copy_writer.h"
 #include "document.h"
 #include "errors.h"
-#include "operations.h"
 #include "hooks.h"
 #include "metadata.h"
+#include "operations.h"
 #include "os/new_file.h"
 #include "paths.h"
 
@@ -46,6 +46,17 @@ bool CopyKeepsWhatTheRecordAsks(QPDF& pdf, const PDDocSaveParams& params) {
   return params.setVersion != 1 || pdf.getPDFVersion() == std::to_string(params.majorVersion) +
                                                               "." +
                                                               std::to_string(params.minorVersion);
+}
+
+// QPDF writes the encryption of version 4 it copies with AES, whatever the
+// file used; a file that uses RC4 there cannot be written again under its
+// own method without its owner password, so its save fails instead.
+void CheckEncryptionKept(QPDF& pdf) {
+  int R = 0, P = 0, V = 0;
+  QPDF::encryption_method_e stream = QPDF::e_none, string = QPDF::e_none, file = QPDF::e_none;
+  if (pdf.isEncrypted(R, P, V, stream, string, file) && V == 4 &&
+      (stream == QPDF::e_rc4 || string == QPDF::e_rc4))
+    Fail(kPDFLErrFileWrite);
 }
 
 void Write(PDFLDoc& document, const PDDocSaveParams& params, FILE* file) {
@@ -158,6 +169,7 @@ bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
 }
 
 void SaveRewrite(PDFLDoc& document, const PDDocSaveParams& params, const NativePath& target) {
+  CheckEncryptionKept(*document.pdf);
   NewFile file(target);
   try {
     Write(document, params, file.file());

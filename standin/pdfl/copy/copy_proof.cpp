@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <initializer_list>
 #include <map>
-#include <set>
 #include <vector>
 
 #include "copy/lexer.h"
@@ -34,49 +33,93 @@ bool HeaderAt(InputSource& in, qpdf_offset_t at, QPDFObjGen object) {
   return reader.Scan().IsWord("obj") && number == object.getObj() && generation == object.getGen();
 }
 
-// Every object of the source resolves in the copy to the same place: the
-// same object stream and index, or a header of its own. Objects new to the
-// copy are allowed only as `added`, and a catalog may leave its object
-// stream for a header of its own. Both tables are in object order, so one
-// walk compares them. An object at the offset it had is at the header the
-// source has there (the plan's reading of the source found each one, and
-// no change reaches into an object it may not change); every other one's
-// header is read in the copy.
-bool SameObjects(const XRefTable& before, QPDF& copy, InputSource& copyBytes, QPDFObjGen catalog,
-                 const std::set<QPDFObjGen>& added) {
-  const XRefTable after = copy.getXRefTable();
-  if (after.size() != before.size() + added.size())
+bool Has(const std::vector<QPDFObjGen>& objects, QPDFObjGen object) {
+  return std::find(objects.begin(), objects.end(), object) != objects.end();
+}
+
+bool InRewrittenStream(const CopyPlan& plan, const QPDFXRefEntry& entry) {
+  return entry.getType() == 2 && std::find(plan.rewritten.begin(), plan.rewritten.end(),
+                                           entry.getObjStreamNumber()) != plan.rewritten.end();
+}
+
+// Whether an object new to the copy, or one it leaves out, may be: no
+// reference may name it, or what reads as null, or as the object, would
+// read otherwise.
+bool Unnamed(const ObjectLayout& layout, QPDFObjGen object) {
+  return layout.referencesRead && !layout.Names(object.getObj());
+}
+
+// Whether the copy lists a source's object where it must be: in the same
+// object stream at the same index, or at its header where the plan's
+// splices put its bytes. A catalog may leave its object stream for a
+// header of its own.
+bool SamePlace(const QPDFXRefEntry& was, const QPDFXRefEntry& entry, bool catalog,
+               const OffsetMap& moved, std::vector<std::pair<qpdf_offset_t, QPDFObjGen>>& headers,
+               QPDFObjGen object) {
+  int wasType = was.getType(), type = entry.getType();
+  if (wasType == 2 && type == 2)
+    return entry.getObjStreamNumber() == was.getObjStreamNumber() &&
+           entry.getObjStreamIndex() == was.getObjStreamIndex();
+  if (type != 1 || (wasType != 1 && !(wasType == 2 && catalog)))
+    return wasType == type && type != 1 && type != 2;
+  if (wasType == 1 && moved(was.getOffset()) != entry.getOffset())
     return false;
+  if (wasType == 2 || was.getOffset() != entry.getOffset())
+    headers.emplace_back(entry.getOffset(), object);
+  return true;
+}
+
+// Every object of the source resolves in the copy to the same place, but
+// those the plan leaves out; objects new to the copy are those it adds.
+// Both tables are in object order, so one walk compares them. An object at
+// the offset it had is at the header the source has there (the plan's
+// reading of the source found each one, and no change reaches into an
+// object it may not change); every other one's header is read in the copy.
+bool SameObjects(const CopyPlan& plan, QPDF& source, QPDF& copy, const XRefTable& after,
+                 InputSource& copyBytes) {
+  QPDFObjGen catalog = source.getRoot().getObjGen();
+  std::vector<QPDFObjGen> rewritten;
+  const XRefTable& before = plan.entries;
+  OffsetMap moved(plan.splices);
   std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> headers;
   auto old = before.begin();
-  for (const auto& [object, entry] : after) {
-    int type = entry.getType();
-    if (old == before.end() || object < old->first) {
-      if (!added.count(object) || type != 1)
+  for (auto entry = after.begin(); entry != after.end() || old != before.end();) {
+    if (old != before.end() && (entry == after.end() || old->first < entry->first)) {
+      // An object of the source that the copy lacks.
+      if (!Has(plan.dropped, old->first) || !Unnamed(plan.layout, old->first))
         return false;
-      headers.emplace_back(entry.getOffset(), object);
-      continue;
-    }
-    if (old->first < object)
-      return false;  // an object of the source that the copy lacks
-    const QPDFXRefEntry& was = old++->second;
-    int wasType = was.getType();
-    if (wasType == 2 && type == 2) {
-      if (entry.getObjStreamNumber() != was.getObjStreamNumber() ||
-          entry.getObjStreamIndex() != was.getObjStreamIndex())
+      ++old;
+    } else if (old == before.end() || entry->first < old->first) {
+      if (!Has(plan.added, entry->first) || entry->second.getType() != 1 ||
+          !Unnamed(plan.layout, entry->first))
         return false;
-    } else if (type == 1 && (wasType == 1 || (wasType == 2 && object == catalog))) {
-      if (wasType == 2 || was.getOffset() != entry.getOffset())
-        headers.emplace_back(entry.getOffset(), object);
-    } else if (wasType != type) {
-      return false;
+      headers.emplace_back(entry->second.getOffset(), entry->first);
+      ++entry;
+    } else if (InRewrittenStream(plan, old->second)) {
+      // Its stream written anew: it must read as it did, in the same stream.
+      if (entry->second.getType() != 2 ||
+          entry->second.getObjStreamNumber() != old->second.getObjStreamNumber())
+        return false;
+      rewritten.push_back(old->first);
+      ++old;
+      ++entry;
+    } else {
+      if (Has(plan.dropped, old->first) ||
+          !SamePlace(old->second, entry->second, old->first == catalog, moved, headers, old->first))
+        return false;
+      ++old;
+      ++entry;
     }
   }
   // In file order, so that the block cache reads the copy once.
   std::sort(headers.begin(), headers.end());
-  return std::all_of(headers.begin(), headers.end(), [&](const auto& header) {
-    return HeaderAt(copyBytes, header.first, header.second);
-  });
+  return std::all_of(headers.begin(), headers.end(),
+                     [&](const auto& header) {
+                       return HeaderAt(copyBytes, header.first, header.second);
+                     }) &&
+         std::all_of(rewritten.begin(), rewritten.end(), [&](QPDFObjGen object) {
+           return source.getObject(object).unparse() == copy.getObject(object).unparse();
+         });
 }
 
 // A dictionary's entries as written, but those named: taken as they are,
@@ -92,19 +135,21 @@ std::map<std::string, std::string> Entries(QPDFObjectHandle dictionary,
   return entries;
 }
 
-// The same entries, but for /ID[1], which is new at the same length,
-// /Size, which a new object raises, and a cross-reference stream's own
-// encoding, which a moved stream writes anew.
-bool SameTrailer(QPDF& source, QPDF& copy) {
+// The same entries, but for /ID[1], which is new at the same length, /Size,
+// which counts the copy's objects, and the keys of a cross-reference
+// section, which a compacting copy writes anew.
+bool SameTrailer(QPDF& source, QPDF& copy, const XRefTable& entries) {
   QPDFObjectHandle before = source.getTrailer(), after = copy.getTrailer();
   std::initializer_list<const char*> renewed = {"/ID",          "/Size",  "/Length", "/Filter",
-                                                "/DecodeParms", "/Index", "/W"};
+                                                "/DecodeParms", "/Index", "/W",      "/Prev",
+                                                "/XRefStm",     "/Type",  "/DL"};
   if (Entries(before, renewed) != Entries(after, renewed))
     return false;
+  // /Size is the copy's own: one more than the largest number it lists.
   if (before.hasKey("/Size") != after.hasKey("/Size") ||
-      (before.getKey("/Size").isInteger() &&
-       !(after.getKey("/Size").isInteger() &&
-         after.getKey("/Size").getIntValue() >= before.getKey("/Size").getIntValue())))
+      (after.hasKey("/Size") &&
+       !(after.getKey("/Size").isInteger() && !entries.empty() &&
+         after.getKey("/Size").getIntValue() >= entries.rbegin()->first.getObj() + 1)))
     return false;
   QPDFObjectHandle id = before.getKey("/ID"), newId = after.getKey("/ID");
   if (!id.isArray())
@@ -143,12 +188,17 @@ bool SeparateExtents(const std::vector<Extent>& extents) {
 }
 
 // Whether the copy may change bytes of this object: the packet's stream,
-// the catalog, and a cross-reference section with its trailer.
-bool MayChange(QPDF& source, const ObjectLayout& layout, const Extent& extent) {
+// the catalog, a cross-reference section kept in place with its trailer,
+// and an object it leaves out.
+bool MayChange(QPDF& source, const CopyPlan& plan, const Extent& extent) {
   QPDFObjectHandle metadata = source.getRoot().getKey("/Metadata");
-  return std::binary_search(layout.sections.begin(), layout.sections.end(), extent.at) ||
+  const std::vector<qpdf_offset_t>& sections = plan.layout.sections;
+  return std::binary_search(sections.begin(), sections.end(), extent.at) ||
          extent.object == source.getRoot().getObjGen() ||
-         (metadata.isIndirect() && extent.object == metadata.getObjGen());
+         (metadata.isIndirect() && extent.object == metadata.getObjGen()) ||
+         Has(plan.dropped, extent.object) ||
+         std::find(plan.rewritten.begin(), plan.rewritten.end(), extent.object.getObj()) !=
+             plan.rewritten.end();
 }
 
 // Every byte the copy replaces, and every place it inserts bytes, lies
@@ -157,16 +207,18 @@ bool ChangesStayInTheirObjects(QPDF& source, const CopyPlan& plan) {
   const std::vector<Extent>& extents = plan.layout.extents;
   for (const Splice& splice : plan.splices) {
     qpdf_offset_t from = splice.at, to = splice.at + splice.length;
-    // The first object that ends after the splice starts: the only one it
-    // can reach into, since the objects are separate.
+    // From the first object that ends after the splice starts, each one
+    // that starts before it ends (or, for an insertion, before its place).
     auto extent = std::upper_bound(extents.begin(), extents.end(), from,
                                    [](qpdf_offset_t at, const Extent& e) { return at < e.end; });
-    if (extent == extents.end())
-      continue;
-    bool reaches = splice.length > 0 ? extent->at < to : extent->at < from;
-    if (reaches &&
-        !(MayChange(source, plan.layout, *extent) && extent->at <= from && to <= extent->end))
-      return false;
+    for (; extent != extents.end() && (splice.length > 0 ? extent->at < to : extent->at < from);
+         ++extent) {
+      bool wholly = splice.length > 0 && from <= extent->at && extent->end <= to;
+      bool inside = extent->at <= from && to <= extent->end;
+      if (!MayChange(source, plan, *extent) ||
+          !(wholly ? Has(plan.dropped, extent->object) : inside))
+        return false;
+    }
   }
   return true;
 }
@@ -176,18 +228,11 @@ bool ChangesStayInTheirObjects(QPDF& source, const CopyPlan& plan) {
 bool ProveCopy(QPDF& source, QPDF& copy, InputSource& copyBytes, const CopyPlan& plan) {
   if (!SeparateExtents(plan.layout.extents) || !ChangesStayInTheirObjects(source, plan))
     return false;
-  if (!SameCatalog(source, copy, plan.packet) || !SameTrailer(source, copy))
+  // QPDF hands out a copy of its table.
+  const XRefTable after = copy.getXRefTable();
+  if (!SameCatalog(source, copy, plan.packet) || !SameTrailer(source, copy, after))
     return false;
-  std::set<QPDFObjGen> added;
-  QPDFObjectHandle metadata = copy.getRoot().getKey("/Metadata");
-  if (!source.getRoot().getKey("/Metadata").isStream() && metadata.isIndirect()) {
-    // A reference to an undefined object means null: none may name the new
-    // one.
-    if (!plan.layout.referencesRead || plan.layout.Names(metadata.getObjectID()))
-      return false;
-    added.insert(metadata.getObjGen());
-  }
-  return SameObjects(plan.entries, copy, copyBytes, source.getRoot().getObjGen(), added);
+  return SameObjects(plan, source, copy, after, copyBytes);
 }
 
 }  // namespace pdfl

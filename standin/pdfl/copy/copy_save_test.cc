@@ -1,7 +1,10 @@
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
 #include <vector>
+
+#include <qpdf/QPDF.hh>
 
 #include "library_fixture.h"
 
@@ -138,6 +141,38 @@ std::string TableInStream(const std::string& pdf) {
          std::to_string(xref + header.size()) + "\n%%EOF\n";
 }
 
+// The file with an incremental update appended: object `number` written
+// again as `body`, listed by a table whose trailer names the last section.
+std::string Updated(const std::string& pdf, size_t number, const std::string& body) {
+  size_t digits = pdf.rfind("startxref\n") + 10;
+  std::string previous = pdf.substr(digits, pdf.find('\n', digits) - digits);
+  size_t size = std::max<size_t>(number + 1, std::stoul(pdf.substr(pdf.rfind("/Size ") + 6)));
+  std::string updated = pdf + Object(number, body);
+  size_t xref = updated.size();
+  return updated + "xref\n0 1\n0000000000 65535 f \n" + std::to_string(number) + " 1\n" +
+         TenDigits(pdf.size()) + " 00000 n \ntrailer\n<< /Size " + std::to_string(size) +
+         " /Root 1 0 R " + kId + " /Prev " + previous + " >>\nstartxref\n" + std::to_string(xref) +
+         "\n%%EOF\n";
+}
+
+// A file with a cross-reference stream made hybrid: a table of the objects
+// at an offset whose trailer names the stream for those in object streams.
+std::string Hybrid(const std::string& pdf) {
+  size_t digits = pdf.rfind("startxref\n") + 10;
+  std::string stream = pdf.substr(digits, pdf.find('\n', digits) - digits);
+  std::string body = pdf.substr(0, digits - 10), table = "xref\n0 1\n0000000000 65535 f \n";
+  size_t size = 1;
+  for (size_t n = 1; n < 16; ++n) {
+    size_t at = body.find("\n" + std::to_string(n) + " 0 obj");
+    if (at != std::string::npos) {
+      table += std::to_string(n) + " 1\n" + TenDigits(at + 1) + " 00000 n \n";
+      size = n + 1;
+    }
+  }
+  return body + table + "trailer\n<< /Size " + std::to_string(size) + " /Root 1 0 R " + kId +
+         " /XRefStm " + stream + " >>\nstartxref\n" + std::to_string(body.size()) + "\n%%EOF\n";
+}
+
 std::string StreamObject(size_t number, const std::string& dict, const std::string& data) {
   return Object(number, "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" +
                             data + "\nendstream");
@@ -200,6 +235,15 @@ class CopySaveTest : public LibraryTest {
               0);
     Close(doc);
     return pdfl_testing::GetCounts().copies > copies;
+  }
+
+  // Writes the bytes as before.pdf and a.pdf, which QPDF must read as they
+  // are, and saves a.pdf with the packet; says whether the save copied.
+  bool SaveAsGiven(const std::string& bytes, const std::string& packet) {
+    WriteBytes(Path("before.pdf"), bytes);
+    WriteBytes(Path("a.pdf"), bytes);
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("before.pdf")));
+    return StorePacketAndSave(Path("a.pdf"), packet);
   }
 
   // What a copy keeps and changes: everything but the packet and /ID[1].
@@ -273,17 +317,18 @@ TEST_F(CopySaveTest, HandMadeFilesCopyOrRewriteAsTheyMust) {
   const std::string sameLength = PacketWith("newest");
   const std::string longer = PacketWith("newer and longer");
 
-  // An indirect /Length: copied at the same length, rewritten otherwise.
+  // An indirect /Length: copied in place at the same length, and otherwise
+  // compacted, the stream written anew with a direct one.
   WriteBytes(Path("before.pdf"), HandMadePdf(PagesWithPacket(old, true)));
   WriteBytes(Path("a.pdf"), HandMadePdf(PagesWithPacket(old, true)));
   EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), sameLength));
   ExpectCopyOf(Path("before.pdf"), Path("a.pdf"), sameLength);
   WriteBytes(Path("a.pdf"), HandMadePdf(PagesWithPacket(old, true)));
-  EXPECT_FALSE(StorePacketAndSave(Path("a.pdf"), longer));
+  EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), longer));
   EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), longer);
 
-  // A second revision that replaced the packet, and bytes after %%EOF: the
-  // rewrite, which leaves one revision and no trace of the older packet.
+  // A second revision that replaced the packet (compacted), and bytes after
+  // %%EOF (the rewrite): one revision, and no trace of the older packet.
   std::string updated = HandMadePdf(PagesWithPacket(PacketWith("stale"), false));
   std::string object = "4 0 obj\n<< /Type /Metadata /Subtype /XML /Length " +
                        std::to_string(old.size()) + " >>\nstream\n" + old + "\nendstream\nendobj\n";
@@ -298,7 +343,7 @@ TEST_F(CopySaveTest, HandMadeFilesCopyOrRewriteAsTheyMust) {
   for (const std::string& bytes :
        {updated, HandMadePdf(PagesWithPacket(old, false)) + "trailing bytes\n"}) {
     WriteBytes(Path("a.pdf"), bytes);
-    EXPECT_FALSE(StorePacketAndSave(Path("a.pdf"), sameLength));
+    EXPECT_EQ(StorePacketAndSave(Path("a.pdf"), sameLength), bytes == updated);
     EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
     std::string saved = pdf_maker::ReadFile(Path("a.pdf"));
     EXPECT_EQ(saved.find("stale"), std::string::npos);
@@ -335,11 +380,8 @@ TEST_F(CopySaveTest, LayoutsThatMoveObjectsAreSavedSoundly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteBytes(Path("before.pdf"), c.bytes);
-    WriteBytes(Path("a.pdf"), c.bytes);
-    ASSERT_TRUE(pdf_maker::CheckOk(Path("before.pdf")));
     std::string packet = PacketWith(std::string(3000, 'n'));
-    bool copied = StorePacketAndSave(Path("a.pdf"), packet);
+    bool copied = SaveAsGiven(c.bytes, packet);
     EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
     EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
     EXPECT_EQ(pdf_maker::PageCount(Path("a.pdf")), 1);
@@ -428,7 +470,79 @@ TEST_F(CopySaveTest, ACopyThatFailsItsProofTakesTheRewrite) {
   }
 }
 
-TEST_F(CopySaveTest, EncryptedFilesAreRewritten) {
+// The layouts real files take after an edit, each saved by a compacting
+// copy: one new revision that reads as the document did, with no trace of
+// what only earlier revisions held.
+TEST_F(CopySaveTest, UpdatedHybridAndFilteredFilesAreCompacted) {
+  const std::string old = PacketWith("old");
+  std::vector<std::string> withPacket = PagesWithPacket(old, false);
+  withPacket.pop_back();
+  std::vector<std::string> filtered = withPacket;
+  std::string hex;
+  for (unsigned char c : old)
+    hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+  filtered[3] = "<< /Type /Metadata /Subtype /XML /Filter /ASCIIHexDecode /Length " +
+                std::to_string(hex.size() + 1) + " >>\nstream\n" + hex + ">\nendstream";
+  const char kStalePage[] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 9 9] /Stale true >>";
+  const char kPage[] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] >>";
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"three revisions", Updated(Updated(HandMadePdf(withPacket), 3, kStalePage), 3, kPage)},
+      {"an update of an object in an object stream",
+       Updated(XRefStreamPdf(withPacket, {2, 3}), 3, kPage)},
+      {"hybrid", Hybrid(XRefStreamPdf(withPacket, {2, 3}))},
+      {"a filtered packet", HandMadePdf(filtered)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string packet = PacketWith(std::string(3000, 'n'));
+    EXPECT_TRUE(SaveAsGiven(c.bytes, packet));
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+    EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
+    EXPECT_EQ(pdf_maker::DocumentReading(Path("a.pdf")),
+              pdf_maker::DocumentReading(Path("before.pdf")));
+    std::string saved = pdf_maker::ReadFile(Path("a.pdf"));
+    for (const char* gone : {"/Prev", "/XRefStm", "/Stale", "/ASCIIHexDecode"})
+      EXPECT_EQ(saved.find(gone), std::string::npos) << gone;
+  }
+}
+
+// The encryption's method, as QPDF reads it.
+std::string Method(const std::string& path) {
+  QPDF pdf;
+  pdf.processFile(path.c_str());
+  int R = 0, P = 0, V = 0;
+  QPDF::encryption_method_e stream, string, file;
+  pdf.isEncrypted(R, P, V, stream, string, file);
+  return std::to_string(V) + "/" + std::to_string(R) + "/" + std::to_string(stream);
+}
+
+// An encrypted file is copied under its own key, its packet encrypted as the
+// file's streams are (or left clear where the file says so), and its
+// method never changes.
+TEST_F(CopySaveTest, EncryptedFilesAreCompactedUnderTheirOwnMethod) {
+  for (const char* encryption : {"rc4-128", "aes-128", "aes-256"}) {
+    SCOPED_TRACE(encryption);
+    pdf_maker::PdfOptions options;
+    options.pages = 2;
+    options.objectStreams = true;
+    options.encryption = encryption;
+    options.xmp = PacketWith("old");
+    pdf_maker::WritePdf(Path("a.pdf"), options);
+    WriteBytes(Path("before.pdf"), pdf_maker::ReadFile(Path("a.pdf")));
+    std::string packet = PacketWith(std::string(3000, 'n'));
+    EXPECT_TRUE(StorePacketAndSave(Path("a.pdf"), packet));
+    EXPECT_TRUE(pdf_maker::CheckOk(Path("a.pdf")));
+    EXPECT_EQ(Method(Path("a.pdf")), Method(Path("before.pdf")));
+    EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), packet);
+    EXPECT_EQ(pdf_maker::DocumentReading(Path("a.pdf")),
+              pdf_maker::DocumentReading(Path("before.pdf")));
+  }
+}
+
+TEST_F(CopySaveTest, EncryptedFilesAreCopiedUnderTheirEncryption) {
   pdf_maker::PdfOptions options;
   options.encryptNoModify = true;
   options.xmp = PacketWith("secret");
@@ -437,8 +551,9 @@ TEST_F(CopySaveTest, EncryptedFilesAreRewritten) {
   ASSERT_NE(doc, nullptr);
   EXPECT_EQ(Save(doc, Path("a.pdf"), 0xA1, 0x52), 0);
   Close(doc);
-  EXPECT_EQ(pdfl_testing::GetCounts().copies, 0);
+  EXPECT_EQ(pdfl_testing::GetCounts().copies, 1);
   EXPECT_TRUE(pdf_maker::IsEncrypted(Path("a.pdf")));
+  EXPECT_EQ(pdf_maker::MetadataXml(Path("a.pdf")), PacketWith("secret"));
 }
 
 }  // namespace

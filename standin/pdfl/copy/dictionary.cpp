@@ -1,5 +1,7 @@
 #include "copy/dictionary.h"
 
+#include <algorithm>
+
 #include "copy/not_copyable.h"
 #include "copy/pdf_syntax.h"
 
@@ -61,6 +63,18 @@ int64_t IntegerValue(const Dictionary& dictionary, const std::string& key) {
   const std::vector<Token>& value = dictionary.Value(key);
   Require(value.size() == 1 && value[0].kind == Kind::kInteger);
   return ParseInteger(value[0].raw);
+}
+
+std::string EntriesText(const Dictionary& dictionary, std::initializer_list<const char*> except) {
+  std::string text;
+  for (const auto& [key, value] : dictionary.values) {
+    if (std::find(except.begin(), except.end(), key) != except.end())
+      continue;
+    text += " " + NameText(key);
+    for (const Token& token : value)
+      text += " " + token.raw;
+  }
+  return text;
 }
 
 }  // namespace pdfl

@@ -4,6 +4,7 @@
 #ifndef PDFL_COPY_DICTIONARY_H
 #define PDFL_COPY_DICTIONARY_H
 
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ Dictionary DictionaryOf(const std::vector<Token>& tokens);
 Dictionary ReadDictionary(TokenReader& reader);
 
 int64_t IntegerValue(const Dictionary& dictionary, const std::string& key);
+
+// The dictionary's entries as written, but those named, each after a space:
+// the entries of a dictionary written anew.
+std::string EntriesText(const Dictionary& dictionary, std::initializer_list<const char*> except);
 
 }  // namespace pdfl
 

@@ -13,8 +13,9 @@ namespace pdfl {
 // The second element of the dictionary's /ID array, or null.
 const Token* SecondIdentifier(const Dictionary& dictionary);
 
-// A new second element with the same raw length as the old one, so that
-// nothing moves: hex digits for a hex string, letters and digits otherwise.
+// A new second element written in the same bytes as the old one, coding as
+// many bytes, so that nothing moves and the string keeps its length: new hex
+// digits in a hex string, new bytes of the same escaping in a literal one.
 std::string NewIdentifier(const std::string& raw, std::mt19937& random);
 
 }  // namespace pdfl

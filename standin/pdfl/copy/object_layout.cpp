@@ -1,8 +1,6 @@
 #include "copy/object_layout.h"
 
 #include <algorithm>
-#include <climits>
-#include <string>
 
 #include "copy/not_copyable.h"
 #include "copy/references.h"
@@ -15,55 +13,13 @@ bool ObjectLayout::Names(int number) const {
 
 namespace {
 
-void SortUnique(std::vector<int>& numbers) {
-  std::sort(numbers.begin(), numbers.end());
-  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-}
-
-void AddObjectStreamReferences(QPDF& pdf, int number, int from, std::vector<int>& references) {
-  QPDFObjectHandle stream = pdf.getObject(number, 0);
-  Require(stream.isStream());
-  auto data = stream.getStreamData(qpdf_dl_generalized);
-  std::string bytes(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-  bytes += '\n';
-  ReadReferences(bytes, from, references);
-}
-
-// Whether the one stream of a revision lists no object twice: then QPDF's
-// reading of it says where each object it lists lies, and its rows need
-// not be decoded again.
-bool ListsEachObjectOnce(QPDF& pdf, const std::vector<Section>& sections) {
-  if (sections.size() != 1 || !sections[0].stream)
-    return false;
-  XRefRanges ranges = IndexRanges(pdf.getObject(sections[0].object).getDict());
-  std::sort(ranges.begin(), ranges.end());
-  for (size_t i = 1; i < ranges.size(); ++i) {
-    if (ranges[i - 1].first + ranges[i - 1].second > ranges[i].first)
-      return false;
-  }
-  return true;
+template <typename T>
+void SortUnique(std::vector<T>& values) {
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
 }
 
 using Listed = std::vector<std::pair<qpdf_offset_t, QPDFObjGen>>;
-
-// Where the sections list objects at an offset, sorted, each once.
-std::vector<qpdf_offset_t> ObjectStarts(QPDF& pdf, std::vector<Section>& sections,
-                                        const Listed& listed) {
-  std::vector<qpdf_offset_t> starts;
-  if (ListsEachObjectOnce(pdf, sections)) {
-    for (const auto& [at, object] : listed)
-      starts.push_back(at);
-  } else {
-    for (Section& section : sections) {
-      ReadStreamRows(pdf, section);
-      for (const XRefEntry& entry : section.entries)
-        starts.push_back(entry.offset);
-    }
-    std::sort(starts.begin(), starts.end());
-  }
-  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-  return starts;
-}
 
 // Each object QPDF takes from an offset has its own header there.
 void RequireHeaders(const std::vector<Extent>& extents, const Listed& listed) {
@@ -75,62 +31,56 @@ void RequireHeaders(const std::vector<Extent>& extents, const Listed& listed) {
   }
 }
 
-// Only numbers that no object has yet matter: a new object takes one. They
-// are those from the smallest /Size up, found in object streams too.
-void KeepNewNumbers(QPDF& pdf, const std::vector<Section>& sections, std::vector<int> objectStreams,
-                    std::vector<int>& references) {
-  int64_t size = INT32_MAX;
-  for (const Section& section : sections)
-    size = std::min(size, IntegerValue(section.dictionary, "/Size"));
-  int from = ObjectNumber(size);
-  references.erase(std::remove_if(references.begin(), references.end(),
-                                  [from](int number) { return number < from; }),
-                   references.end());
-  SortUnique(objectStreams);
-  for (int number : objectStreams)
-    AddObjectStreamReferences(pdf, number, from, references);
-  SortUnique(references);
-}
-
 }  // namespace
 
-ObjectLayout ReadObjectLayout(InputSource& in, QPDF& pdf, std::vector<Section>& sections,
-                              const XRefTable& entries, bool references) {
+ObjectLayout ReadObjectLayout(InputSource& in, QPDF& pdf, LayoutRequest request,
+                              const XRefTable& entries) {
   // What QPDF takes from an offset, in file order, and the object streams.
   Listed listed;
   std::vector<int> objectStreams;
   for (const auto& [object, entry] : entries) {
     if (entry.getType() == 1)
       listed.emplace_back(entry.getOffset(), object);
-    else if (entry.getType() == 2 && references)
+    else if (entry.getType() == 2 && request.references)
       objectStreams.push_back(entry.getObjStreamNumber());
   }
   std::sort(listed.begin(), listed.end());
-  std::vector<qpdf_offset_t> starts = ObjectStarts(pdf, sections, listed);
+  SortUnique(request.starts);
 
   ObjectLayout layout;
-  layout.referencesRead = references;
-  std::vector<int>* found = references ? &layout.references : nullptr;
-  for (qpdf_offset_t at : starts)
+  layout.referencesRead = request.references;
+  std::vector<int>* found = request.references ? &layout.references : nullptr;
+  for (qpdf_offset_t at : request.starts)
     layout.extents.push_back(ReadExtent(in, at, pdf, found));
   RequireHeaders(layout.extents, listed);
-  for (const Section& section : sections) {
-    layout.sections.push_back(section.at);
-    if (!section.stream)
-      layout.extents.push_back({section.at, section.end, QPDFObjGen()});
-    else if (!std::binary_search(starts.begin(), starts.end(), section.at))
-      layout.extents.push_back({section.at, section.end, section.object});
-    if (references) {
-      for (const auto& [key, value] : section.dictionary.values)
-        AddReferences(value, &layout.references);
+  SortUnique(objectStreams);
+  if (request.references) {
+    Members current;
+    for (int number : objectStreams) {
+      if (!ReadObjectStream(pdf, number, entries, layout.references, current))
+        layout.staleStreams[number] = std::move(current);
     }
   }
-  std::sort(layout.extents.begin(), layout.extents.end(),
-            [](const Extent& a, const Extent& b) { return a.at < b.at; });
-  std::sort(layout.sections.begin(), layout.sections.end());
-  if (references)
-    KeepNewNumbers(pdf, sections, std::move(objectStreams), layout.references);
+  SortUnique(layout.references);
   return layout;
+}
+
+void AddSection(ObjectLayout& layout, const Extent& extent, const Dictionary& dictionary) {
+  layout.sections.push_back(extent.at);
+  std::sort(layout.sections.begin(), layout.sections.end());
+  auto place = std::lower_bound(layout.extents.begin(), layout.extents.end(), extent.at,
+                                [](const Extent& e, qpdf_offset_t at) { return e.at < at; });
+  if (place == layout.extents.end() || place->at != extent.at)
+    layout.extents.insert(place, extent);
+  AddReferences(layout, dictionary);
+}
+
+void AddReferences(ObjectLayout& layout, const Dictionary& dictionary) {
+  if (!layout.referencesRead)
+    return;
+  for (const auto& [key, value] : dictionary.values)
+    AddReferences(value, &layout.references);
+  SortUnique(layout.references);
 }
 
 }  // namespace pdfl

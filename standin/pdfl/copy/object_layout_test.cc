@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "copy/file_end.h"
+#include "copy/xref_section.h"
 #include "file_input.h"
 #include "save.h"
 
@@ -50,7 +51,17 @@ TEST(XRefLayoutTest, ReadsTheCopyFuzzersSeeds) {
     ASSERT_EQ(sections.size(), c.sections);
     EXPECT_EQ(sections[0].stream, c.stream);
     pdfl::XRefTable entries = pdf->getXRefTable();
-    pdfl::ObjectLayout layout = pdfl::ReadObjectLayout(*in, *pdf, sections, entries, true);
+    // Every offset a row lists, as a copy in place reads them.
+    pdfl::LayoutRequest request;
+    request.references = true;
+    for (pdfl::Section& section : sections) {
+      pdfl::ReadStreamRows(*pdf, section);
+      for (const pdfl::XRefEntry& entry : section.entries)
+        request.starts.push_back(entry.offset);
+    }
+    pdfl::ObjectLayout layout = pdfl::ReadObjectLayout(*in, *pdf, request, entries);
+    for (const pdfl::Section& section : sections)
+      pdfl::AddSection(layout, {section.at, section.end, section.object}, section.dictionary);
     EXPECT_EQ(layout.extents.size(), c.extents);
     for (size_t i = 0; i < layout.extents.size(); ++i) {
       const pdfl::Extent& extent = layout.extents[i];

@@ -6,24 +6,13 @@ namespace pdfl {
 
 namespace {
 
-// What each byte is to PDF, by table: the scans ask it of every byte of
-// every object.
-enum ByteClass : unsigned char { kRegular, kWhite, kDelimiter };
-
-struct ByteClasses {
-  ByteClass of[256];
-  ByteClasses() : of() {
-    for (unsigned char c : std::string_view(" \n\r\t\f\0", 6))
-      of[c] = kWhite;
-    for (unsigned char c : std::string_view("()<>[]{}/%"))
-      of[c] = kDelimiter;
-  }
-};
-
-const ByteClasses kClasses;
-
-ByteClass ClassOf(char c) {
-  return kClasses.of[static_cast<unsigned char>(c)];
+constexpr std::array<ByteClass, 256> MakeClasses() {
+  std::array<ByteClass, 256> of{};
+  for (unsigned char c : {' ', '\n', '\r', '\t', '\f', '\0'})
+    of[c] = kWhite;
+  for (unsigned char c : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'})
+    of[c] = kDelimiter;
+  return of;
 }
 
 int HexValue(char c) {
@@ -34,21 +23,7 @@ int HexValue(char c) {
 
 }  // namespace
 
-bool IsWhite(char c) {
-  return ClassOf(c) == kWhite;
-}
-
-bool IsDelimiter(char c) {
-  return ClassOf(c) == kDelimiter;
-}
-
-bool IsRegular(char c) {
-  return ClassOf(c) == kRegular;
-}
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+const std::array<ByteClass, 256> kByteClasses = MakeClasses();
 
 bool IsHexDigit(char c) {
   return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
@@ -72,6 +47,22 @@ std::string NameValue(std::string_view raw) {
     }
   }
   return value;
+}
+
+std::string NameText(std::string_view value) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string raw = "/";
+  for (char c : value.substr(1)) {
+    auto byte = static_cast<unsigned char>(c);
+    if (IsRegular(c) && c != '#' && byte > ' ' && byte < 0x7f) {
+      raw += c;
+    } else {
+      raw += '#';
+      raw += kHex[byte >> 4];
+      raw += kHex[byte & 15];
+    }
+  }
+  return raw;
 }
 
 }  // namespace pdfl

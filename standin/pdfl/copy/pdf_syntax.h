@@ -4,19 +4,33 @@
 #ifndef PDFL_COPY_PDF_SYNTAX_H
 #define PDFL_COPY_PDF_SYNTAX_H
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace pdfl {
 
+// What each byte is to PDF, by table: the scans ask it of every byte of
+// every object.
+enum ByteClass : unsigned char { kRegular, kWhite, kDelimiter };
+extern const std::array<ByteClass, 256> kByteClasses;
+
 // White space: NUL, tab, line feed, form feed, carriage return and space.
-bool IsWhite(char c);
+inline bool IsWhite(char c) {
+  return kByteClasses[static_cast<unsigned char>(c)] == kWhite;
+}
 // The bytes that end a token and start another: ( ) < > [ ] { } / %.
-bool IsDelimiter(char c);
+inline bool IsDelimiter(char c) {
+  return kByteClasses[static_cast<unsigned char>(c)] == kDelimiter;
+}
 // Neither white space nor a delimiter: a byte of a name, number or keyword.
-bool IsRegular(char c);
-bool IsDigit(char c);
+inline bool IsRegular(char c) {
+  return kByteClasses[static_cast<unsigned char>(c)] == kRegular;
+}
+inline bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 bool IsHexDigit(char c);
 
 // A decimal integer with an optional sign, as a whole; false when the text
@@ -26,6 +40,9 @@ bool ToInteger(std::string_view text, int64_t& value);
 // A name token's value: its slash, then its bytes, each #xx as the byte it
 // codes.
 std::string NameValue(std::string_view raw);
+// A name's value written as a token: each byte that is not regular, and
+// each #, as #xx.
+std::string NameText(std::string_view value);
 
 }  // namespace pdfl
 

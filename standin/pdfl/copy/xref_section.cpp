@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <set>
 
 #include "copy/not_copyable.h"
 #include "copy/object_extent.h"
@@ -128,6 +129,26 @@ std::vector<Section> ReadRevision(InputSource& in, QPDF& pdf, qpdf_offset_t xref
   // A linearized file's first section, at its start, names the main one
   // after it; a section at the end that names an earlier one is an update.
   Require(sections.size() == 1 || sections[0].at < sections[1].at);
+  return sections;
+}
+
+std::vector<Section> ReadChain(InputSource& in, QPDF& pdf, qpdf_offset_t xrefAt) {
+  std::vector<Section> sections;
+  std::vector<qpdf_offset_t> pending = {xrefAt};
+  std::set<qpdf_offset_t> read;
+  while (!pending.empty()) {
+    qpdf_offset_t at = pending.back();
+    pending.pop_back();
+    if (!read.insert(at).second)
+      continue;
+    Require(read.size() <= 10000);
+    sections.push_back(ReadSection(in, at, pdf));
+    const Dictionary& dictionary = sections.back().dictionary;
+    if (dictionary.Has("/Prev"))
+      pending.push_back(IntegerValue(dictionary, "/Prev"));
+    if (dictionary.Has("/XRefStm"))
+      pending.push_back(IntegerValue(dictionary, "/XRefStm"));
+  }
   return sections;
 }
 

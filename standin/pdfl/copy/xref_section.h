@@ -46,6 +46,10 @@ void ReadStreamRows(QPDF& pdf, Section& section);
 // /XRefStm of a hybrid file.
 std::vector<Section> ReadRevision(InputSource& in, QPDF& pdf, qpdf_offset_t xrefAt);
 
+// Every section a reader reads, newest first: from startxref's offset on
+// through each /Prev and /XRefStm, each once.
+std::vector<Section> ReadChain(InputSource& in, QPDF& pdf, qpdf_offset_t xrefAt);
+
 }  // namespace pdfl
 
 #endif

@@ -1,120 +1,86 @@
 #include "copy/xref_writer.h"
 
-#include <climits>
+#include <algorithm>
 
-#include <qpdf/Pl_Buffer.hh>
-#include <qpdf/Pl_Flate.hh>
-
-#include "copy/lexer.h"
 #include "copy/not_copyable.h"
+#include "copy/stream_data.h"
 
 namespace pdfl {
 
 namespace {
 
-std::string Decimal(int64_t value, size_t width) {
-  Require(value >= 0);
+std::string Decimal(uint64_t value, size_t width) {
   std::string digits = std::to_string(value);
   Require(digits.size() <= width);
   return std::string(width - digits.size(), '0') + digits;
 }
 
-// Every type 1 row moved by the objects' splices: an object listed twice, in
-// overlapping ranges, has each of its rows moved, since a reader may take
-// either.
-void MoveRows(XRefRows& rows, const std::vector<Splice>& objectSplices) {
-  for (size_t row = 0; row < rows.Count(); ++row) {
-    if (rows.Field(row, 0) != 1)
-      continue;
-    uint64_t offset = rows.Field(row, 1);
-    Require(offset <= static_cast<uint64_t>(INT64_MAX));
-    rows.SetField(row, 1,
-                  static_cast<uint64_t>(Moved(objectSplices, static_cast<qpdf_offset_t>(offset))));
+// Runs of consecutive numbers: (first row, count).
+std::vector<std::pair<size_t, size_t>> Runs(const std::vector<XRefRow>& rows) {
+  std::vector<std::pair<size_t, size_t>> runs;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (i > 0 && rows[i].number == rows[i - 1].number + 1)
+      ++runs.back().second;
+    else
+      runs.emplace_back(i, 1);
   }
+  return runs;
 }
 
-// The added objects as type 1 rows: in every row that lists the object
-// already, or in a range of their own at the end.
-void AddRows(XRefRows& rows, const AddedObjects& added) {
-  for (const auto& [object, offset] : added.objects) {
-    std::vector<size_t> listing;
-    size_t row = 0;
-    for (const auto& [first, count] : rows.ranges) {
-      if (object.getObj() >= first && object.getObj() - first < count)
-        listing.push_back(row + static_cast<size_t>(object.getObj() - first));
-      row += static_cast<size_t>(count);
-    }
-    if (listing.empty()) {
-      listing.push_back(rows.Count());
-      rows.data.append(rows.RowSize(), '\0');
-      rows.ranges.emplace_back(object.getObj(), 1);
-    }
-    for (size_t at : listing) {
-      rows.SetField(at, 0, 1);
-      rows.SetField(at, 1, static_cast<uint64_t>(offset));
-      rows.SetField(at, 2, static_cast<uint64_t>(object.getGen()));
-    }
-  }
+size_t Width(uint64_t value) {
+  size_t width = 1;
+  while (width < 8 && (value >> (8 * width)) != 0)
+    ++width;
+  return width;
 }
 
-std::string Deflate(const std::string& data) {
-  Pl_Buffer buffer("xref stream");
-  Pl_Flate flate("xref stream", &buffer, Pl_Flate::a_deflate);
-  flate.write(reinterpret_cast<const unsigned char*>(data.data()), data.size());
-  flate.finish();
-  auto compressed = buffer.getBufferSharedPointer();
-  return std::string(reinterpret_cast<const char*>(compressed->getBuffer()), compressed->getSize());
-}
-
-// The stream's dictionary for its new data: compressed without a predictor,
-// with the new ranges, /Size and /ID[1].
-QPDFObjectHandle MovedDictionary(QPDFObjectHandle dict, size_t length, const XRefRows& rows,
-                                 const AddedObjects& added, const std::string& identifier) {
-  QPDFObjectHandle copy = dict.shallowCopy();
-  copy.replaceKey("/Length", QPDFObjectHandle::newInteger(static_cast<long long>(length)));
-  copy.replaceKey("/Filter", QPDFObjectHandle::newName("/FlateDecode"));
-  copy.removeKey("/DecodeParms");
-  if (added.size > 0)
-    copy.replaceKey("/Size", QPDFObjectHandle::newInteger(added.size));
-  std::vector<QPDFObjectHandle> ranges;
-  for (const auto& [first, count] : rows.ranges) {
-    ranges.push_back(QPDFObjectHandle::newInteger(first));
-    ranges.push_back(QPDFObjectHandle::newInteger(count));
-  }
-  copy.replaceKey("/Index", QPDFObjectHandle::newArray(ranges));
-  QPDFObjectHandle id = copy.getKey("/ID");
-  if (!identifier.empty() && id.isArray() && id.getArrayNItems() == 2)
-    copy.replaceKey("/ID", QPDFObjectHandle::newArray(
-                               {id.getArrayItem(0), QPDFObjectHandle::parse(identifier)}));
-  return copy;
+void AppendField(std::string& data, uint64_t value, size_t width) {
+  for (size_t i = width; i-- > 0;)
+    data += static_cast<char>((value >> (8 * i)) & 0xff);
 }
 
 }  // namespace
 
-std::string MovedXRefStream(QPDF& pdf, const Section& section,
-                            const std::vector<Splice>& objectSplices, const AddedObjects& added,
-                            const std::string& identifier) {
-  XRefRows rows = section.rows;
-  MoveRows(rows, objectSplices);
-  AddRows(rows, added);
-  std::string data = Deflate(rows.data);
-  QPDFObjectHandle dict = MovedDictionary(pdf.getObject(section.object).getDict(), data.size(),
-                                          rows, added, identifier);
-  return std::to_string(section.object.getObj()) + " " + std::to_string(section.object.getGen()) +
-         " obj\n" + dict.unparse() + "\nstream\n" + data + "\nendstream\nendobj";
+std::string NewTable(const std::vector<XRefRow>& rows, const std::string& keys) {
+  std::string table = "xref\n0 1\n0000000000 65535 f\r\n";
+  for (const auto& [first, count] : Runs(rows)) {
+    table += std::to_string(rows[first].number) + " " + std::to_string(count) + "\n";
+    for (size_t i = first; i < first + count; ++i) {
+      Require(rows[i].type == 1 && rows[i].number > 0);
+      table += Decimal(rows[i].second, 10) + " " + Decimal(rows[i].third, 5) + " n\r\n";
+    }
+  }
+  return table + "trailer\n<<" + keys + " >>\n";
 }
 
-Splice MovedTable(InputSource& in, const Section& section, const std::vector<Splice>& objectSplices,
-                  const AddedObjects& added) {
-  std::string table = ReadAt(in, section.at, Bytes(section.trailerAt - section.at));
-  Require(LengthOf(table) == section.trailerAt - section.at);
-  for (const XRefEntry& entry : section.entries)
-    table.replace(Bytes(entry.digitsAt - section.at), 10,
-                  Decimal(Moved(objectSplices, entry.offset), 10));
-  for (const auto& [object, offset] : added.objects)
-    table += std::to_string(object.getObj()) + " 1\n" + Decimal(offset, 10) + " " +
-             Decimal(object.getGen(), 5) + " n\r\n";
-  return {section.at, section.trailerAt - section.at, table};
+std::string NewXRefStream(QPDFObjGen object, qpdf_offset_t at, std::vector<XRefRow> rows,
+                          const std::string& keys) {
+  rows.push_back({0, 0, 0, 65535});
+  rows.push_back(
+      {object.getObj(), 1, static_cast<uint64_t>(at), static_cast<uint64_t>(object.getGen())});
+  std::sort(rows.begin(), rows.end(),
+            [](const XRefRow& a, const XRefRow& b) { return a.number < b.number; });
+  uint64_t second = 0, third = 0;
+  for (const XRefRow& row : rows) {
+    second = std::max(second, row.second);
+    third = std::max(third, row.third);
+  }
+  size_t widths[3] = {1, Width(second), Width(third)};
+  std::string data, index;
+  for (const auto& [first, count] : Runs(rows)) {
+    index += " " + std::to_string(rows[first].number) + " " + std::to_string(count);
+    for (size_t i = first; i < first + count; ++i) {
+      AppendField(data, static_cast<uint64_t>(rows[i].type), widths[0]);
+      AppendField(data, rows[i].second, widths[1]);
+      AppendField(data, rows[i].third, widths[2]);
+    }
+  }
+  std::string compressed = Deflate(data);
+  return std::to_string(object.getObj()) + " " + std::to_string(object.getGen()) +
+         " obj\n<< /Type /XRef /W [1 " + std::to_string(widths[1]) + " " +
+         std::to_string(widths[2]) + "] /Index [" + index.substr(1) + "]" + keys +
+         " /Filter /FlateDecode /Length " + std::to_string(compressed.size()) + " >>\nstream\n" +
+         compressed + "\nendstream\nendobj\n";
 }
 
 }  // namespace pdfl

@@ -1,39 +1,35 @@
-// The cross-reference section of a copy whose objects move: the source's
-// section again, each offset moved by the splices before it, and the
-// objects the copy adds listed at their places in the copy.
+// The one cross-reference section of a compacting copy, written anew from
+// the objects it keeps: a table, or a stream where the file used streams,
+// with the trailer's keys.
 #ifndef PDFL_COPY_XREF_WRITER_H
 #define PDFL_COPY_XREF_WRITER_H
 
+#include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include <qpdf/InputSource.hh>
-#include <qpdf/QPDF.hh>
-
-#include "copy/splice.h"
-#include "copy/xref_section.h"
+#include <qpdf/Types.h>
+#include <qpdf/QPDFObjGen.hh>
 
 namespace pdfl {
 
-// Objects the copy adds, at their offsets in the copy, and the /Size they
-// raise the section's to (0: kept).
-struct AddedObjects {
-  std::vector<std::pair<QPDFObjGen, qpdf_offset_t>> objects;
-  int64_t size = 0;
+// An object the section lists: type 1 at an offset with its generation, or
+// type 2 in an object stream at an index.
+struct XRefRow {
+  int number = 0;
+  int type = 1;
+  uint64_t second = 0;
+  uint64_t third = 0;
 };
 
-// A stream section written anew, its rows moved and the added objects
-// listed, compressed without a predictor, with `identifier` as its /ID[1]
-// (none: kept). Its rows must have been read.
-std::string MovedXRefStream(QPDF& pdf, const Section& section,
-                            const std::vector<Splice>& objectSplices, const AddedObjects& added,
-                            const std::string& identifier);
+// "xref", its entries and the trailer; the rows in object order, each
+// number once, all of type 1. `keys` are the trailer's entries as written.
+std::string NewTable(const std::vector<XRefRow>& rows, const std::string& keys);
 
-// A table's in-use entries moved in place, and a subsection for each added
-// object, as one splice of everything before "trailer".
-Splice MovedTable(InputSource& in, const Section& section, const std::vector<Splice>& objectSplices,
-                  const AddedObjects& added);
+// The stream object `object`, which lists itself at `at`, with the rows
+// and the trailer's keys, compressed.
+std::string NewXRefStream(QPDFObjGen object, qpdf_offset_t at, std::vector<XRefRow> rows,
+                          const std::string& keys);
 
 }  // namespace pdfl
 
