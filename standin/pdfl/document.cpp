@@ -136,7 +136,7 @@ void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
     // so that a save can replace the file while the document reads it.
     FILE* file = OpenForReading(path);
     if (!file)
-      Fail(kPDFLErrFileOpen);
+      FailSystem(kPDFLErrFileOpen);
     document.source = std::make_shared<FileInput>("document", file);
     pdf->processInputSource(document.source);
   } catch (const QPDFExc& e) {

@@ -27,15 +27,6 @@ FileInput::~FileInput() {
     std::fclose(file_);
 }
 
-void FileInput::Close() {
-  std::fclose(file_);
-  file_ = nullptr;
-}
-
-void FileInput::Reopen(FILE* file) {
-  file_ = file;
-}
-
 void FileInput::Load(qpdf_offset_t offset) {
   block_.resize(kBlockSize);
   blockAt_ = offset - offset % kBlockSize;

@@ -32,11 +32,6 @@ class FileInput : public InputSource {
   // The file, for a copy of its bytes that need not pass through the cache.
   FILE* file() const { return file_; }
 
-  // Closes the file until Reopen gives it again, the same bytes under another
-  // handle: Windows cannot replace a file that is open.
-  void Close();
-  void Reopen(FILE* file);
-
  private:
   // Loads the block that holds `offset`, which is before the end.
   void Load(qpdf_offset_t offset);
