@@ -281,12 +281,12 @@ TEST_F(DocmarkWriteTest, ANearlyFullDiskTagsTheFileOrLeavesItAsItWas) {
     bool written = Write(small);
     int reason = errno;
     EXPECT_EQ(fits, written);
-    if (!fits)
-      EXPECT_EQ(ENOSPC, reason);
-    if (fits)
+    if (fits) {
       EXPECT_EQ(static_cast<int64_t>(fs::file_size(small)), StoredSize(small));
-    else
+    } else {
+      EXPECT_EQ(ENOSPC, reason);
       EXPECT_EQ(original, pdf_maker::ReadFile(small));
+    }
     EXPECT_EQ(std::vector<std::string>{"a.pdf"}, Names(disk));
     umount(disk.c_str());
   }
