@@ -2,6 +2,10 @@
 BUILD := build
 WINBUILD := build-win32
 WIN64BUILD := build-win64
+VERSION := $(shell awk '/^project/ { print $$3 }' CMakeLists.txt)
+# The Windows kits as a Windows developer unpacks them (make kit).
+WINKIT := kit/devkit-$(VERSION)-win32
+WIN64KIT := kit/devkit-$(VERSION)-win64
 # QPDF and Exempi built for 32- and 64-bit Windows, kept between builds and clones.
 CACHE := $(or $(XDG_CACHE_HOME),$(HOME)/.cache)
 WINDEPS ?= $(CACHE)/devkit-win32-deps
@@ -12,7 +16,7 @@ FUZZ_SECONDS := 60
 FUZZERS := fuzz_tag_value fuzz_packet_edit fuzz_wildcard fuzz_getopt fuzz_codec fuzz_document_open \
   fuzz_copy_save
 
-.PHONY: all deps deps-windows windows-packages deps-win32 deps-win64 build check test tsan sanitize fuzz install demo demo-windows windows windows64 \
+.PHONY: all deps deps-windows windows-packages deps-win32 deps-win64 build check test tsan sanitize fuzz install demo demo-windows windows windows64 kit \
   bench format format-check clean
 
 all: build
@@ -40,11 +44,13 @@ check: build
 	cd $(BUILD) && ctest -L unit -j$(JOBS) --output-on-failure
 
 # The Windows legs: the end-to-end tests of walkexec and of the sample host run
-# again against each Windows kit's walkexec.exe and docmark_host.exe under
-# Wine, and each docmark.dll's exports and imports are checked.
-test: build windows windows64 tsan
+# again against each Windows build's walkexec.exe and docmark_host.exe under
+# Wine, docmark.dll's own tests there, each docmark.dll's exports and imports,
+# and each kit's layout, version resources and PDBs.
+test: build kit tsan
 	cmake -S . -B $(BUILD) -DDEVKIT_WIN32_BIN=$(abspath $(WINBUILD))/bin \
-	  -DDEVKIT_WIN64_BIN=$(abspath $(WIN64BUILD))/bin
+	  -DDEVKIT_WIN64_BIN=$(abspath $(WIN64BUILD))/bin \
+	  -DDEVKIT_WIN32_KIT=$(abspath $(WINKIT)) -DDEVKIT_WIN64_KIT=$(abspath $(WIN64KIT))
 	cd $(BUILD) && ctest --output-on-failure
 
 # docmark's thread test again under ThreadSanitizer, in a build of its own.
@@ -63,6 +69,16 @@ windows64: deps-win64
 	cmake -S . -B $(WIN64BUILD) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-x86_64.cmake) \
 	  -DDEVKIT_WIN32_DEPS=$(WIN64DEPS) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(WIN64BUILD) -j$(JOBS)
+
+# For each bitness a folder and a zip: the kit (bin, include, lib, share/doc)
+# and, apart, its PDBs (NAME-symbols, whose bin unpacks over the kit's).
+kit: windows windows64
+	rm -rf kit && mkdir kit
+	cmake --install $(WINBUILD) --prefix $(WINKIT)
+	cmake --install $(WINBUILD) --prefix $(WINKIT)-symbols --component symbols
+	cmake --install $(WIN64BUILD) --prefix $(WIN64KIT)
+	cmake --install $(WIN64BUILD) --prefix $(WIN64KIT)-symbols --component symbols
+	cd kit && for folder in *; do zip -qrX $$folder.zip $$folder; done
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer, in a
 # build of its own; not the install checks, nor the Python host, whose
@@ -126,4 +142,4 @@ format-check:
 	clang-format --dry-run -Werror $(FORMATTED)
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) $(WIN64BUILD) build-tsan build-sanitize build-fuzz
+	rm -rf $(BUILD) $(WINBUILD) $(WIN64BUILD) build-tsan build-sanitize build-fuzz kit

@@ -3,11 +3,14 @@
 # a 200 MB PDF by the Windows kit's docmark_host.exe under 64-bit Wine and by
 # the Linux build's docmark_host, with the bytes each wrote to the disk (the
 # kernel's count of a process and its children, so Wine's own writes count
-# too), beside cp, which writes the file once.
-# Usage: docmark_windows_bench.sh path/to/build path/to/windows-kit/bin
+# too), beside cp, which writes the file once. Further kits (the bin folders
+# of builds of earlier commits) are timed the same way, on copies of their own.
+# Usage: docmark_windows_bench.sh path/to/build path/to/windows-kit/bin [earlier-kit/bin ...]
 set -e
-build=${1:?usage: $0 path/to/build path/to/windows-kit/bin}
-kit=${2:?usage: $0 path/to/build path/to/windows-kit/bin}
+usage="usage: $0 path/to/build path/to/windows-kit/bin [earlier-kit/bin ...]"
+build=${1:?$usage}
+kit=${2:?$usage}
+shift 2
 here=$(dirname "$0")
 wine=/usr/lib/wine/wine64
 if [ ! -x "$wine" ] || [ ! -f "$kit/docmark_host.exe" ]; then
@@ -41,12 +44,27 @@ measure() {
 sync
 printf "  %-34s %s\n" "cp" "$(measure cp "$work/source.pdf" "$work/copy.pdf")"
 native() { printf 'Z:%s' "$1" | tr / '\\'; }
-cp "$work/source.pdf" "$work/windows.pdf"
 cp "$work/source.pdf" "$work/linux.pdf"
+number=0
+for each in "$kit" "$@"; do
+  number=$((number + 1))
+  cp "$work/source.pdf" "$work/windows$number.pdf"
+done
+# Each kit once before the timed writes, so that none pays for loading its
+# DLLs from the disk.
+for each in "$kit" "$@"; do
+  "$wine" "$each/docmark_host.exe" check "$(native "$work/source.pdf")" >/dev/null 2>&1 || true
+done
 sync
 for write in "first tag" "re-tag"; do
-  printf "  %-34s %s\n" "Windows kit under Wine, $write" \
-    "$(measure "$wine" "$kit/docmark_host.exe" write -m 3 "$(native "$work/windows.pdf")")"
+  number=0
+  for each in "$kit" "$@"; do
+    number=$((number + 1))
+    label="Windows kit under Wine"
+    [ "$each" = "$kit" ] || label="kit $each"
+    printf "  %-34s %s\n" "$label, $write" \
+      "$(measure "$wine" "$each/docmark_host.exe" write -m 3 "$(native "$work/windows$number.pdf")")"
+  done
   printf "  %-34s %s\n" "Linux, $write" \
     "$(measure "$build/bin/docmark_host" write -m 3 "$work/linux.pdf")"
   sync

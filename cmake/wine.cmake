@@ -1,5 +1,6 @@
-# The Windows builds' end-to-end tests run under Wine, once per kit named:
-# the 32-bit kit and the 64-bit one, each in a Wine prefix of its own.
+# The Windows builds' tests: the end-to-end tests under Wine, once per build
+# named (the 32-bit one and the 64-bit one, each in a Wine prefix of its own),
+# and the check of each kit that make kit made.
 set(DEVKIT_WIN32_BIN "" CACHE PATH "bin folder of the 32-bit Windows build to test under Wine")
 set(DEVKIT_WIN64_BIN "" CACHE PATH "bin folder of the 64-bit Windows build to test under Wine")
 
@@ -51,3 +52,19 @@ function(devkit_add_wine_tests name target environment)
       TIMEOUT 1500 LABELS "e2e;wine")
   endforeach()
 endfunction()
+
+# Each kit as make kit leaves it, when one is named: its files, version
+# resources and PDBs.
+set(DEVKIT_WIN32_KIT "" CACHE PATH "The 32-bit Windows kit's folder, from make kit")
+set(DEVKIT_WIN64_KIT "" CACHE PATH "The 64-bit Windows kit's folder, from make kit")
+foreach(bits 32 64)
+  if(DEVKIT_WIN${bits}_KIT)
+    find_program(DEVKIT_WINDRES x86_64-w64-mingw32-windres REQUIRED)
+    find_program(DEVKIT_PDBUTIL NAMES llvm-pdbutil llvm-pdbutil-14 REQUIRED)
+    add_test(NAME windows_kit${bits} COMMAND ${CMAKE_COMMAND} -DKIT=${DEVKIT_WIN${bits}_KIT}
+      -DBITS=${bits} -DVERSION=${PROJECT_VERSION} -DOBJDUMP=${CMAKE_OBJDUMP}
+      -DWINDRES=${DEVKIT_WINDRES} -DPDBUTIL=${DEVKIT_PDBUTIL}
+      -P ${PROJECT_SOURCE_DIR}/cmake/check_kit.cmake)
+    set_tests_properties(windows_kit${bits} PROPERTIES LABELS install)
+  endif()
+endforeach()

@@ -1,8 +1,10 @@
 #include "docmark/docmark.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -315,6 +317,35 @@ TEST_F(DocmarkTest, WriteToAMissingPathFails) {
   EXPECT_FALSE(Write(path, kSettings629600, true));
   EXPECT_FALSE(fs::exists(path));
   EXPECT_EQ(0, pdfl_testing::GetCounts().saves);
+}
+
+// After a false, errno holds the reason of the system call that failed, or 0
+// where none did (not a PDF, no tag, a library error), whatever it held
+// before the call.
+TEST_F(DocmarkTest, AfterAFalseErrnoIsTheSystemsReason) {
+  std::string untagged = Make("untagged.pdf", pdf_maker::PdfOptions());
+  std::string readOnly = Make("read-only.pdf", pdf_maker::PdfOptions());
+  ASSERT_EQ(0, chmod(readOnly.c_str(), 0444));
+  std::string text = scratch_.Path("text.pdf");
+  std::ofstream(text) << "not a PDF\n";
+  ReadResult result;
+  auto reason = [](bool done) {
+    int error = errno;
+    return done ? -1 : error;
+  };
+
+  errno = EINTR;
+  EXPECT_EQ(ENOENT, reason(Read(scratch_.Path("missing.pdf"), result)));
+  EXPECT_EQ(ENOENT, reason(Write(scratch_.Path("missing.pdf"), kSettings629600, true)));
+  EXPECT_EQ(ENOENT, reason(IsTagged(scratch_.Path("no folder/a.pdf"))));
+  EXPECT_EQ(EACCES, reason(Write(readOnly, kSettings629600, true)));
+  errno = EINTR;
+  EXPECT_EQ(0, reason(Write(text, kSettings629600, true)));
+  errno = EINTR;
+  EXPECT_EQ(0, reason(Read(untagged, result)));
+  pdfl_testing::RaiseIn("PDDocOpen");
+  errno = EINTR;
+  EXPECT_EQ(0, reason(IsTagged(untagged)));
 }
 
 TEST_F(DocmarkTest, RealPdfsOfSeveralKindsAreTaggedAndStayValid) {

@@ -49,14 +49,7 @@ void Overwrite(const std::string& path, const std::string& bytes) {
   ASSERT_TRUE(out.flush());
 }
 
-// The names in the directory, sorted.
-std::vector<std::string> Names(const std::string& directory) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(directory))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using pdf_maker::Names;
 
 class DocmarkWriteTest : public ::testing::Test {
  protected:
@@ -285,11 +278,15 @@ TEST_F(DocmarkWriteTest, ANearlyFullDiskTagsTheFileOrLeavesItAsItWas) {
     std::string small = disk + "/a.pdf";
     Overwrite(small, original);
     bool fits = room > tagged;
-    EXPECT_EQ(fits, Write(small));
-    if (fits)
+    bool written = Write(small);
+    int reason = errno;
+    EXPECT_EQ(fits, written);
+    if (fits) {
       EXPECT_EQ(static_cast<int64_t>(fs::file_size(small)), StoredSize(small));
-    else
+    } else {
+      EXPECT_EQ(ENOSPC, reason);
       EXPECT_EQ(original, pdf_maker::ReadFile(small));
+    }
     EXPECT_EQ(std::vector<std::string>{"a.pdf"}, Names(disk));
     umount(disk.c_str());
   }

@@ -4,7 +4,8 @@
 #   --build: only what the build needs (the demo needs no more);
 #   --windows: adds the cross compilers for 32- and 64-bit Windows, Wine, what
 #     scripts/build-windows-deps.sh needs to build QPDF and Exempi for Windows,
-#     and clang, lld and llvm-dlltool for the MSVC import library and host;
+#     clang and lld, which build the Windows kits, llvm-dlltool for the MSVC
+#     import library, and groff and zip for the kit's text pages and archives;
 #   --fuzz: adds clang with libFuzzer.
 set -e
 
@@ -19,7 +20,7 @@ fi
 if [ "$1" = "--windows" ]; then
   packages="$packages g++-mingw-w64-i686 binutils-mingw-w64-i686
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev wine wine64
-    clang lld llvm"
+    clang lld llvm groff-base zip"
 fi
 # --fuzz: clang with libFuzzer, for make fuzz.
 if [ "$1" = "--fuzz" ]; then

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "debug_line_testing.h"
+#include "last_error.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ thread_local std::string lastDebugLine;
 }  // namespace
 
 void SendDebugLine(const char* format, ...) {
+  lasterror::Keep keep;
   char buffer[256];
   va_list arguments;
   va_start(arguments, format);

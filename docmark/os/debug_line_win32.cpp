@@ -5,7 +5,10 @@
 
 #include <cstdarg>
 
+#include "last_error.h"
+
 void SendDebugLine(const char* format, ...) {
+  lasterror::Keep keep;
   char buffer[256];
   va_list arguments;
   va_start(arguments, format);

@@ -7,7 +7,8 @@
 
 #include "path.h"
 
-// Its full path. Returns 0, or the system's error code with `path` empty.
+// Its full path. Returns 0, or the system's error code with `path` empty;
+// the thread's last error stays as it was.
 uint32_t GetExecutablePath(PathString& path);
 
 #endif

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <string>
 
+#include "last_error.h"
 #include "utf8.h"
 
 uint32_t GetExecutablePath(PathString& path) {
+  lasterror::Keep keep;  // the failure is returned, and the library starts without it
   path.clear();
   char buffer[4096];
   ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include "last_error.h"
+
 uint32_t GetExecutablePath(PathString& path) {
+  lasterror::Keep keep;  // the failure is returned, and the library starts without it
   path.clear();
   // A path cut short fills the buffer: try again with twice the room, up to
   // the longest path there is.

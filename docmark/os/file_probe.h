@@ -7,7 +7,7 @@
 #include "path.h"
 
 // True when the search finds an entry. The entry's 64-bit size goes to
-// *size when size is not null.
+// *size when size is not null. The thread's last error stays as it was.
 bool FindEntry(const PathChar* path, int64_t* size);
 
 #endif

@@ -88,7 +88,7 @@ void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
   // that a save can replace the file while the document reads it.
   FILE* file = OpenForReading(path);
   if (!file)
-    Fail(kPDFLErrFileOpen);
+    FailSystem(kPDFLErrFileOpen);
   auto input = std::make_shared<FileInput>("document", file);
   document.source = input;
   // Without its header a file is no PDF, and no repair reads on.

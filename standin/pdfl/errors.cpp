@@ -39,7 +39,19 @@ ASErrorCode CodeOfQpdfError(const QPDFExc& e) {
 }  // namespace
 
 void Fail(ASErrorCode code) {
-  throw Error{code};
+  throw Error{code, 0};
+}
+
+void FailSystem(ASErrorCode code) {
+  throw Error{code, lasterror::Get()};
+}
+
+void FailSystem(ASErrorCode code, int reason) {
+  throw Error{code, reason};
+}
+
+void FailStdio(ASErrorCode code) {
+  throw Error{code, lasterror::OfStdio()};
 }
 
 void ASPushExceptionFrame(void* frame, ASRestoreProc restore) {
@@ -71,14 +83,17 @@ void Raise(ASErrorCode code) {
   std::abort();
 }
 
-ASErrorCode CodeOfCurrentException() {
+ASErrorCode CodeOfCurrentException(int& reason) {
+  reason = 0;
   try {
     throw;
   } catch (const Error& e) {
+    reason = e.reason;
     return e.code;
   } catch (const QPDFExc& e) {
     return CodeOfQpdfError(e);
   } catch (const QPDFSystemError&) {
+    reason = lasterror::OfStdio();
     return kPDFLErrFileOpen;
   } catch (...) {
     return kPDFLErrGeneral;

@@ -32,15 +32,6 @@ FileInput::~FileInput() {
     std::fclose(file_);
 }
 
-void FileInput::Close() {
-  std::fclose(file_);
-  file_ = nullptr;
-}
-
-void FileInput::Reopen(FILE* file) {
-  file_ = file;
-}
-
 void FileInput::Extend(const std::string& bytes) {
   extension_ += bytes;
   size_ = fileSize_ + static_cast<qpdf_offset_t>(extension_.size());

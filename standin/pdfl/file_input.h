@@ -33,11 +33,6 @@ class FileInput : public InputSource {
   // (an extension is not in it).
   FILE* file() const { return file_; }
 
-  // Closes the file until Reopen gives it again, the same bytes under another
-  // handle: Windows cannot replace a file that is open.
-  void Close();
-  void Reopen(FILE* file);
-
   // Reads `bytes` after the file's last byte, as if they were written there:
   // a trailer that a repair adds, without changing the file.
   void Extend(const std::string& bytes);

@@ -27,7 +27,6 @@ using XmpString = std::unique_ptr<std::remove_pointer_t<XmpStringPtr>, XmpString
 const char kTaggingNamespace[] = "http://ns.vantrel.com/pdf/tagging/";
 const char kTaggingPrefix[] = "vtrlPDF";
 
-std::once_flag startOnce;
 std::atomic<bool> started{false};
 
 void CheckStarted() {
@@ -200,14 +199,18 @@ void AddStoredPacket(PDFLDoc& document) {
 }
 
 void StartMetadata() {
-  std::call_once(startOnce, [] {
+  // Once for the process: a static's initialisation runs once however many
+  // threads start the library.
+  static const bool once = [] {
     if (!xmp_init())
-      return;
+      return false;
     // A packet that binds a namespace before it is registered keeps the
     // packet's prefix for the process's life, so the tagging one comes first.
     xmp_register_namespace(kTaggingNamespace, kTaggingPrefix, nullptr);
     started = true;
-  });
+    return true;
+  }();
+  (void)once;
   if (!started)
     Fail(kPDFLErrGeneral);
 }

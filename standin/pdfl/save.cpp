@@ -137,7 +137,7 @@ bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
       WriteCopy(*document.source, plan.splices, file->file());
     }
   } catch (const std::exception&) {
-    Fail(kPDFLErrFileWrite);
+    FailStdio(kPDFLErrFileWrite);
   }
   FinishNewFile(document, *file);
   std::shared_ptr<InputSource> saved = file->OpenCopy();
@@ -154,12 +154,12 @@ bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
       if (patch)
         WriteSplices(undo, file->file());
     } catch (const std::exception&) {
-      Fail(kPDFLErrFileWrite);
+      FailStdio(kPDFLErrFileWrite);
     }
     return false;
   }
   // A patched file is the one the document reads: the document moves to the
-  // copy's handle first, since Windows replaces no file that is still open.
+  // copy's handle first, which follows the file through the rename.
   if (patch)
     Adopt(document, std::move(pdf), saved);
   file->ReplaceTarget();
@@ -174,7 +174,7 @@ void SaveRewrite(PDFLDoc& document, const PDDocSaveParams& params, const NativeP
   try {
     Write(document, params, file.file());
   } catch (const std::exception&) {
-    Fail(kPDFLErrFileWrite);
+    FailStdio(kPDFLErrFileWrite);
   }
   FinishNewFile(document, file);
   std::shared_ptr<InputSource> saved = file.OpenCopy();

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace pdf_maker {
 
@@ -56,7 +57,8 @@ std::string DocumentReading(const std::string& path);
 // The trailer's /ID strings; empty when it has none.
 std::pair<std::string, std::string> TrailerId(const std::string& path);
 
-std::string ReadFile(const std::string& path);  // the bytes; throws when unreadable
+std::string ReadFile(const std::string& path);                 // the bytes; throws when unreadable
+std::vector<std::string> Names(const std::string& directory);  // of its entries, sorted
 std::u16string ToUtf16(const std::string& utf8);
 
 // A new directory under the temporary folder for one test, removed with all it

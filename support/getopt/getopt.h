@@ -1,6 +1,9 @@
-// Wide-character getopt with POSIX rules: options end at the first operand
-// or at "--"; an option's argument is attached or the next word; an unknown
-// option or a missing argument returns '?' after a one-line diagnostic.
+// Wide-character getopt with GNU's permutation: options may come before,
+// between or after the operands; the operands are moved behind the options
+// in their own order, so that once it returns -1 they run from optind to
+// the end. "--" ends the options: every word after it is an operand. An
+// option's argument is attached or the next word; an unknown option or a
+// missing argument returns '?' after a one-line diagnostic.
 #ifndef GETOPT_GETOPT_H
 #define GETOPT_GETOPT_H
 
@@ -13,7 +16,8 @@
 #endif
 
 extern "C" {
-GETOPT_API int getopt_w(int argc, wchar_t* const argv[], const wchar_t* options);
+// `argv` is reordered as the options are read.
+GETOPT_API int getopt_w(int argc, wchar_t* argv[], const wchar_t* options);
 GETOPT_API extern wchar_t* optarg_w;
 // On POSIX this is the C library's own optind, so that nothing interposes it.
 #ifdef _WIN32

@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "last_error.h"
+
 namespace winpath {
 
 // The full path of `path`, with `.` and `..` resolved and `/` made `\`;
@@ -38,6 +40,31 @@ inline std::wstring LongForm(const std::wstring& full) {
   if (full.compare(0, 2, L"\\\\") == 0)
     return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
+}
+
+// The file that `path` names, in the form in which a file made or replaced
+// by it keeps its name: a `\\?\` path as it stands, since any other form loses
+// a trailing dot or blank on the way; any other path made full and long;
+// and an existing file given by its short (8.3) name under its long name,
+// which a replace through the short one would drop. Empty when the path
+// cannot be resolved. Leaves the thread's last error as it was.
+inline std::wstring Exact(const std::wstring& path) {
+  lasterror::Keep keep;
+  std::wstring exact = path.compare(0, 4, L"\\\\?\\") == 0 ? path : LongForm(Full(path));
+  if (exact.empty())
+    return exact;
+  std::wstring longName(exact.size() + 1, L'\0');
+  for (;;) {
+    DWORD length =
+        GetLongPathNameW(exact.c_str(), &longName[0], static_cast<DWORD>(longName.size()));
+    if (length == 0)
+      return exact;  // no such file yet: its name is as given
+    if (length < longName.size()) {
+      longName.resize(length);
+      return longName;
+    }
+    longName.resize(length);
+  }
 }
 
 // `path` as a file function takes it at any length: the ordinary form while

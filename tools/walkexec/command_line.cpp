@@ -8,8 +8,9 @@
 
 void printUsage(const std::wstring& programName) {
   os::writeError(
-      (boost::wformat(L"\nUsage: %s [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] "
-                      L"[-l \"joblog\" [-r]] [-j jobs [-k]] [-s K/N] path[ path...]\n\n") %
+      (boost::wformat(
+           L"\nUsage: %s [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] "
+           L"[-l \"joblog\" [-r]] [-j jobs [-k]] [-s K/N] [-L] [-f] path[ path...]\n\n") %
        programName)
           .str());
   os::writeError(
@@ -51,6 +52,12 @@ void printUsage(const std::wstring& programName) {
       L"                             relative to its start path hashes to K, so that\n"
       L"                             N runs over the same paths share the files out.\n"
       L"                             \"-s slurm\" takes K and N from a Slurm job array.\n"
+      L"\n"
+      L"    -L                       Enters links to directories and junctions, which\n"
+      L"                             are passed over otherwise.\n"
+      L"\n"
+      L"    -f                       Exits with status 1 if any command failed (i.e.\n"
+      L"                             returned a non-zero exit code).\n"
       L"\n"
       L"    path[ path...]           Indicates the path(s) to start searching from. The\n"
       L"                             paths are searched recursively in the order they\n"

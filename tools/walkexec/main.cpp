@@ -1,15 +1,20 @@
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include <boost/format.hpp>
 
 #include "arguments.h"
+#include "command.h"
 #include "command_line.h"
 #include "console.h"
+#include "file_id.h"
 #include "getopt.h"
 #include "jobs.h"
 #include "search.h"
 #include "shard.h"
+#include "shell_match.h"
+#include "standard_streams.h"
 
 namespace {
 
@@ -74,14 +79,47 @@ void takeOption(const std::wstring& programName, int option, std::vector<std::ws
     case L's':
       takeShard(programName, optarg_w, settings.shard);
       break;
+    case L'L':
+      settings.followLinks = true;
+      break;
+    case L'f':
+      settings.failWithCommands = true;
+      break;
     default:
       printUsage(programName);
   }
 }
 
+// What no option alone can say is wrong: options that do not go together.
+void checkTogether(const std::wstring& programName, const RunSettings& settings) {
+  if (settings.resume && settings.jobLog.empty())
+    badValue(programName, L"-r resumes from the job log that -l names");
+  // The failure log's lines are not escaped: one could forge a job log's.
+  if (!settings.errorLog.empty() && !settings.jobLog.empty() &&
+      os::sameFile(settings.errorLog, settings.jobLog))
+    badValue(programName, L"-e and -l name the same file -- " + settings.jobLog);
+  if (CommandTemplate(settings.command).mixes())
+    badValue(programName, L"-c takes @path or @paths, not both -- " + settings.command);
+}
+
+// Told once each; the run goes on, as with a pattern that matches nothing.
+void tellHopelessPatterns(const std::vector<std::wstring>& patterns) {
+  for (size_t at = 0; at < patterns.size(); ++at) {
+    if (os::namesCanMatch(patterns[at]) ||
+        std::find(patterns.begin(), patterns.begin() + at, patterns[at]) != patterns.begin() + at)
+      continue;
+    os::writeError(
+        (boost::wformat(L"walkexec: the pattern \"%s\" matches no file name\n") % patterns[at])
+            .str());
+  }
+}
+
 }  // namespace
 
+// Nothing runs until the whole command line is understood: options may
+// come after the start paths, which getopt_w then moves behind them.
 int main(int argc, char* argv[]) {
+  os::openClosedStandardStreams();
   std::vector<std::wstring> arguments = os::wideArguments(argc, argv);
   std::vector<wchar_t*> argumentVector;
   for (std::wstring& argument : arguments)
@@ -94,18 +132,18 @@ int main(int argc, char* argv[]) {
   RunSettings settings;
   const std::wstring programName = arguments.empty() ? std::wstring() : arguments[0];
 
-  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:l:rj:ks:")) != -1;)
+  for (int option; (option = getopt_w(count, argumentVector.data(), L"p:c:e:l:rj:ks:Lf")) != -1;)
     takeOption(programName, option, patterns, settings);
-  if (settings.resume && settings.jobLog.empty())
-    badValue(programName, L"-r resumes from the job log that -l names");
   if (optind >= count)
     printUsage(programName);
   for (; optind < count; ++optind)
-    paths.push_back(arguments[optind]);
+    paths.push_back(argumentVector[optind]);
   if (patterns.empty())
     patterns.push_back(L"*");
   if (settings.command.empty())
     settings.command = L"echo @path";
+  checkTogether(programName, settings);
+  tellHopelessPatterns(patterns);
 
   // A run that lost a log line, a command or output must not look like a
   // success.

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "directory_id.h"
-#include "directory_search.h"
+#include "file_id.h"
 #include "jobs.h"
 #include "progress.h"
 #include "shard.h"
@@ -22,24 +21,37 @@ struct RunSettings {
   unsigned jobs = 1;
   bool keepOrder = false;
   Shard shard;
+  bool followLinks = false;       // Enters links to directories.
+  bool failWithCommands = false;  // A command that fails fails the run.
 };
 
 // Runs the command for the files of the shard, up to `jobs` at once.
 // Returns false when a log lost a line, a command was given up or some of
-// its output lost, a start path or a directory could not be read, or the
-// job log to resume from could not be read.
+// its output lost, a command failed and `failWithCommands` says so, a start path or a directory
+// could not be read or led back to a directory being walked, or the job log to resume from could
+// not be read.
 bool runOverPaths(const std::vector<std::wstring>& paths, const std::vector<std::wstring>& patterns,
                   const RunSettings& settings);
 
+// What the walk of one start path keeps across its levels.
+struct Walk {
+  ProgressTicker& ticker;
+  uint32_t& processed;
+  const std::vector<std::wstring>& patterns;
+  const RunSettings& settings;
+  Jobs& jobs;
+  size_t rootLength;  // Of the start path and its separator, in every path.
+  // The directories being walked, so that a link back to one of them is
+  // not walked round again.
+  std::vector<std::pair<os::FileId, std::wstring>> chain;
+  bool failed = false;  // A directory could not be read, or led back.
+};
+
 // Files of `directory` first, pattern by pattern, then each subdirectory in
-// turn. The first `rootLength` characters of a path are its start path and
-// separator. `chain` holds the directories being walked, so that a link
-// back to one of them is not walked round again. A directory that cannot
-// be read (a start path that does not exist among them) is named on
-// standard error and sets `unread`; the rest is walked.
-void walkDirectory(ProgressTicker& ticker, uint32_t& processed, const std::wstring& directory,
-                   size_t rootLength, const std::vector<std::wstring>& patterns, const Shard& shard,
-                   Jobs& jobs, std::vector<os::DirectoryId>& chain, bool& unread);
+// turn, all from one read of it. A directory that cannot be read (a start
+// path that does not exist among them), or that is one being walked, is
+// named on standard error and fails the walk; the rest is walked.
+void walkDirectory(Walk& walk, const std::wstring& directory);
 
 // The directory path, a separator unless it already ends in one, the name.
 std::wstring joinPath(const std::wstring& directory, const std::wstring& name);

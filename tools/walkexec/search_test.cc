@@ -1,5 +1,7 @@
 #include "search.h"
 
+#include "directory_search.h"
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -61,7 +61,7 @@ inline std::string usage() {
       "Usage: " +
       name +
       " [-p pattern[,pattern...]] [-c \"command\"] [-e \"errlog\"] [-l \"joblog\" [-r]] [-j jobs "
-      "[-k]] [-s K/N] path[ path...]\n"
+      "[-k]] [-s K/N] [-L] [-f] path[ path...]\n"
       "\n"
       "Executes a command on a set of files.\n"
       "\n"
@@ -101,6 +101,12 @@ inline std::string usage() {
       "                             relative to its start path hashes to K, so that\n"
       "                             N runs over the same paths share the files out.\n"
       "                             \"-s slurm\" takes K and N from a Slurm job array.\n"
+      "\n"
+      "    -L                       Enters links to directories and junctions, which\n"
+      "                             are passed over otherwise.\n"
+      "\n"
+      "    -f                       Exits with status 1 if any command failed (i.e.\n"
+      "                             returned a non-zero exit code).\n"
       "\n"
       "    path[ path...]           Indicates the path(s) to start searching from. The\n"
       "                             paths are searched recursively in the order they\n"

@@ -59,8 +59,9 @@ TEST_F(Walkexec, TheSameStartPathTwiceIsWalkedTwice) {
 }
 
 // A start path that is a file yields nothing, silently. One that does not
-// exist, and a directory that cannot be read, are named; the rest is
-// walked, and the run fails.
+// exist (an empty one among them, what an unset variable gives), and a
+// directory that cannot be read, are named; the rest is walked, and the
+// run fails.
 TEST_F(Walkexec, StartPathsThatAreNoDirectoryYieldNothingAndMissingOnesAreNamed) {
   writeSmallTree();
   Outcome r = run({"-c", record(), native("tree/a.txt")});
@@ -68,13 +69,16 @@ TEST_F(Walkexec, StartPathsThatAreNoDirectoryYieldNothingAndMissingOnesAreNamed)
   EXPECT_EQ(parseProgress(r.err).rest, "");
   EXPECT_FALSE(exists("calls"));
 
-  r = run({"-p", "*.dat", "-c", record(), "missing", "tr*", "tree"});
+  r = run({"-p", "*.dat", "-c", record(), "missing", "tr*", "", "tree"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(calls(), std::vector<std::string>{native("tree/b.dat")});
   std::string told = parseProgress(r.err).rest;
-  EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2) << told;
+  EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 3) << told;
   EXPECT_EQ(told.find(lines("walkexec: cannot read missing: ")), 0u) << told;
   EXPECT_NE(told.find(lines("\nwalkexec: cannot read tr*: ")), std::string::npos) << told;
+  EXPECT_NE(told.find(lines("\nwalkexec: cannot read : No such file or directory\n")),
+            std::string::npos)
+      << told;
 
   if (underWine())
     return;
@@ -88,15 +92,90 @@ TEST_F(Walkexec, StartPathsThatAreNoDirectoryYieldNothingAndMissingOnesAreNamed)
   EXPECT_EQ(parseProgress(r.err).rest, "walkexec: cannot read tree/locked: Permission denied\n");
 }
 
+// A pattern that no file name can match (an empty one, one with a path
+// separator) is told once, and the run goes on.
 TEST_F(Walkexec, PatternDefaults) {
   writeSmallTree();
-  run({"-p", ",", "-c", record(), "tree"});
+  Outcome r = run({"-p", ",", "-c", record(), "tree"});
   EXPECT_FALSE(exists("calls")) << "an empty pattern matches nothing";
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(parseProgress(r.err).rest, lines("walkexec: the pattern \"\" matches no file name\n"));
 
-  run({"-p", "", "-c", record(), "tree"});
+  r = run({"-p", "", "-c", record(), "tree"});
   std::vector<std::string> seen = sortedCalls();
   EXPECT_EQ(seen, (std::vector<std::string>{native("tree/a.txt"), native("tree/b.dat"),
                                             native("tree/sub/c.txt")}));
+
+  remove(at("calls").c_str());
+  r = run({"-p", "sub/*.txt,*.dat,,,sub/*.txt", "-c", record(), "tree"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(calls(), std::vector<std::string>{native("tree/b.dat")});
+  EXPECT_EQ(parseProgress(r.err).rest,
+            lines("walkexec: the pattern \"sub/*.txt\" matches no file name\n"
+                  "walkexec: the pattern \"\" matches no file name\n"));
+}
+
+// Blanks and ';' are characters of a pattern, as they are of names.
+TEST_F(Walkexec, BlanksAndSemicolonsBelongToThePattern) {
+  for (const char* name : {"t/ x", "t/ draft.pdf", "t/a;b.pdf", "t/other"})
+    write(name);
+  const std::pair<std::string, std::string> cases[] = {
+      {" x", "t/ x"}, {"*.txt, draft.pdf", "t/ draft.pdf"}, {"a;b.pdf", "t/a;b.pdf"}};
+  for (const auto& c : cases) {
+    remove(at("calls").c_str());
+    Outcome r = run({"-p", c.first, "-c", record(), "t"});
+    EXPECT_EQ(r.status, 0) << c.first;
+    EXPECT_EQ(calls(), std::vector<std::string>{native(c.second)}) << c.first;
+  }
+}
+
+// Each directory is read before any of its commands run: what they make
+// there is not run, neither by the pattern that made it nor by the next.
+TEST_F(Walkexec, FilesTheCommandsMakeAreNotRun) {
+  for (int i = 0; i < 3; ++i)
+    write("tree/doc" + std::to_string(i) + ".txt");
+  const std::string copy = underWine() ? "copy @path @path.pdf >nul" : "cp @path @path.pdf";
+  Outcome r = run({"-p", "*.txt,*.pdf", "-c", record(copy), "tree"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(sortedCalls(),
+            (std::vector<std::string>{native("tree/doc0.txt"), native("tree/doc1.txt"),
+                                      native("tree/doc2.txt")}));
+  EXPECT_TRUE(exists("tree/doc0.txt.pdf"));
+  EXPECT_FALSE(exists("tree/doc0.txt.pdf.pdf"));
+}
+
+// Options after a start path are options, and nothing runs before the
+// whole line is read; after "--" every word is a start path.
+TEST_F(Walkexec, OptionsAfterStartPathsAreOptions) {
+  writeSmallTree();
+  Outcome r = run({"-c", record(), "tree", "-p", "*.dat"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(calls(), std::vector<std::string>{native("tree/b.dat")});
+
+  remove(at("calls").c_str());
+  r = run({"-c", record(), "tree", "-p"});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_FALSE(exists("calls"));
+
+  r = run({"-p", "*.dat", "-c", record(), "--", "tree", "-p"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(calls(), std::vector<std::string>{native("tree/b.dat")});
+  EXPECT_EQ(parseProgress(r.err).rest.find(lines("walkexec: cannot read -p: ")), 0u);
+}
+
+// Windows trims a dot or a blank that ends a name; the command gets the
+// long form, which names the file itself.
+TEST_F(Walkexec, NamesEndingInADotOrABlankReachTheirCommand) {
+  write("t/x.", "content of x.\n");
+  write("t/x", "content of x\n");
+  write("t/y ", "content of y-blank\n");
+  Outcome r = run({"-c", underWine() ? "type @path" : "cat @path", "t"});
+  EXPECT_EQ(r.status, 0);
+  for (const char* content : {"content of x.\n", "content of x\n", "content of y-blank\n"}) {
+    size_t first = r.out.find(content);
+    EXPECT_NE(first, std::string::npos) << content << r.out;
+    EXPECT_EQ(r.out.find(content, first + 1), std::string::npos) << content << r.out;
+  }
 }
 
 TEST_F(Walkexec, AnEmptyCommandFallsBackToEcho) {
@@ -139,6 +218,21 @@ TEST_F(Walkexec, FailuresAreAppendedToTheLogInUtf16le) {
   for (const std::string& path : seen)
     expected += utf16le("1," + path + "\r\n");
   EXPECT_EQ(read("fail.log"), expected);
+}
+
+// A run in which commands failed ends with 0, as specified, unless -f
+// asks that a failed command fail the run, as find -exec {} + does; one at
+// a time, several at once or in batches.
+TEST_F(Walkexec, FailedCommandsFailTheRunOnlyWithF) {
+  writeSmallTree();
+  const std::string some = underWine() ? "if @path==\"" + native("tree/b.dat") + "\" exit 1"
+                                       : "case @path in *.dat) exit 1;; esac";
+  for (const char* jobs : {"1", "2"}) {
+    EXPECT_EQ(run({"-j", jobs, "-c", some, "tree"}).status, 0) << jobs;
+    EXPECT_EQ(run({"-j", jobs, "-f", "-c", some, "tree"}).status, 1) << jobs;
+    EXPECT_EQ(run({"-j", jobs, "-f", "-c", "exit 0", "tree"}).status, 0) << jobs;
+    EXPECT_EQ(run({"-j", jobs, "-f", "-c", "exit 2 @paths", "tree"}).status, 1) << jobs;
+  }
 }
 
 TEST_F(Walkexec, ExitCodesAreLoggedSigned) {
@@ -244,19 +338,45 @@ TEST_F(Walkexec, AQuickRunShowsNoProgress) {
   EXPECT_EQ(r.err, "");
 }
 
-// POSIX has no path length limit to end a cycle of directory links, so the
-// walk must not enter a directory it is already inside.
-TEST_F(Walkexec, DirectoryLinkCyclesAreNotWalkedRound) {
-  if (underWine())
-    GTEST_SKIP() << "Windows keeps the shell's own behaviour";
+// Only regular files run, and links to them; links to directories are
+// passed over, as find and fd pass them (Windows' junctions too, which Wine
+// makes of them). With -L they are entered, and a link back up the tree is
+// told, fails the run and is not walked round: POSIX has no path length
+// limit to end such a cycle.
+TEST_F(Walkexec, LinksToDirectoriesAreEnteredOnlyWhenAskedAndCyclesNever) {
   writeSmallTree();
+  write("outside/secret.txt");
   ASSERT_EQ(symlink("..", at("tree/sub/up").c_str()), 0);
   ASSERT_EQ(symlink(".", at("tree/sub/self").c_str()), 0);
   ASSERT_EQ(symlink("sub", at("tree/link").c_str()), 0);
+  ASSERT_EQ(symlink("../outside", at("tree/out").c_str()), 0);
+  ASSERT_EQ(symlink("a.txt", at("tree/alias.txt").c_str()), 0);
+  if (!underWine()) {
+    ASSERT_EQ(symlink("nowhere", at("tree/dangling.txt").c_str()), 0);
+    ASSERT_EQ(symlink("loopb.txt", at("tree/loopa.txt").c_str()), 0);
+    ASSERT_EQ(symlink("loopa.txt", at("tree/loopb.txt").c_str()), 0);
+    ASSERT_EQ(mkfifo(at("tree/fifo.txt").c_str(), 0644), 0);
+  }
+
   Outcome r = run({"-p", "*.txt", "-c", record(), "tree"});
   EXPECT_EQ(r.status, 0);
-  std::vector<std::string> seen = sortedCalls();
-  EXPECT_EQ(seen, (std::vector<std::string>{"tree/a.txt", "tree/link/c.txt", "tree/sub/c.txt"}));
+  EXPECT_EQ(parseProgress(r.err).rest, "");
+  EXPECT_EQ(sortedCalls(), (std::vector<std::string>{native("tree/a.txt"), native("tree/alias.txt"),
+                                                     native("tree/sub/c.txt")}));
+
+  remove(at("calls").c_str());
+  r = run({"-L", "-p", "*.txt", "-c", record(), "tree"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(sortedCalls(),
+            (std::vector<std::string>{native("tree/a.txt"), native("tree/alias.txt"),
+                                      native("tree/link/c.txt"), native("tree/out/secret.txt"),
+                                      native("tree/sub/c.txt")}));
+  std::string told = parseProgress(r.err).rest;
+  for (const char* loop :
+       {"tree/sub/up is tree", "tree/sub/self is tree/sub", "tree/link/up is tree"})
+    EXPECT_NE(told.find(lines("walkexec: file system loop: " + native(loop) + " again\n")),
+              std::string::npos)
+        << told;
 }
 
 // Only the pattern is a pattern: on POSIX '*', '?' and '[' are ordinary

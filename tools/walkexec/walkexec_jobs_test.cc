@@ -76,6 +76,9 @@ class WalkexecJobs : public Walkexec {
   }
 };
 
+// So do options that do not go together: two logs in one file, whose
+// failure lines could forge the job log's, and a command with both
+// placeholders.
 TEST_F(WalkexecJobs, BadJobCountsAndShardsPrintUsageAndExitWithMinusOne) {
   writeSmallTree();
   for (const std::vector<std::string>& arguments :
@@ -91,7 +94,10 @@ TEST_F(WalkexecJobs, BadJobCountsAndShardsPrintUsageAndExitWithMinusOne) {
                                              {"-s", "1"},
                                              {"-s", "-1/2"},
                                              {"-s", "a/b"},
-                                             {"-s", "slurm"}}) {
+                                             {"-s", "slurm"},
+                                             {"-e", "same.log", "-l", "same.log"},
+                                             {"-e", "same.log", "-l", native("./same.log")},
+                                             {"-c", "echo @path @paths"}}) {
     std::vector<std::string> words = arguments;
     words.push_back("tree");
     Outcome r = run(words);
@@ -214,19 +220,22 @@ TEST_F(WalkexecJobs, TheFailureLogKeepsWholeLinesInTheOrderAsked) {
   EXPECT_GE(whole.size(), 4096 - 2 * possible.begin()->size());
 }
 
+// Not even when the file is reached by another path: a link, or a start
+// path spelt another way.
 TEST_F(WalkexecJobs, TwoCommandsForTheSamePathNeverRunAtOnce) {
   if (underWine())
     GTEST_SKIP() << "a POSIX script watches for overlaps";
   for (int i = 0; i < 4; ++i)
     write("tree/f" + std::to_string(i));
+  ASSERT_EQ(symlink("f0", at("tree/alias").c_str()), 0);
   ASSERT_EQ(mkdir(at("locks").c_str(), 0755), 0);
   script("exclusive",
-         "#!/bin/sh\nl=locks/$(basename \"$1\")\nmkdir \"$l\" || echo \"$1\" >>overlaps\n"
+         "#!/bin/sh\nl=locks/$(stat -L -c %i \"$1\")\nmkdir \"$l\" || echo \"$1\" >>overlaps\n"
          "sleep 0.1\nrmdir \"$l\"\nprintf '%s\\000' \"$1\" >>calls\n");
-  Outcome r = run({"-j", "8", "-p", "*,f*", "-c", "./exclusive @path", "tree", "tree"});
+  Outcome r = run({"-j", "8", "-p", "*,f*", "-c", "./exclusive @path", "tree", "./tree"});
   EXPECT_EQ(r.status, 0);
   EXPECT_FALSE(exists("overlaps")) << read("overlaps");
-  EXPECT_EQ(calls().size(), 16u);
+  EXPECT_EQ(calls().size(), 18u);
 }
 
 // However soon after the launch Ctrl-C comes, no command starts after it: a
@@ -274,12 +283,15 @@ TEST_F(WalkexecJobs, AnInterruptWaitsForTheRunningCommandsAndWritesTheirResults)
     std::string logged;  // Each command's exit code in the logs.
   };
   // SIGTERM is what a cluster's scheduler sends at a time limit, to the
-  // job's processes or to walkexec alone.
+  // job's processes or to walkexec alone; Slurm's --signal sends SIGUSR1
+  // or SIGUSR2 ahead of it.
   for (const Case& c :
        {Case{"3", true, SIGINT, "10", "", "130"}, Case{"3", false, SIGINT, "1", "ended", "2"},
         Case{"3", false, SIGQUIT, "1", "ended", "2"}, Case{"3", true, SIGTERM, "10", "", "143"},
         Case{"3", false, SIGTERM, "1", "ended", "2"}, Case{"1", false, SIGTERM, "1", "ended", "2"},
-        Case{"3", false, SIGHUP, "1", "ended", "2"}, Case{"1", false, SIGHUP, "1", "ended", "2"}}) {
+        Case{"3", false, SIGHUP, "1", "ended", "2"}, Case{"1", false, SIGHUP, "1", "ended", "2"},
+        Case{"3", false, SIGUSR1, "1", "ended", "2"},
+        Case{"1", false, SIGUSR2, "1", "ended", "2"}}) {
     const std::string shown = std::string("-j ") + c.jobs + " " + strsignal(c.signo);
     const size_t running = std::stoul(c.jobs);
     remove(at("calls").c_str());
@@ -375,20 +387,125 @@ TEST_F(WalkexecJobs, NoCommandIsLostUnderLimits) {
     }
   }
 
-  // Seven descriptors leave too few for a command's pipes.
+  // Nine descriptors leave too few for a command's pipes: the commands run
+  // one at a time, as they do with -j 1, and none is given up.
 #ifdef __SANITIZE_ADDRESS__
   // Their runtime checks memory through a pipe of its own, which it cannot
   // make there, and then reports a fault that is not one.
-  GTEST_SKIP() << "the sanitizers need descriptors of their own below seven";
+  GTEST_SKIP() << "the sanitizers need descriptors of their own below nine";
 #endif
+  std::vector<std::string> contents;
+  for (int i = 0; i < 20; ++i) {
+    contents.push_back(std::to_string(i));
+    write("small/f" + contents.back(), contents.back() + "\n");
+  }
+  std::sort(contents.begin(), contents.end());
+  Outcome r = under("ulimit -n 9", {"-j", "2", "-e", "fail.log", "-c", "cat @path", "small"});
+  EXPECT_EQ(r.status, 0) << parseProgress(r.err).rest.substr(0, 300);
+  std::vector<std::string> printed = splitLines(r.out);
+  std::sort(printed.begin(), printed.end());
+  EXPECT_EQ(printed, contents);
+  EXPECT_FALSE(exists("fail.log"));
+}
+
+// A command has ended when its process has: a process that it leaves
+// behind holding its output holds neither its job, nor its log line, nor
+// the end of the run, SIGTERM's included.
+TEST_F(WalkexecJobs, ACommandEndsWhenItsProcessExits) {
+  if (underWine())
+    GTEST_SKIP() << "POSIX background processes";
+  for (int i = 0; i < 8; ++i)
+    write("tree/f" + std::to_string(i));
+  const std::string leaves = "sh -c 'sleep 5 & echo started $1' x @path";
+  time_t before = time(nullptr);
+  pid_t child = start({"-j", "2", "-l", "job.log", "-c", leaves, "tree"});
+  Outcome r = finish(child);
+  kill(-child, SIGKILL);
+  EXPECT_LT(time(nullptr) - before, 4);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(splitLines(r.out).size(), 8u) << r.out;
+  EXPECT_EQ(read("job.log").size(), 8 * utf16le("0,tree/f0\r\n").size());
+
+  before = time(nullptr);
+  child = start({"-j", "2", "-c", record("sleep 5 & sleep 0.2"), "tree"});
+  ASSERT_TRUE(waitForCalls(2));
+  kill(child, SIGTERM);
+  r = finish(child);
+  kill(-child, SIGKILL);
+  EXPECT_EQ(r.signal, SIGTERM);
+  EXPECT_LT(time(nullptr) - before, 4);
+}
+
+// Started with standard error, or input, closed, walkexec opens the null
+// device there: nothing else it opens takes its place, and no command's
+// errors land in another command's output or fail the run.
+TEST_F(WalkexecJobs, ClosedStandardStreamsAreTheNullDevice) {
+  if (underWine())
+    GTEST_SKIP() << "POSIX descriptors";
+  std::vector<std::string> expected;
+  for (int i = 0; i < 12; ++i) {
+    write("tree/d" + std::to_string(i % 3) + "/f" + std::to_string(i));
+    expected.push_back("OUT tree/d" + std::to_string(i % 3) + "/f" + std::to_string(i));
+  }
+  std::sort(expected.begin(), expected.end());
+  script("both", "#!/bin/sh\nhead -c 100000 /dev/zero | tr '\\0' x >&2\necho \"OUT $1\"\n");
+  Outcome r = runLimited("exec 0<&- 2>&-", {"-j", "4", "-c", "./both @path", "tree"});
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::string> printed = splitLines(r.out);
+  std::sort(printed.begin(), printed.end());
+  EXPECT_EQ(printed, expected);
+}
+
+// "@paths" stands for as many quoted paths as fit one command line: every
+// file runs once, in a few commands; each file is logged with its batch's
+// exit code, one at a time or several, kept in order or not, and a resume
+// runs only the files of the batches that failed.
+TEST_F(WalkexecJobs, BatchesRunAsManyPathsAsFitOneLine) {
+  if (underWine())
+    GTEST_SKIP() << "a POSIX script counts the paths";
+  std::vector<std::string> all;
+  for (int i = 0; i < 1500; ++i) {
+    all.push_back(std::string("tree/") + (i % 5 ? "good/" : "bad/") + std::string(120, 'n') +
+                  std::to_string(i));
+    write(all.back());
+  }
+  std::sort(all.begin(), all.end());
+  script("batch",
+         "#!/bin/sh\nprintf '%s\\000' \"$@\" >>calls\necho $# >>counts\n"
+         "case \"$*\" in *tree/bad/*) exit 3 ;; esac\n");
+  for (const std::vector<std::string>& jobs :
+       std::vector<std::vector<std::string>>{{"-j", "1"}, {"-j", "2"}, {"-j", "2", "-k"}}) {
+    for (const char* name : {"calls", "counts", "fail.log", "job.log"})
+      remove(at(name).c_str());
+    std::vector<std::string> arguments = jobs;
+    arguments.insert(arguments.end(),
+                     {"-c", "./batch @paths", "-e", "fail.log", "-l", "job.log", "tree"});
+    Outcome r = run(arguments);
+    const std::string shown = jobs[0] + " " + jobs[1];
+    EXPECT_EQ(r.status, 0) << shown << r.err;
+    EXPECT_EQ(sortedCalls(), all) << shown;
+    size_t batches = splitLines(read("counts")).size();
+    EXPECT_GE(batches, 2u) << shown;
+    EXPECT_LE(batches, 4u) << shown;
+    std::string jobLog = read("job.log"), failures = read("fail.log");
+    EXPECT_EQ(std::count(jobLog.begin(), jobLog.end(), '\n'), 1500) << shown;
+    EXPECT_NE(failures.find(utf16le("3," + all.front() + "\r\n")), std::string::npos) << shown;
+    EXPECT_EQ(jobLog.find(utf16le("3," + all.front() + "\r\n")) == std::string::npos, false);
+  }
+  std::set<std::string> failed;
+  const std::string separator = utf16le("\r\n");
+  std::string failures = read("fail.log");
+  for (size_t at = 0, next; (next = failures.find(separator, at)) != std::string::npos;
+       at = next + separator.size()) {
+    std::string path;
+    for (size_t i = at + 4; i < next; i += 2)
+      path += failures[i];
+    failed.insert(path);
+  }
   remove(at("calls").c_str());
-  Outcome r = under("ulimit -n 7", {"-j", "2", "-e", "fail.log", "-c", "./quiet @path", "tree"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_FALSE(exists("calls"));
-  std::string told = parseProgress(r.err).rest;
-  for (const std::string& path : {all.front(), all.back()})
-    EXPECT_NE(told.find("walkexec: cannot start the command for " + path + ": "), std::string::npos)
-        << told.substr(0, 300);
+  run({"-r", "-c", "./batch @paths", "-l", "job.log", "tree"});
+  std::vector<std::string> again = calls();
+  EXPECT_EQ(std::set<std::string>(again.begin(), again.end()), failed);
 }
 
 // A standard output whose reader has gone stops the run, one command at a

@@ -11,9 +11,10 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "paths are UTF-16 as they com
 
 // Full paths, so that a replace by name means the same file whatever the
 // current directory, in the long form, so that the new file's name beside
-// the target is as good as the target's at any length.
+// the target is as good as the target's at any length, and exact, so that
+// the file saved keeps the name it had.
 bool ToNativePath(const std::u16string& units, NativePath& path) {
-  path = winpath::LongForm(winpath::Full(std::wstring(units.begin(), units.end())));
+  path = winpath::Exact(std::wstring(units.begin(), units.end()));
   return !path.empty();
 }
 

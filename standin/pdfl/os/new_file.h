@@ -12,19 +12,20 @@
 
 namespace pdfl {
 
-// Whether the file at `unnamed` has no name (a caller's scratch file reached
-// through /proc/self/fd) and sits on the file system of the target's
-// directory, so that it can take the target's place itself. Never on Windows.
+// Whether the file at `unnamed` is a caller's scratch file (on POSIX one with
+// no name, reached through /proc/self/fd; on Windows one of docmark's named
+// ".NAME.PROCESS-N.docmark-tmp") on the volume of the target's directory, so
+// that it can take the target's place itself.
 bool CanTakeTargetsPlace(const NativePath& unnamed, const NativePath& target);
 
 // A new file in the target's directory that takes the target's place at the
-// end. The new file keeps what the system lets it keep of the old one: owner,
-// mode and extended attributes on POSIX, where a symbolic link is written
-// through and stays a link; attributes and ACLs on Windows. Every failure
-// raises kPDFLErrFileWrite, and the new file goes away unless it replaced
-// the target. A target that has no name (a caller's scratch file reached
-// through /proc/self/fd) is written in place, without a flush: no one else
-// can see it, and it does not outlive its process.
+// end, by one rename. The new file keeps what the system lets it keep of the
+// old one: owner, mode and extended attributes on POSIX, where a symbolic
+// link is written through and stays a link; attributes, creation time and
+// security descriptor on Windows. Every failure raises kPDFLErrFileWrite
+// with the system's reason, and the new file goes away unless it replaced
+// the target. A target that is a caller's scratch file is written in place,
+// without a flush: no one else can see it, and it does not outlive the write.
 class NewFile {
  public:
   // Refuses a target that the caller may not write or that is read-only,

@@ -30,7 +30,7 @@ std::string RealTarget(const std::string& path) {
     return path;
   char resolved[PATH_MAX];
   if (!realpath(path.c_str(), resolved))
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   return resolved;
 }
 
@@ -55,12 +55,14 @@ Attributes AttributesOf(const std::string& target) {
   Attributes attributes;
   if (stat(target.c_str(), &attributes.status) != 0) {
     if (errno != ENOENT)
-      Fail(kPDFLErrFileWrite);
+      FailSystem(kPDFLErrFileWrite);
     return attributes;
   }
   attributes.existed = true;
-  if (access(target.c_str(), W_OK) != 0 || (attributes.status.st_mode & 0222) == 0)
-    Fail(kPDFLErrFileWrite);
+  if (access(target.c_str(), W_OK) != 0)
+    FailSystem(kPDFLErrFileWrite);
+  if ((attributes.status.st_mode & 0222) == 0)
+    FailSystem(kPDFLErrFileWrite, EACCES);
   ssize_t size = listxattr(target.c_str(), nullptr, 0);
   std::string names(size > 0 ? size : 0, '\0');
   size = size > 0 ? listxattr(target.c_str(), names.data(), names.size()) : 0;
@@ -98,13 +100,18 @@ void Apply(const Attributes& attributes, int fd) {
     mode = 0666 & ~CurrentUmask();
   }
   if (fchmod(fd, mode) != 0)
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   for (const auto& [name, value] : attributes.extended)
     fsetxattr(fd, name.c_str(), value.data(), value.size(), 0);
 }
 
+// A caller's scratch file reached through its descriptor. Known by its path
+// as well as by its link count: a named file that another writer renames a
+// file over at that moment can stat with a count of 0.
 bool IsUnnamed(const std::string& path, struct stat& status) {
-  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 0;
+  static const char kDescriptors[] = "/proc/self/fd/";
+  return path.compare(0, sizeof kDescriptors - 1, kDescriptors) == 0 &&
+         stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 0;
 }
 
 }  // namespace
@@ -134,7 +141,7 @@ struct NewFile::State {
   void Link() {
     int fd = fileno(file);
     if (!scratch::Claim(fd) || !scratch::Link(fd, ScratchName()))
-      Fail(kPDFLErrFileWrite);
+      FailSystem(kPDFLErrFileWrite);
     name = ScratchName();
     CurrentHooks().Reached("named");
   }
@@ -159,7 +166,7 @@ NewFile::NewFile(const NativePath& target) : state_(new State) {
     if (!s.file) {
       if (fd >= 0)
         close(fd);
-      Fail(kPDFLErrFileWrite);
+      FailSystem(kPDFLErrFileWrite);
     }
     s.inPlace = true;
     std::setvbuf(s.file, nullptr, _IOFBF, 1 << 20);
@@ -175,14 +182,14 @@ NewFile::NewFile(const NativePath& target) : state_(new State) {
       s.name = s.ScratchName();
   }
   if (fd < 0)
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   s.file = fdopen(fd, "w+b");
   if (!s.file) {
     if (!s.name.empty())
       unlink(s.name.c_str());  // still this file's: its lock is held
     s.name.clear();
     close(fd);
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   }
   // Large writes: the document goes out in a few hundred calls, not
   // thousands.
@@ -199,7 +206,7 @@ NewFile::NewFile(const NativePath& target, const NativePath& unnamed) : state_(n
   if (!s.file) {
     if (fd >= 0)
       close(fd);
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   }
 }
 
@@ -216,14 +223,14 @@ FILE* NewFile::file() const {
 
 void NewFile::Finish() {
   if (std::fflush(state_->file) != 0)
-    Fail(kPDFLErrFileWrite);
+    FailStdio(kPDFLErrFileWrite);
   // A file with no name does not outlive the process: it needs no flush.
   if (state_->inPlace)
     return;
   int fd = fileno(state_->file);
   Apply(state_->attributes, fd);
   if (fsync(fd) != 0)
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   CurrentHooks().Reached("flushed");
 }
 
@@ -234,7 +241,7 @@ std::shared_ptr<InputSource> NewFile::OpenCopy() {
   if (!copy) {
     if (fd >= 0)
       close(fd);
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   }
   std::rewind(copy);
   return std::make_shared<FileInput>("saved file", copy);
@@ -250,9 +257,10 @@ void NewFile::ReplaceTarget() {
     s.Link();
   // Only on a file system that keeps no locks could another writer have
   // taken the name; its file is never renamed in this one's stead.
-  if (!scratch::IsNamed(fileno(s.file), s.name) ||
-      std::rename(s.name.c_str(), s.target.c_str()) != 0)
+  if (!scratch::IsNamed(fileno(s.file), s.name))
     Fail(kPDFLErrFileWrite);
+  if (std::rename(s.name.c_str(), s.target.c_str()) != 0)
+    FailSystem(kPDFLErrFileWrite);
   s.name.clear();
   CurrentHooks().Reached("replaced");
   int dir = open(s.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

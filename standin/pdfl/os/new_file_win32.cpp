@@ -1,35 +1,27 @@
+// FileRenameInfoEx is Windows 10's from 1607 on; an older system answers
+// that it cannot, and the rename falls back to FileRenameInfo.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0A000002
+
 #include "new_file.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
+#include <vector>
 
 #include "errors.h"
 #include "file_input.h"
 #include "file_stream_win32.h"
+#include "last_error.h"
+#include "scratch_win32.h"
 
 namespace pdfl {
 
 namespace {
 
-// What tells one file from another: its volume and its index there.
-struct FileId {
-  DWORD volume = 0;
-  DWORD high = 0;
-  DWORD low = 0;
-  bool operator==(const FileId& other) const {
-    return volume == other.volume && high == other.high && low == other.low;
-  }
-};
-
-bool IdOf(FILE* stream, FileId& id) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(HandleOf(stream), &info))
-    return false;
-  id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-  return true;
-}
+// The access a new file is opened with: DELETE lets its handle rename it.
+const DWORD kNewFileAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
 
 // The directory part of a full path, with its separator.
 std::wstring DirectoryOf(const std::wstring& path) {
@@ -47,11 +39,13 @@ bool IsScratch(const std::wstring& path) {
   if (path.size() <= suffix.size() ||
       path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0)
     return false;
+  lasterror::Keep keep;
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool VolumeOf(const std::wstring& path, DWORD& volume) {
+  lasterror::Keep keep;
   // Backup semantics: a directory opens too.
   HANDLE handle = CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -65,25 +59,104 @@ bool VolumeOf(const std::wstring& path, DWORD& volume) {
 }
 
 FILE* OpenExisting(const std::wstring& path, DWORD disposition, int flags, const char* mode) {
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(path.c_str(), kNewFileAccess, kShareAll, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   return StreamOf(handle, flags, mode);
+}
+
+// What the new file takes over from the one it replaces, as the system's
+// own replace keeps it: the attributes, the creation time and the security
+// descriptor (owner, group and access list, where the caller may set them).
+struct Kept {
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  FILETIME created = {};
+  std::vector<char> security;  // self-relative; empty when it cannot be read
+};
+
+const SECURITY_INFORMATION kSecurityParts =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+
+// The file's security descriptor, self-relative; empty when it cannot be read.
+std::vector<char> SecurityOf(const std::wstring& path) {
+  lasterror::Keep keep;
+  DWORD size = 0;
+  GetFileSecurityW(path.c_str(), kSecurityParts, nullptr, 0, &size);
+  std::vector<char> security(size);
+  if (size == 0 || !GetFileSecurityW(path.c_str(), kSecurityParts, security.data(), size, &size))
+    security.clear();
+  return security;
+}
+
+Kept KeptOf(const std::wstring& target) {
+  lasterror::Keep keep;
+  Kept kept;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data)) {
+    kept.attributes = data.dwFileAttributes;
+    kept.created = data.ftCreationTime;
+  }
+  kept.security = SecurityOf(target);
+  return kept;
+}
+
+// Gives the file open at `handle` and named `name` what `kept` holds. Only
+// the attributes must be set: a file that keeps its owner or its access list
+// where the caller may not set them is what a copy would make too.
+void Apply(const Kept& kept, HANDLE handle, const std::wstring& name) {
+  FILE_BASIC_INFO basic = {};
+  basic.CreationTime.LowPart = kept.created.dwLowDateTime;
+  basic.CreationTime.HighPart = static_cast<LONG>(kept.created.dwHighDateTime);
+  basic.FileAttributes = kept.attributes & ~FILE_ATTRIBUTE_TEMPORARY;
+  if (basic.FileAttributes == 0)
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic))
+    FailSystem(kPDFLErrFileWrite);
+  // A file made in the target's folder mostly has the target's descriptor
+  // already, inherited from the folder.
+  if (kept.security.empty() || kept.security == SecurityOf(name))
+    return;
+  lasterror::Keep keep;
+  auto* descriptor = const_cast<char*>(kept.security.data());
+  if (!SetFileSecurityW(name.c_str(), kSecurityParts, descriptor))
+    SetFileSecurityW(name.c_str(), DACL_SECURITY_INFORMATION, descriptor);
+}
+
+// Renames the file open at `handle` over `target` in one step, so that at
+// every instant `target` names the old file or the new one. POSIX semantics
+// replace a target that a reader holds open, as the system's own replace
+// does; a system or file system without them renames by the older call,
+// which fails while the target is open.
+bool RenameOver(HANDLE handle, const std::wstring& target) {
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+  rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+  target.copy(rename->FileName, target.size());
+  DWORD size = static_cast<DWORD>(buffer.size());
+  if (SetFileInformationByHandle(handle, FileRenameInfoEx, rename, size))
+    return true;
+  DWORD error = GetLastError();
+  if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED &&
+      error != ERROR_INVALID_FUNCTION && error != ERROR_CALL_NOT_IMPLEMENTED)
+    return false;
+  rename->Flags = 0;
+  rename->ReplaceIfExists = TRUE;
+  return SetFileInformationByHandle(handle, FileRenameInfo, rename, size) != 0;
 }
 
 }  // namespace
 
-// The new file has a short name in the target's directory from the start;
-// ReplaceFileW then keeps the target's attributes, ACLs and streams, as the
-// POSIX build keeps owner, mode and extended attributes. A save killed
-// midway leaves that file behind.
+// The new file has a name beside the target from the start, made from the
+// target's (".NAME.PROCESS-SERIAL.pdfl-tmp"), so that what a killed save
+// leaves the next save of the target removes. It takes the target's place
+// by a rename of its open handle.
 struct NewFile::State {
   std::wstring target;
-  bool existed = false;
   std::wstring name;     // empty once it replaced the target
   bool owned = true;     // made by this save, so removed if it fails
   bool inPlace = false;  // the target itself, a caller's scratch file
   FILE* file = nullptr;
-  std::shared_ptr<FileInput> copy;
+  Kept kept;
 
   // Refuses a target that is read-only or a directory, as writing over it
   // in place would fail.
@@ -91,11 +164,11 @@ struct NewFile::State {
     DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       if (GetLastError() != ERROR_FILE_NOT_FOUND)
-        Fail(kPDFLErrFileWrite);
+        FailSystem(kPDFLErrFileWrite);
     } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-      Fail(kPDFLErrFileWrite);
+      FailSystem(kPDFLErrFileWrite, ERROR_ACCESS_DENIED);
     } else {
-      existed = true;
+      kept = KeptOf(target);
     }
   }
 };
@@ -114,7 +187,7 @@ NewFile::NewFile(const NativePath& target, const NativePath& scratch) : state_(n
   s.owned = false;  // the caller's, which it removes itself
   s.file = OpenExisting(scratch, OPEN_EXISTING, _O_RDWR, "r+b");
   if (!s.file)
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
 }
 
 NewFile::NewFile(const NativePath& target) : state_(new State) {
@@ -126,33 +199,25 @@ NewFile::NewFile(const NativePath& target) : state_(new State) {
     s.inPlace = true;
     s.file = OpenExisting(target, TRUNCATE_EXISTING, _O_RDWR, "w+b");
     if (!s.file)
-      Fail(kPDFLErrFileWrite);
+      FailSystem(kPDFLErrFileWrite);
     std::setvbuf(s.file, nullptr, _IOFBF, 1 << 20);
     return;
   }
   s.CheckTarget();
-  static std::atomic<unsigned> serial{0};
-  std::wstring directory = DirectoryOf(target);
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
-    s.name = directory + L".pdfl-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-             std::to_wstring(serial++) + L".tmp";
-    handle = CreateFileW(s.name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
-      break;
-  }
+  HANDLE handle = scratch::Create(target, L"pdfl-tmp", kNewFileAccess, kShareAll,
+                                  FILE_ATTRIBUTE_NORMAL, s.name);
   if (handle == INVALID_HANDLE_VALUE) {
     s.name.clear();
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   }
   s.file = StreamOf(handle, _O_RDWR, "w+b");
   if (!s.file)
-    Fail(kPDFLErrFileWrite);
+    FailSystem(kPDFLErrFileWrite);
   std::setvbuf(s.file, nullptr, _IOFBF, 1 << 20);
 }
 
 NewFile::~NewFile() {
+  lasterror::Keep keep;
   if (state_->file)
     std::fclose(state_->file);
   if (state_->owned && !state_->name.empty())
@@ -165,57 +230,33 @@ FILE* NewFile::file() const {
 
 void NewFile::Finish() {
   if (std::fflush(state_->file) != 0)
-    Fail(kPDFLErrFileWrite);
-  // A scratch file is flushed when it takes the target's place, if it does.
-  if (!state_->inPlace && !FlushFileBuffers(HandleOf(state_->file)))
-    Fail(kPDFLErrFileWrite);
+    FailStdio(kPDFLErrFileWrite);
+  // A scratch file written in place is flushed when it takes the target's
+  // place, if it does.
+  if (state_->inPlace)
+    return;
+  Apply(state_->kept, HandleOf(state_->file), state_->name);
+  if (!FlushFileBuffers(HandleOf(state_->file)))
+    FailSystem(kPDFLErrFileWrite);
 }
 
-// A second handle of the new file, read through the block cache. ReplaceFileW
-// refuses a replacement that is still open: ReplaceTarget closes this handle
-// across the replace and opens the file again under the target's name.
+// A second handle of the new file, read through the block cache. Every
+// handle of it shares deletion, so the rename leaves this one open on the
+// file under the target's name.
 std::shared_ptr<InputSource> NewFile::OpenCopy() {
   FILE* file = OpenForReading(state_->name);
   if (!file)
-    Fail(kPDFLErrFileWrite);
-  state_->copy = std::make_shared<FileInput>("saved file", file);
-  return state_->copy;
+    FailSystem(kPDFLErrFileWrite);
+  return std::make_shared<FileInput>("saved file", file);
 }
 
 void NewFile::ReplaceTarget() {
   State& s = *state_;
   if (s.inPlace)
     return;
-  FileId written;
-  bool known = IdOf(s.file, written);
-  bool closed = std::fclose(s.file) == 0;
-  s.file = nullptr;
-  if (!known || !closed)
-    Fail(kPDFLErrFileWrite);
-  if (s.copy)
-    s.copy->Close();
-  // A scratch file that becomes the target is an ordinary file from now on.
-  if (!s.owned && !SetFileAttributesW(s.name.c_str(), FILE_ATTRIBUTE_NORMAL))
-    Fail(kPDFLErrFileWrite);
-  bool replaced = s.existed ? ReplaceFileW(s.target.c_str(), s.name.c_str(), nullptr,
-                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                            : MoveFileExW(s.name.c_str(), s.target.c_str(),
-                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  if (!replaced)
-    Fail(kPDFLErrFileWrite);
+  if (!RenameOver(HandleOf(s.file), s.target))
+    FailSystem(kPDFLErrFileWrite);
   s.name.clear();
-  if (!s.copy)
-    return;
-  // Another process may have replaced the target since: then this is not the
-  // file that was written.
-  FILE* again = OpenForReading(s.target);
-  FileId id;
-  if (!again || !IdOf(again, id) || !(id == written)) {
-    if (again)
-      std::fclose(again);
-    Fail(kPDFLErrFileWrite);
-  }
-  s.copy->Reopen(again);
 }
 
 }  // namespace pdfl

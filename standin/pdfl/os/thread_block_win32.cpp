@@ -3,7 +3,8 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <mutex>
+
+#include "last_error.h"
 
 namespace pdfl {
 
@@ -11,12 +12,9 @@ namespace {
 
 // One index for the process, made at the first start and never freed: a
 // thread may be using it while another starts or ends the library.
-std::once_flag tableIndexOnce;
-DWORD tableIndex = TLS_OUT_OF_INDEXES;
-
 DWORD TableIndex() {
-  std::call_once(tableIndexOnce, [] { tableIndex = TlsAlloc(); });
-  return tableIndex;
+  static const DWORD index = TlsAlloc();
+  return index;
 }
 
 }  // namespace
@@ -36,6 +34,7 @@ bool NewThreadBlock(uint32_t size, uint32_t* index) {
 }
 
 void FreeThreadBlock() {
+  lasterror::Keep keep;  // TlsGetValue clears it
   DWORD tls = TableIndex();
   if (tls == TLS_OUT_OF_INDEXES)
     return;

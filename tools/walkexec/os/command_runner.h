@@ -49,7 +49,8 @@ class CommandRunner {
   // Why the last command that did not start did not.
   const std::wstring& startError() const;
 
-  // How many commands may run at once (descriptor_budget.h).
+  // How many commands may run at once with their output held
+  // (descriptor_budget.h); none where the descriptors would not suffice.
   unsigned capacity() const;
 
   // Writes what an ended command printed, its output to standard output

@@ -51,22 +51,45 @@ std::wstring interpreterLine(const std::wstring& program, const std::wstring& co
   return quoted + L" /c " + wrappedLine(commandLine);
 }
 
+// How often a reader that a process left behind keeps busy is asked to stop.
+const DWORD kStopAgain = 10;  // milliseconds
+
 struct Reader {
   HANDLE pipe = nullptr;
   HeldOutput* held = nullptr;
+  volatile LONG stopping = 0;  // The command has ended.
 };
 
-// Reads a pipe to its end on a thread of its own: anonymous pipes offer
-// nothing to wait on, and a command must never wait for us to read. The
-// end is a broken pipe, once every writer has gone.
+// What the pipe holds, read once the command has ended.
+void readWhatIsHeld(Reader& reader) {
+  DWORD held = 0;
+  if (!PeekNamedPipe(reader.pipe, nullptr, 0, nullptr, &held, nullptr) || held == 0)
+    return;
+  std::vector<char> buffer(held);
+  DWORD n = 0;
+  if (ReadFile(reader.pipe, buffer.data(), held, &n, nullptr))
+    reader.held->append(buffer.data(), n);
+}
+
+// Reads a pipe on a thread of its own: anonymous pipes offer nothing to
+// wait on, and a command must never wait for us to read. The end is a
+// broken pipe, once every writer has gone, or, once the command has ended,
+// a read cut short: a process that the command left behind may hold the
+// pipe for as long as it likes.
 DWORD WINAPI readToEnd(void* argument) {
   Reader* reader = static_cast<Reader*>(argument);
   char buffer[16 * 1024];
   DWORD n = 0;
   for (;;) {
+    if (InterlockedCompareExchange(&reader->stopping, 0, 0)) {
+      readWhatIsHeld(*reader);
+      break;
+    }
     if (!ReadFile(reader->pipe, buffer, sizeof buffer, &n, nullptr)) {
       DWORD error = GetLastError();
-      if (error != ERROR_BROKEN_PIPE)
+      if (error == ERROR_OPERATION_ABORTED && InterlockedCompareExchange(&reader->stopping, 0, 0))
+        readWhatIsHeld(*reader);
+      else if (error != ERROR_BROKEN_PIPE)
         reader->held->cutShort(systemErrorText(error));
       break;
     }
@@ -141,23 +164,40 @@ unsigned CommandRunner::capacity() const {
   return state_->budget.jobs;
 }
 
-// Waits for the command and its readers, and lets go of their handles. A
-// wait that fails has nothing left to wait for.
+namespace {
+
+// Only a handle gone bad fails a wait; a reader may still use what it would
+// free.
+[[noreturn]] void cannotWait() {
+  writeError(L"walkexec: cannot wait for a command: " + systemErrorText(GetLastError()) + L"\n");
+  abort();
+}
+
+}  // namespace
+
+// Waits for the command, then stops its readers once they have read what
+// its pipes held, and lets go of their handles. A reader blocked in a read
+// that a process left behind keeps open has that read cut short, again
+// until it stops: a cut that comes between two reads finds none to cut.
 void CommandRunner::State::close(Job& job) {
-  HANDLE* handles[] = {&job.process, &job.threads[0], &job.threads[1]};
-  for (HANDLE* handle : handles) {
-    if (!*handle)
+  if (job.process && WaitForSingleObject(job.process, INFINITE) == WAIT_FAILED)
+    cannotWait();
+  for (int stream = 0; stream < 2; ++stream) {
+    HANDLE& thread = job.threads[stream];
+    if (!thread)
       continue;
-    if (WaitForSingleObject(*handle, INFINITE) == WAIT_FAILED) {
-      // Only a handle gone bad fails a wait; a reader may still use what
-      // it would free.
-      writeError(L"walkexec: cannot wait for a command: " + systemErrorText(GetLastError()) +
-                 L"\n");
-      abort();
-    }
-    CloseHandle(*handle);
-    *handle = nullptr;
+    InterlockedExchange(&job.readers[stream].stopping, 1);
+    DWORD waited;
+    while ((waited = WaitForSingleObject(thread, kStopAgain)) == WAIT_TIMEOUT)
+      CancelSynchronousIo(thread);
+    if (waited == WAIT_FAILED)
+      cannotWait();
+    CloseHandle(thread);
+    thread = nullptr;
   }
+  if (job.process)
+    CloseHandle(job.process);
+  job.process = nullptr;
 }
 
 // A thread per pipe reads it to its end; each owns its read end from then

@@ -10,13 +10,13 @@
 namespace os {
 
 struct DescriptorBudget {
-  unsigned jobs;      // Commands at once.
+  unsigned jobs;      // Commands at once with their output held; 0: none.
   size_t spillFiles;  // SIZE_MAX: as many as held output wants.
 };
 
-// At most `jobs` commands and at least one: fewer where the descriptors that
-// the process may still open would not suffice for `jobs` and the rest of
-// the run.
+// At most `jobs` commands: fewer where the descriptors that the process may
+// still open would not suffice for `jobs` and the rest of the run, none
+// where they would not suffice for one.
 DescriptorBudget descriptorBudget(unsigned jobs);
 
 // The temporary files that held output may still open, taken from any

@@ -36,8 +36,7 @@ size_t freeDescriptors() {
 DescriptorBudget descriptorBudget(unsigned jobs) {
   size_t free = freeDescriptors();
   size_t forCommands = free > kReservedDescriptors ? free - kReservedDescriptors : 0;
-  size_t commands =
-      std::max<size_t>(1, std::min<size_t>(jobs, forCommands / kDescriptorsPerCommand));
+  size_t commands = std::min<size_t>(jobs, forCommands / kDescriptorsPerCommand);
   size_t forCommandsAtOnce = kDescriptorsPerCommand * commands;
   size_t spillFiles = free == SIZE_MAX                  ? SIZE_MAX
                       : forCommands > forCommandsAtOnce ? forCommands - forCommandsAtOnce

@@ -11,8 +11,8 @@
 namespace {
 
 // Under a real descriptor limit, in a child with only its standard
-// descriptors open: fewer commands at once as the limit falls, never none,
-// and temporary files only from what the commands leave.
+// descriptors open: fewer commands at once as the limit falls, none where
+// one would not fit, and temporary files only from what the commands leave.
 TEST(DescriptorBudget, FollowsTheDescriptorLimit) {
   struct Case {
     rlim_t limit;
@@ -20,7 +20,8 @@ TEST(DescriptorBudget, FollowsTheDescriptorLimit) {
     size_t spillFiles;
   };
   // Three open, sixteen kept for the run, five a command.
-  const Case cases[] = {{3 + 16 + 5 * 8 + 10, 8, 10}, {3 + 16 + 5 * 3 + 4, 3, 4}, {3 + 10, 1, 0}};
+  const Case cases[] = {
+      {3 + 16 + 5 * 8 + 10, 8, 10}, {3 + 16 + 5 * 3 + 4, 3, 4}, {3 + 16 + 4, 0, 4}};
   pid_t child = fork();
   if (child == 0) {
     for (int fd = 3; fd < 4096; ++fd)

@@ -1,7 +1,9 @@
-// One search of a directory, as the Windows file search makes it.
+// The search of one directory: read whole at once, then closed, so that
+// what the commands make in it meanwhile is not part of it.
 #ifndef WALKEXEC_OS_DIRECTORY_SEARCH_H
 #define WALKEXEC_OS_DIRECTORY_SEARCH_H
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -10,26 +12,32 @@ namespace os {
 // '\\' on Windows, '/' on POSIX.
 extern const wchar_t kPathSeparator;
 
-struct DirectoryEntry {
-  std::wstring name;
-  bool isDirectory = false;  // Follows links, as the directory attribute does.
+// Whether the character separates names in a path: on Windows '/' too.
+bool isPathSeparator(wchar_t c);
+
+enum class EntryKind : unsigned char {
+  kFile,             // A regular file, or a link to one.
+  kDirectory,        // A directory that is no link.
+  kLinkedDirectory,  // A link to a directory; on Windows a junction too.
+  kOther,            // A pipe, socket or device, or a link to nothing.
 };
 
-// One search of a directory for a pattern, given as the directory path
-// joined with the pattern. A search that fails finds nothing, and says why
-// unless the directory path names a file. The destructor closes it.
 class DirectorySearch {
  public:
-  explicit DirectorySearch(const std::wstring& searchPath);
+  // Reads the directory's entries, "." and ".." among them, in the order
+  // the system gives them. A directory that cannot be read gives none, and
+  // says why unless its path names a file.
+  explicit DirectorySearch(const std::wstring& directory);
   ~DirectorySearch();
   DirectorySearch(const DirectorySearch&) = delete;
   DirectorySearch& operator=(const DirectorySearch&) = delete;
 
-  // Fills `entry` with the next match; false when none is left.
-  bool next(DirectoryEntry& entry);
+  size_t size() const;
+  std::wstring name(size_t entry) const;
+  EntryKind kind(size_t entry) const;
 
   // Why the directory could not be read, in part or at all; empty when it
-  // could, or when the directory path names a file.
+  // could, or when its path names a file.
   const std::wstring& error() const;
 
  private:

@@ -1,80 +1,105 @@
 #include "directory_search.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <vector>
 
 #include "error_text.h"
 #include "text.h"
-#include "wildcard.h"
 
 namespace os {
 
 const wchar_t kPathSeparator = L'/';
 
+bool isPathSeparator(wchar_t c) {
+  return c == L'/';
+}
+
 namespace {
 
-bool isDirectory(const std::string& path) {
+EntryKind kindOf(const struct stat& info) {
+  return S_ISDIR(info.st_mode)   ? EntryKind::kDirectory
+         : S_ISREG(info.st_mode) ? EntryKind::kFile
+                                 : EntryKind::kOther;
+}
+
+// What a link leads to: nothing when it dangles or loops.
+EntryKind linkedKind(int directory, const char* name) {
   struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  if (fstatat(directory, name, &info, 0) != 0)
+    return EntryKind::kOther;
+  EntryKind kind = kindOf(info);
+  return kind == EntryKind::kDirectory ? EntryKind::kLinkedDirectory : kind;
+}
+
+// The type the directory gives, or, where it gives none, the entry's own.
+EntryKind kindOf(int directory, const struct dirent& entry) {
+  struct stat info;
+  switch (entry.d_type) {
+    case DT_DIR:
+      return EntryKind::kDirectory;
+    case DT_REG:
+      return EntryKind::kFile;
+    case DT_LNK:
+      return linkedKind(directory, entry.d_name);
+    case DT_UNKNOWN:
+      if (fstatat(directory, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return EntryKind::kOther;
+      return S_ISLNK(info.st_mode) ? linkedKind(directory, entry.d_name) : kindOf(info);
+    default:
+      return EntryKind::kOther;
+  }
 }
 
 }  // namespace
 
-// readdir on the directory part, filtered by the shell's match of the
-// pattern part, as the Windows search answers. Only the last component is a
-// pattern: '*' and '?' are ordinary characters of POSIX names.
+// The names as the directory holds them, one after another, each ended by
+// a NUL: a directory of many files takes little more than their names.
 struct DirectorySearch::State {
-  DIR* dir = nullptr;
-  std::string prefix;  // Directory part with its trailing '/', or empty.
-  std::wstring pattern;
+  std::string names;
+  std::vector<uint32_t> starts;
+  std::vector<EntryKind> kinds;
   std::wstring error;
 };
 
-DirectorySearch::DirectorySearch(const std::wstring& searchPath) : state_(new State) {
-  size_t cut = searchPath.rfind(L'/');
-  size_t patternStart = cut == std::wstring::npos ? 0 : cut + 1;
-  std::wstring directory = searchPath.substr(0, patternStart);
-  state_->pattern = searchPath.substr(patternStart);
-  if (state_->pattern.empty())
+DirectorySearch::DirectorySearch(const std::wstring& directory) : state_(new State) {
+  DIR* dir = opendir(encodeUtf8(directory).c_str());
+  if (!dir) {
+    if (errno != ENOTDIR)
+      state_->error = errorText(errno);
     return;
-  state_->prefix = encodeUtf8(directory);
-  state_->dir = opendir(state_->prefix.empty() ? "." : state_->prefix.c_str());
-  if (!state_->dir && errno != ENOTDIR)
-    state_->error = errorText(errno);
-}
-
-// Only read from: closing loses nothing.
-DirectorySearch::~DirectorySearch() {
-  if (state_->dir)
-    closedir(state_->dir);
-}
-
-bool DirectorySearch::next(DirectoryEntry& entry) {
-  if (!state_->dir)
-    return false;
+  }
   for (;;) {
     errno = 0;
-    struct dirent* found = readdir(state_->dir);
+    struct dirent* found = readdir(dir);
     if (!found) {
       if (errno != 0)
         state_->error = errorText(errno);
-      return false;
+      break;
     }
-    std::wstring name = decodeUtf8(found->d_name);
-    if (!wildcardMatch(name, state_->pattern))
-      continue;
-    entry.name = name;
-    if (found->d_type == DT_DIR) {
-      entry.isDirectory = true;
-    } else if (found->d_type == DT_LNK || found->d_type == DT_UNKNOWN) {
-      entry.isDirectory = isDirectory(state_->prefix + found->d_name);
-    } else {
-      entry.isDirectory = false;
-    }
-    return true;
+    state_->starts.push_back(static_cast<uint32_t>(state_->names.size()));
+    state_->names.append(found->d_name).push_back('\0');
+    state_->kinds.push_back(kindOf(dirfd(dir), *found));
   }
+  closedir(dir);  // Only read from: closing loses nothing.
+}
+
+DirectorySearch::~DirectorySearch() = default;
+
+size_t DirectorySearch::size() const {
+  return state_->starts.size();
+}
+
+std::wstring DirectorySearch::name(size_t entry) const {
+  return decodeUtf8(state_->names.c_str() + state_->starts[entry]);
+}
+
+EntryKind DirectorySearch::kind(size_t entry) const {
+  return state_->kinds[entry];
 }
 
 const std::wstring& DirectorySearch::error() const {

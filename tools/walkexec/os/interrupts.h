@@ -2,7 +2,7 @@
 // is process-wide: one Interrupts at a time takes it over, and gives it
 // back as it found it.
 //
-// A SIGINT, SIGQUIT, SIGTERM or SIGHUP (on Windows, in a run of several
+// A SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGUSR1 or SIGUSR2 (on Windows, in a run of several
 // commands, a Ctrl-C or Ctrl-Break) never lets another command start; it
 // ends the process by that signal at once while no command's results are
 // pending, and otherwise once they are all written. A SIGPIPE no longer

@@ -46,9 +46,10 @@ void onInterrupt(int signo) {
 // commands the default back.
 void onRefusedWrite(int) {}
 
-// SIGHUP (a terminal or an ssh session gone) ends a run as SIGTERM does.
-const int kInterrupts[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
-const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
+// SIGHUP (a terminal or an ssh session gone) ends a run as SIGTERM does, and
+// so do SIGUSR1 and SIGUSR2, which batch schedulers send ahead of a limit.
+const int kInterrupts[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2};
+const int kCaughtSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGPIPE, SIGXFSZ};
 const int kCaughtCount = sizeof kCaughtSignals / sizeof kCaughtSignals[0];
 
 }  // namespace

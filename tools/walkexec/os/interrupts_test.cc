@@ -40,7 +40,7 @@ bool endedBy(int status, int signo) {
 }
 
 TEST(Interrupts, AnInterruptWaitsForPendingResultsThenEndsTheProcessByItself) {
-  for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) {
+  for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) {
     std::string told;
     int status = inChild(
         [signo](int fd) {

@@ -1,6 +1,7 @@
 // The commands that run several at a time. Each writes into two pipes of
 // its own, read as they fill so that no command waits on us; a command has
-// ended when both pipes are closed and it has exited.
+// ended when its process has exited, and its output is what its pipes held
+// by then.
 #ifndef WALKEXEC_OS_JOB_TABLE_H
 #define WALKEXEC_OS_JOB_TABLE_H
 
@@ -21,8 +22,8 @@ namespace os {
 // A command of several at a time: what it wrote into its pipes, and what is
 // watched until it ends: the pipes' read ends, closed at end of file, and a
 // descriptor of the process that is readable once it has exited (none on
-// kernels without them: the process is then waited for once its pipes are
-// closed).
+// kernels without them, or with no descriptor left: the process is then
+// looked at now and then).
 struct Job {
   explicit Job(FileBudget& budget) : held{HeldOutput(budget), HeldOutput(budget)} {}
   std::string line;
@@ -75,6 +76,7 @@ class JobTable {
 
  private:
   void read(Job& job, int stream);
+  static void drain(Job& job, int stream);
   static void reap(Job& job, int options);
 
   Shell& shell_;

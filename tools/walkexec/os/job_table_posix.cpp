@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +24,9 @@ void closeIfOpen(int& fd) {
     close(fd);
   fd = -1;
 }
+
+// How often a process is looked at when it has no descriptor of its own.
+const int kLookAgainMs = 50;
 
 // What a job's descriptors say: its output, its errors or its end.
 struct Watch {
@@ -89,8 +93,8 @@ void JobTable::start(Job& job, const sigset_t* childMask) {
       closeIfOpen(fd);
     job.startError = error;
   } else {
-    // Without one (an old kernel, no descriptor left) the command is waited
-    // for once its pipes are closed.
+    // Without one (an old kernel, no descriptor left) the process is looked
+    // at now and then.
     job.watched[2] = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
   }
   job.pid = child;
@@ -110,16 +114,20 @@ bool JobTable::othersLive(const Job& job) const {
   });
 }
 
+// A command has ended once its process has: a process that it left behind
+// may hold its pipes for as long as it likes.
 int JobTable::takeEnded() {
   for (size_t number = 0; number < jobs_.size(); ++number) {
     Job* job = jobs_[number].get();
     if (!job || job->ended || job->starting)
       continue;
     if (job->pid > 0) {
-      if (job->watched[0] >= 0 || job->watched[1] >= 0 || job->watched[2] >= 0)
-        continue;
+      if (!job->waited && job->watched[2] < 0)
+        reap(*job, WNOHANG);
       if (!job->waited)
-        reap(*job, 0);
+        continue;
+      drain(*job, 0);
+      drain(*job, 1);
     }
     job->ended = true;
     return static_cast<int>(number);
@@ -132,9 +140,12 @@ int JobTable::takeEnded() {
 bool JobTable::pollOnce(int wake, bool& woken) {
   std::vector<struct pollfd> polled;
   std::vector<Watch> owners;
-  bool starting = std::any_of(jobs_.begin(), jobs_.end(), [](const std::unique_ptr<Job>& job) {
-    return job && !job->ended && job->starting;
-  });
+  bool starting = false, unwatched = false;
+  for (auto& job : jobs_) {
+    starting = starting || (job && !job->ended && job->starting);
+    unwatched = unwatched || (job && !job->ended && !job->starting && job->pid > 0 &&
+                              !job->waited && job->watched[2] < 0);
+  }
   if (starting && wake >= 0) {
     polled.push_back({wake, POLLIN, 0});
     owners.push_back({nullptr, 0});
@@ -150,9 +161,10 @@ bool JobTable::pollOnce(int wake, bool& woken) {
     }
   }
   woken = false;
-  if (polled.empty())
+  if (polled.empty() && !unwatched)
     return false;
-  if (poll(polled.data(), polled.size(), -1) < 0) {
+  // A process without a descriptor of its own is looked at now and then.
+  if (poll(polled.data(), polled.size(), unwatched ? kLookAgainMs : -1) < 0) {
     if (errno == EINTR)
       return true;
     // The kernel short of memory for the moment: a while later, not at once.
@@ -199,6 +211,19 @@ void JobTable::read(Job& job, int stream) {
       return;
     }
   }
+}
+
+// What the pipe holds at the command's end, however much: what comes
+// later, from a process left behind, finds the pipe closed.
+void JobTable::drain(Job& job, int stream) {
+  int held = 0;
+  if (job.watched[stream] >= 0 && ioctl(job.watched[stream], FIONREAD, &held) == 0) {
+    std::vector<char> buffer(static_cast<size_t>(held));
+    ssize_t n = held > 0 ? ::read(job.watched[stream], buffer.data(), buffer.size()) : 0;
+    if (n > 0)
+      job.held[stream].append(buffer.data(), static_cast<size_t>(n));
+  }
+  closeIfOpen(job.watched[stream]);
 }
 
 void JobTable::reap(Job& job, int options) {

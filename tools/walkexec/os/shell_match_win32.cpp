@@ -1,11 +1,15 @@
 #include "shell_match.h"
 
-#include <shlwapi.h>
+#include <windows.h>
 
 namespace os {
 
-bool shellMatch(const std::wstring& name, const std::wstring& patterns) {
-  return PathMatchSpecW(name.c_str(), patterns.c_str()) != FALSE;
+// The system's own upper case, the same in every locale.
+wchar_t shellUpper(wchar_t c) {
+  wchar_t upper = c;
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, &c, 1, &upper, 1) != 1)
+    return c;
+  return upper;
 }
 
 }  // namespace os

@@ -1,11 +1,11 @@
-#include "wildcard.h"
+#include "shell_match.h"
 
 #include <gtest/gtest.h>
 
 namespace os {
 namespace {
 
-TEST(Wildcard, MatchesLikeTheWindowsShell) {
+TEST(ShellMatch, MatchesLikeTheWindowsShell) {
   struct Case {
     const wchar_t* name;
     const wchar_t* pattern;
@@ -23,14 +23,17 @@ TEST(Wildcard, MatchesLikeTheWindowsShell) {
       {L"abc", L"", false},       {L"", L"*", true},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(wildcardMatch(c.name, c.pattern), c.matches) << "'" << c.name << "' '" << c.pattern;
+    EXPECT_EQ(shellMatch(c.name, c.pattern), c.matches) << "'" << c.name << "' '" << c.pattern;
 }
 
-TEST(Wildcard, ListSkipsLeadingBlanksOnly) {
-  EXPECT_TRUE(wildcardMatchList(L"b.dat", L"*.txt;  *.dat"));
-  EXPECT_FALSE(wildcardMatchList(L"b.dat", L"*.txt;*.dat "));
-  EXPECT_FALSE(wildcardMatchList(L"a;b", L"a;b"));
-  EXPECT_TRUE(wildcardMatchList(L"b", L"a;b"));
+// One pattern, as it stands: a ';' splits nothing and no blank is skipped.
+TEST(ShellMatch, BlanksAndSemicolonsBelongToThePattern) {
+  EXPECT_TRUE(shellMatch(L"a;b", L"a;b"));
+  EXPECT_FALSE(shellMatch(L"b", L"a;b"));
+  EXPECT_TRUE(shellMatch(L" x", L" x"));
+  EXPECT_FALSE(shellMatch(L"x", L" x"));
+  EXPECT_FALSE(shellMatch(L"b.dat", L"*.txt;  *.dat"));
+  EXPECT_FALSE(shellMatch(L"b.dat", L"*.dat "));
 }
 
 }  // namespace

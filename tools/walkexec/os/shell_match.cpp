@@ -1,22 +1,21 @@
-#include "wildcard.h"
+#include "shell_match.h"
 
-#include <clocale>
-#include <cwctype>
+#include "directory_search.h"
 
 namespace os {
 
 namespace {
 
-// Upper-casing beyond ASCII needs a UTF-8 character table; the process
-// locale is left alone.
+// Most names are ASCII: those need no call to the system.
 wchar_t upper(wchar_t c) {
-  static locale_t table = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-  return table ? towupper_l(c, table) : towupper(c);
+  if (c < 0x80)
+    return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c;
+  return shellUpper(c);
 }
 
 }  // namespace
 
-bool wildcardMatch(const std::wstring& name, const std::wstring& pattern) {
+bool shellMatch(const std::wstring& name, const std::wstring& pattern) {
   if (pattern == L"*.*")
     return true;
   size_t n = 0, p = 0;
@@ -42,18 +41,11 @@ bool wildcardMatch(const std::wstring& name, const std::wstring& pattern) {
   return p == pattern.size();
 }
 
-bool wildcardMatchList(const std::wstring& name, const std::wstring& patterns) {
-  size_t begin = 0;
-  for (;;) {
-    while (begin < patterns.size() && patterns[begin] == L' ')
-      ++begin;
-    size_t end = patterns.find(L';', begin);
-    if (wildcardMatch(name, patterns.substr(begin, end - begin)))
-      return true;
-    if (end == std::wstring::npos)
+bool namesCanMatch(const std::wstring& pattern) {
+  for (wchar_t c : pattern)
+    if (isPathSeparator(c))
       return false;
-    begin = end + 1;
-  }
+  return !pattern.empty();
 }
 
 }  // namespace os
