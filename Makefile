@@ -136,9 +136,9 @@ bench: build windows64
 
 # Every C and C++ file of the checkout follows .clang-format.
 FORMATTED = $(shell git ls-files '*.c' '*.cc' '*.cpp' '*.h')
-format:
+format: deps
 	clang-format -i $(FORMATTED)
-format-check:
+format-check: deps
 	clang-format --dry-run -Werror $(FORMATTED)
 
 clean:

@@ -49,8 +49,7 @@ std::string EncodeTagValue(const PDFSettingsInfo& settings, const PDFVersionInfo
                            int64_t fileSize) {
   char versionField[48];
   std::snprintf(versionField, sizeof versionField, "%c%d.%d.%d",
-                IsSet(version.writerFlag) ? 'S' : 'D', version.major, version.minor,
-                version.build);
+                IsSet(version.writerFlag) ? 'S' : 'D', version.major, version.minor, version.build);
   std::array<uint8_t, 3> bytes = PackSettings(settings);
   return std::string(versionField) + "-" + HexEncode(bytes.data(), bytes.size()) + "-" +
          std::to_string(fileSize);
@@ -134,8 +133,8 @@ std::array<uint8_t, 3> PackSettings(const PDFSettingsInfo& settings) {
   uint32_t amount = static_cast<uint32_t>(settings.amount);
   uint8_t flags = (IsSet(settings.optionB) ? 0x10 : 0) | (IsSet(settings.optionA) ? 0x20 : 0) |
                   (IsSet(settings.optionC) ? 0x40 : 0);
-  return {static_cast<uint8_t>((settings.mode & 0x0F) | flags),
-          static_cast<uint8_t>(amount & 0xFF), static_cast<uint8_t>((amount >> 8) & 0xFF)};
+  return {static_cast<uint8_t>((settings.mode & 0x0F) | flags), static_cast<uint8_t>(amount & 0xFF),
+          static_cast<uint8_t>((amount >> 8) & 0xFF)};
 }
 
 std::string HexEncode(const uint8_t* bytes, size_t count) {

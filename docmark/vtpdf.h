@@ -14,7 +14,7 @@ enum { kPathBufferLength = 260 };  // 259 characters and the terminating NUL
 
 class VTPDF {
  public:
-  VTPDF();  // starts the library
+  VTPDF();           // starts the library
   virtual ~VTPDF();  // ends it, if it started
 
   VTPDF(const VTPDF&) = delete;
@@ -34,8 +34,8 @@ class VTPDF {
   // 0, or the system's error code; the directory is empty on failure.
   uint32_t GetExecutableDirectory(PathString& directory);
   // The start-up record's paths, beside the executable in `directory`.
-  int32_t BuildFontDirectories(const PathString& directory);  // 1, 2, or -1
-  PathChar* BuildCMapDirectory(const PathString& directory);  // or null
+  int32_t BuildFontDirectories(const PathString& directory);     // 1, 2, or -1
+  PathChar* BuildCMapDirectory(const PathString& directory);     // or null
   PathChar* BuildUnicodeDirectory(const PathString& directory);  // or null
 
   PathChar cmapDirectory[kPathBufferLength];

@@ -4,7 +4,8 @@ namespace {
 
 std::u16string Widen(const char* text) {
   std::u16string wide;
-  for (; *text; ++text) wide += static_cast<char16_t>(static_cast<unsigned char>(*text));
+  for (; *text; ++text)
+    wide += static_cast<char16_t>(static_cast<unsigned char>(*text));
   return wide;
 }
 
@@ -34,6 +35,8 @@ std::u16string BagEndAnchor() {
 
 }  // namespace
 
+// The templates are laid out a line of XMP to a line of code.
+// clang-format off
 std::u16string BuildExtensionDescription() {
   return kIndent1 + u"<rdf:Description rdf:about=\"\" "
          u"xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\" "
@@ -67,11 +70,13 @@ std::u16string BuildTagSchemaItem() {
          kIndent5 + u"</rdf:li>" + kLineBreak +
          kIndent4;
 }
+// clang-format on
 
 void ReplaceFirst(std::u16string& text, const std::u16string& pattern,
                   const std::u16string& replacement) {
   size_t at = text.find(pattern);
-  if (at != std::u16string::npos) text.replace(at, pattern.size(), replacement);
+  if (at != std::u16string::npos)
+    text.replace(at, pattern.size(), replacement);
 }
 
 bool EnsureExtensionSchemas(std::u16string& packet) {
@@ -80,7 +85,8 @@ bool EnsureExtensionSchemas(std::u16string& packet) {
     return true;
   const std::u16string anchor = ClosingTagsAnchor();
   const std::u16string container = BuildExtensionDescription();
-  if (packet.find(anchor) == std::u16string::npos) return false;
+  if (packet.find(anchor) == std::u16string::npos)
+    return false;
   ReplaceFirst(packet, anchor, container + anchor);
   return true;
 }
@@ -88,7 +94,8 @@ bool EnsureExtensionSchemas(std::u16string& packet) {
 bool AddTagSchema(std::u16string& packet) {
   const std::u16string anchor = BagEndAnchor();
   const std::u16string item = BuildTagSchemaItem();
-  if (packet.find(anchor) == std::u16string::npos) return false;
+  if (packet.find(anchor) == std::u16string::npos)
+    return false;
   ReplaceFirst(packet, anchor, item + anchor);
   return true;
 }

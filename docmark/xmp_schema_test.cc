@@ -21,7 +21,8 @@ std::vector<std::u16string> Lines(const std::u16string& text) {
 
 size_t Count(const std::u16string& text, const std::u16string& part) {
   size_t n = 0;
-  for (size_t at = text.find(part); at != std::u16string::npos; at = text.find(part, at + 1)) ++n;
+  for (size_t at = text.find(part); at != std::u16string::npos; at = text.find(part, at + 1))
+    ++n;
   return n;
 }
 

@@ -13,8 +13,9 @@ set -e
 packages="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libqpdf-dev qpdf libexempi-dev libboost-dev python3"
 if [ "$1" != "--build" ]; then
-  # What the tests and benchmarks need besides: the peers and a cluster.
-  packages="$packages time python3-pytest python3-venv python3-setuptools python3-wheel
+  # What the tests, benchmarks and format check need besides: the peers, a
+  # cluster and clang-format.
+  packages="$packages clang-format time python3-pytest python3-venv python3-setuptools python3-wheel
   slurmctld slurmd slurm-client munge fd-find libimage-exiftool-perl mupdf-tools python3-pikepdf"
 fi
 if [ "$1" = "--windows" ]; then

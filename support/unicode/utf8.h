@@ -15,7 +15,9 @@ namespace utf8 {
 
 const char32_t kEscapeBase = 0xDC00;  // + a byte from 0x80 to 0xFF
 
-inline bool IsEscape(char32_t c) { return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF; }
+inline bool IsEscape(char32_t c) {
+  return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF;
+}
 
 // Length of the valid UTF-8 sequence at bytes[i], with its value in c; 0 when
 // the sequence is truncated, overlong, a surrogate or above U+10FFFF.
