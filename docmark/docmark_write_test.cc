@@ -134,8 +134,8 @@ std::string BreakObject(std::string bytes, int number) {
 
 // A truncated download loses the cross-reference table and the trailer: the
 // catalog is found in the file and every page is kept. When the damage also
-// took pages from the page tree, writing would lose them, so the file is
-// left as it was; reading it works as before.
+// took pages from the page tree, or cut off pages the tree names, writing
+// would lose them, so the file is left as it was; reading it works as before.
 TEST_F(DocmarkWriteTest, DamagedFilesAreRecoveredOrLeftAlone) {
   pdf_maker::PdfOptions options;
   options.version = "1.4";
@@ -146,6 +146,7 @@ TEST_F(DocmarkWriteTest, DamagedFilesAreRecoveredOrLeftAlone) {
   std::string kids = CutTail(pristine, 3000);
   size_t from = kids.find("/Kids [") + 7;
   kids.replace(from, 400, std::string(400, ' '));
+  std::string pagesCutOff = CutTail(pristine, pristine.size() / 2);
 
   std::string cut = Make("cut.pdf", options);
   Overwrite(cut, CutTail(pristine, 3000));
@@ -154,7 +155,7 @@ TEST_F(DocmarkWriteTest, DamagedFilesAreRecoveredOrLeftAlone) {
   EXPECT_TRUE(pdf_maker::CheckOk(cut));
   EXPECT_EQ(static_cast<int64_t>(fs::file_size(cut)), StoredSize(cut));
 
-  for (const std::string& damaged : {pageTreeLost, kids}) {
+  for (const std::string& damaged : {pageTreeLost, kids, pagesCutOff}) {
     std::string path = Make("damaged.pdf", options);
     Overwrite(path, damaged);
     EXPECT_FALSE(Write(path));

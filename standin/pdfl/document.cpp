@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string_view>
+#include <vector>
 
 #include <qpdf/QPDFExc.hh>
 
@@ -109,12 +111,44 @@ void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair) {
   document.pdf = std::move(pdf);
 }
 
+namespace {
+
+// Whether a node of the page tree names a kid that is no dictionary: a page
+// that the damage cut off from the file reads as null there. Walked with a
+// stack of its own, since a damaged tree may be deep, and each node once.
+bool PageTreeHasHoles(QPDF& pdf) {
+  std::vector<QPDFObjectHandle> nodes{pdf.getRoot().getKey("/Pages")};
+  std::set<QPDFObjGen> seen;
+  while (!nodes.empty()) {
+    QPDFObjectHandle node = nodes.back();
+    nodes.pop_back();
+    if (!node.isDictionary())
+      return true;
+    if (node.isIndirect() && !seen.insert(node.getObjGen()).second)
+      continue;
+    QPDFObjectHandle kids = node.getKey("/Kids");
+    if (kids.isArray()) {
+      for (const QPDFObjectHandle& kid : kids.aitems())
+        nodes.push_back(kid);
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void CheckNoPagesCutOff(PDFLDoc& document) {
+  if (document.pdf->anyWarnings() && PageTreeHasHoles(*document.pdf))
+    Fail(kPDFLErrBadPDF);
+}
+
 void CheckNoPagesLost(PDFLDoc& document) {
   QPDF& pdf = *document.pdf;
   // Every repair leaves a warning, those of objects QPDF repairs only when it
   // reaches them too.
   if (!pdf.anyWarnings())
     return;
+  CheckNoPagesCutOff(document);
   size_t pages = pdf.getAllPages().size();
   // Once the cross-reference table is lost, a page that an earlier revision
   // removed cannot be told from one the damage cut off, so both count.

@@ -50,6 +50,10 @@ void CloseThreadDocuments();
 // scan of the file when not even a trailer is left.
 void ReadDocument(PDFLDoc& document, const NativePath& path, bool repair);
 
+// Raises when a repaired document's page tree names pages that are not in
+// the file, as when a download was cut short: cheap, before a rewrite.
+void CheckNoPagesCutOff(PDFLDoc& document);
+
 // Raises unless saving the document keeps every page the file holds: a
 // repaired document whose page tree lost pages is not written over its file.
 // Call it once the document has been written, when every object was read.

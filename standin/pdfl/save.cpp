@@ -170,6 +170,9 @@ bool SaveCopy(PDFLDoc& document, CopyPlan& plan, const NativePath& target) {
 
 void SaveRewrite(PDFLDoc& document, const PDDocSaveParams& params, const NativePath& target) {
   CheckEncryptionKept(*document.pdf);
+  // A rewrite holds every object at once: a file the damage took pages from
+  // is refused before it costs that.
+  CheckNoPagesCutOff(document);
   NewFile file(target);
   try {
     Write(document, params, file.file());
