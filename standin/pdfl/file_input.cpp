@@ -6,15 +6,13 @@
 
 #include <qpdf/QUtil.hh>
 
+#include "copy/pdf_syntax.h"
+
 namespace pdfl {
 
 namespace {
 
 const size_t kBlockSize = 1 << 16;
-
-bool IsLineEnd(char c) {
-  return c == '\r' || c == '\n';
-}
 
 }  // namespace
 

@@ -31,14 +31,14 @@ char Random(const char* from, size_t count, std::mt19937& random) {
 void RenewLiteral(std::string& fresh, std::mt19937& random) {
   for (size_t i = 1; i + 1 < fresh.size(); ++i) {
     char c = fresh[i];
-    if (c == '(' || c == ')' || c == '\r' || c == '\n')
+    if (c == '(' || c == ')' || IsLineEnd(c))
       continue;
     if (c != '\\') {
       fresh[i] = Random(kPlain, sizeof kPlain - 1, random);
       continue;
     }
     char next = fresh[++i];
-    if (next == '\r' || next == '\n')
+    if (IsLineEnd(next))
       continue;  // a line continued
     if (!IsDigit(next) || next > '7') {
       fresh[i] = Random("nrtbf", 5, random);

@@ -1,6 +1,7 @@
 // PDF's lexical rules, written once: which bytes are white space, which
-// delimit tokens, and how a decimal number is written. The document reader,
-// the copy's lexer and its proof all ask these.
+// delimit tokens or end a line, and how a decimal number is written. The
+// document reader, the file reader, the copy's lexer and its proof all ask
+// these.
 #ifndef PDFL_COPY_PDF_SYNTAX_H
 #define PDFL_COPY_PDF_SYNTAX_H
 
@@ -27,6 +28,10 @@ inline bool IsDelimiter(char c) {
 // Neither white space nor a delimiter: a byte of a name, number or keyword.
 inline bool IsRegular(char c) {
   return kByteClasses[static_cast<unsigned char>(c)] == kRegular;
+}
+// The bytes that end a line: carriage return and line feed.
+inline bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
 }
 inline bool IsDigit(char c) {
   return c >= '0' && c <= '9';
