@@ -71,7 +71,8 @@ void takeOption(const std::wstring& programName, int option, std::vector<std::ws
       break;
     case L'j':
       if (!parseJobs(optarg_w, settings.jobs))
-        badValue(programName, L"bad job count (1 to 256) -- " + std::wstring(optarg_w));
+        badValue(programName,
+                 (boost::wformat(L"bad job count (1 to %u) -- %s") % kMaxJobs % optarg_w).str());
       break;
     case L'k':
       settings.keepOrder = true;
